@@ -1,0 +1,62 @@
+# Tarnwick: `make run` opens the front panel, `make test` builds and runs every
+# suite (plain, AddressSanitizer + UndefinedBehaviorSanitizer, ThreadSanitizer
+# and the bounded fuzz runs). Both install missing Debian packages first.
+
+PACKAGES := cmake ninja-build g++ clang libclang-rt-14-dev \
+            libgtest-dev libgmock-dev libbenchmark-dev \
+            qt6-base-dev qt6-base-dev-tools libgl-dev
+JOBS ?= $(shell nproc)
+CMAKE := cmake -G Ninja
+CTEST := ctest --output-on-failure -j $(JOBS)
+SUDO := $(shell [ "$$(id -u)" = 0 ] || echo sudo)
+
+.PHONY: all deps build run test test-plain test-asan test-tsan test-fuzz bench clean
+
+all: build
+
+deps:
+	@missing=$$(for p in $(PACKAGES); do \
+	    dpkg-query -W -f='$${Status}' $$p 2>/dev/null | grep -q 'ok installed' || echo $$p; done); \
+	if [ -n "$$missing" ]; then \
+	    echo "Installing:" $$missing; \
+	    $(SUDO) apt-get update -qq && \
+	    DEBIAN_FRONTEND=noninteractive $(SUDO) apt-get install -y -qq --no-install-recommends $$missing; \
+	fi
+
+build: deps
+	$(CMAKE) -S . -B build -DCMAKE_BUILD_TYPE=RelWithDebInfo
+	cmake --build build -j $(JOBS)
+
+run: build
+	@if [ -x build/panel/tarnwick ]; then ./build/panel/tarnwick; \
+	else echo "The front panel is not built yet (panel/ is missing)."; fi
+
+test: test-plain test-asan test-tsan test-fuzz
+
+test-plain: build
+	cd build && $(CTEST)
+
+test-asan: deps
+	$(CMAKE) -S . -B build-asan -DCMAKE_BUILD_TYPE=Debug -DTARNWICK_SANITIZE=address,undefined \
+	    -DTARNWICK_BUILD_BENCH=OFF -DCMAKE_CXX_FLAGS=-O1
+	cmake --build build-asan -j $(JOBS)
+	cd build-asan && ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1 $(CTEST) -LE no-asan
+
+# Only the suites that exercise threads run under ThreadSanitizer.
+test-tsan: deps
+	$(CMAKE) -S . -B build-tsan -DCMAKE_BUILD_TYPE=Debug -DTARNWICK_SANITIZE=thread \
+	    -DTARNWICK_BUILD_BENCH=OFF -DTARNWICK_BUILD_PANEL=OFF -DCMAKE_CXX_FLAGS=-O1
+	cmake --build build-tsan -j $(JOBS)
+	cd build-tsan && TSAN_OPTIONS=halt_on_error=1 $(CTEST) -L threads --no-tests=ignore
+
+test-fuzz: deps
+	CXX=clang++ $(CMAKE) -S . -B build-fuzz -DCMAKE_BUILD_TYPE=RelWithDebInfo -DTARNWICK_FUZZ=ON \
+	    -DTARNWICK_BUILD_TESTS=OFF -DTARNWICK_BUILD_BENCH=OFF -DTARNWICK_BUILD_PANEL=OFF
+	cmake --build build-fuzz -j $(JOBS)
+	cd build-fuzz && $(CTEST) -L fuzz --no-tests=ignore
+
+bench: build
+	@for b in build/bench/*_bench; do [ -x "$$b" ] && "$$b"; done
+
+clean:
+	rm -rf build build-asan build-tsan build-fuzz

@@ -1,0 +1,15 @@
+find_package(GTest REQUIRED)
+include(GoogleTest)
+
+# tarnwick_add_test(NAME SOURCES... [LABELS label...] [LIBS lib...])
+# One GoogleTest executable, each of its tests registered with CTest.
+function(tarnwick_add_test name)
+  cmake_parse_arguments(ARG "" "" "SOURCES;LABELS;LIBS" ${ARGN})
+  add_executable(${name} ${ARG_SOURCES} ${ARG_UNPARSED_ARGUMENTS})
+  target_link_libraries(${name} PRIVATE tarnwick_core GTest::gtest GTest::gtest_main ${ARG_LIBS})
+  set(properties TIMEOUT 900)
+  if(ARG_LABELS)
+    list(APPEND properties LABELS "${ARG_LABELS}")
+  endif()
+  gtest_discover_tests(${name} DISCOVERY_TIMEOUT 60 PROPERTIES ${properties})
+endfunction()

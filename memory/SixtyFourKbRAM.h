@@ -1,0 +1,52 @@
+#pragma once
+
+namespace tarnwick {
+
+// The machine's 64-KB memory, shaped like the pins of a memory chip: one
+// operation per input line, one per data-out line, and step(). Setters only
+// record their line; step() performs the whole read or write.
+class SixtyFourKbRAM {
+public:
+    SixtyFourKbRAM() = default;
+    SixtyFourKbRAM(const SixtyFourKbRAM&) = delete;
+    SixtyFourKbRAM& operator=(const SixtyFourKbRAM&) = delete;
+    virtual ~SixtyFourKbRAM() = default;
+
+    virtual void setVoltage(bool on) = 0;
+    virtual void setWrite(bool on) = 0;
+    virtual void setAddressBit0(bool on) = 0;
+    virtual void setAddressBit1(bool on) = 0;
+    virtual void setAddressBit2(bool on) = 0;
+    virtual void setAddressBit3(bool on) = 0;
+    virtual void setAddressBit4(bool on) = 0;
+    virtual void setAddressBit5(bool on) = 0;
+    virtual void setAddressBit6(bool on) = 0;
+    virtual void setAddressBit7(bool on) = 0;
+    virtual void setAddressBit8(bool on) = 0;
+    virtual void setAddressBit9(bool on) = 0;
+    virtual void setAddressBit10(bool on) = 0;
+    virtual void setAddressBit11(bool on) = 0;
+    virtual void setAddressBit12(bool on) = 0;
+    virtual void setAddressBit13(bool on) = 0;
+    virtual void setAddressBit14(bool on) = 0;
+    virtual void setAddressBit15(bool on) = 0;
+    virtual void setDataInBit0(bool on) = 0;
+    virtual void setDataInBit1(bool on) = 0;
+    virtual void setDataInBit2(bool on) = 0;
+    virtual void setDataInBit3(bool on) = 0;
+    virtual void setDataInBit4(bool on) = 0;
+    virtual void setDataInBit5(bool on) = 0;
+    virtual void setDataInBit6(bool on) = 0;
+    virtual void setDataInBit7(bool on) = 0;
+    virtual bool getDataOutBit0() = 0;
+    virtual bool getDataOutBit1() = 0;
+    virtual bool getDataOutBit2() = 0;
+    virtual bool getDataOutBit3() = 0;
+    virtual bool getDataOutBit4() = 0;
+    virtual bool getDataOutBit5() = 0;
+    virtual bool getDataOutBit6() = 0;
+    virtual bool getDataOutBit7() = 0;
+    virtual void step() = 0;
+};
+
+}  // namespace tarnwick

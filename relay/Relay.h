@@ -1,0 +1,38 @@
+#pragma once
+
+#include <cstdint>
+
+namespace tarnwick {
+
+// The one logic element of the machine: a unit-delay relay in one byte.
+//
+//   bit 7  pending supply   (setVoltage)
+//   bit 6  pending coil     (setCoil)
+//   bit 3  current supply   (copied from bit 7 by tick)
+//   bit 2  current coil     (copied from bit 6 by tick)
+//   bits 5, 4, 1, 0 are always 0.
+//
+// The byte is a char8_t rather than an unsigned char: unsigned char may alias
+// any object, which would force the compiler to reload every neighbouring
+// relay after each write and keeps whole circuits out of registers.
+class Relay {
+public:
+    void setVoltage(bool on) { bits_ = static_cast<char8_t>((bits_ & 0x7F) | (on << 7)); }
+    void setCoil(bool on) { bits_ = static_cast<char8_t>((bits_ & 0xBF) | (on << 6)); }
+
+    // Pending inputs become current; the pending half is left as it is.
+    void tick() { bits_ = static_cast<char8_t>((bits_ & 0xF0) | (bits_ >> 4)); }
+
+    bool normallyOpen() const { return (bits_ & 0x0C) == 0x0C; }
+    bool normallyClosed() const { return (bits_ & 0x0C) == 0x08; }
+
+    // The raw byte, for tests of the bit layout.
+    std::uint8_t bits() const { return bits_; }
+
+private:
+    char8_t bits_ = 0;
+};
+
+static_assert(sizeof(Relay) == 1);
+
+}  // namespace tarnwick
