@@ -28,7 +28,7 @@ build: deps
 	cmake --build build -j $(JOBS)
 
 run: build
-	@if [ -x build/panel/tarnwick ]; then ./build/panel/tarnwick; \
+	@if [ -x build/tarnwick ]; then ./build/tarnwick; \
 	else echo "The front panel is not built yet (panel/ is missing)."; fi
 
 test: test-plain test-asan test-tsan test-fuzz
