@@ -1,0 +1,96 @@
+#pragma once
+
+#include <memory>
+
+#include "memory/MemoryCircuits.h"
+#include "memory/SixtyFourByteRAM.h"
+
+namespace tarnwick {
+
+// One level of the relay-built memory: splits its address range in two on
+// address line Line. Write goes to the low half while the line is 0 and to
+// the high half while it is 1; the output selector passes the same half's
+// data back. Every line below Line is passed to both halves, low half first.
+template <class Half, int Line>
+class MemoryLevel {
+public:
+    using HalfType = Half;
+    static constexpr int addressLine = Line;
+
+    MemoryLevel()
+        : lowHalf_(std::make_unique<Half>()), highHalf_(std::make_unique<Half>()) {}
+    MemoryLevel(const MemoryLevel&) = delete;
+    MemoryLevel& operator=(const MemoryLevel&) = delete;
+    // Lower halves are released before higher ones.
+    ~MemoryLevel() {
+        lowHalf_.reset();
+        highHalf_.reset();
+    }
+
+    void setVoltage(bool on) {
+        writeDemultiplexer_.setVoltage(on);
+        lowHalf_->setVoltage(on);
+        highHalf_->setVoltage(on);
+        outputSelector_.setVoltage(on);
+    }
+    void setWrite(bool on) { writeDemultiplexer_.setInput(on); }
+    // Lines A0 to A<Line>.
+    template <int L>
+    void setAddressBit(bool on) {
+        static_assert(L >= 0 && L <= Line);
+        if constexpr (L == Line) {
+            writeDemultiplexer_.setSelect(on);
+            outputSelector_.setSelect(on);
+        } else {
+            lowHalf_->template setAddressBit<L>(on);
+            highHalf_->template setAddressBit<L>(on);
+        }
+    }
+    void setDataInBit(int j, bool on) {
+        lowHalf_->setDataInBit(j, on);
+        highHalf_->setDataInBit(j, on);
+    }
+    bool getDataOutBit(int j) const { return outputSelector_.output(j); }
+
+    void step() {
+        writeDemultiplexer_.step();
+        lowHalf_->setWrite(writeDemultiplexer_.lowOutput());
+        highHalf_->setWrite(writeDemultiplexer_.highOutput());
+        lowHalf_->step();
+        highHalf_->step();
+        for (int j = 0; j < 8; ++j) outputSelector_.setA(j, lowHalf_->getDataOutBit(j));
+        for (int j = 0; j < 8; ++j) outputSelector_.setB(j, highHalf_->getDataOutBit(j));
+        outputSelector_.step();
+    }
+
+    template <class Visitor>
+    void visitParts(Visitor& visitor) const {
+        visitor.circuit(writeDemultiplexer_);
+        visitor.part(*lowHalf_);
+        lowHalf_->visitParts(visitor);
+        visitor.part(*highHalf_);
+        highHalf_->visitParts(visitor);
+        visitor.circuit(outputSelector_);
+    }
+
+    const Half& lowHalf() const { return *lowHalf_; }
+    const Half& highHalf() const { return *highHalf_; }
+
+private:
+    TwoWayDemultiplexer writeDemultiplexer_;
+    std::unique_ptr<Half> lowHalf_;
+    std::unique_ptr<Half> highHalf_;
+    EightBitSelector outputSelector_;
+};
+
+using OneHundredTwentyEightByteRAM = MemoryLevel<SixtyFourByteRAM, 6>;
+using TwoHundredFiftySixByteRAM = MemoryLevel<OneHundredTwentyEightByteRAM, 7>;
+using FiveHundredTwelveByteRAM = MemoryLevel<TwoHundredFiftySixByteRAM, 8>;
+using OneKilobyteRAM = MemoryLevel<FiveHundredTwelveByteRAM, 9>;
+using TwoKilobyteRAM = MemoryLevel<OneKilobyteRAM, 10>;
+using FourKilobyteRAM = MemoryLevel<TwoKilobyteRAM, 11>;
+using EightKilobyteRAM = MemoryLevel<FourKilobyteRAM, 12>;
+using SixteenKilobyteRAM = MemoryLevel<EightKilobyteRAM, 13>;
+using ThirtyTwoKilobyteRAM = MemoryLevel<SixteenKilobyteRAM, 14>;
+
+}  // namespace tarnwick

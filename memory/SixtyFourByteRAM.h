@@ -1,0 +1,185 @@
+#pragma once
+
+#include <array>
+#include <cassert>
+#include <memory>
+
+#include "memory/MemoryCircuits.h"
+
+namespace tarnwick {
+
+// The leaves of the relay-built memory. Every part marked as owned is
+// allocated on its own by its holder, in the order the members are listed, so
+// that a step walks memory in the order it was allocated.
+//
+// Each type offers visitParts(visitor): visitor.circuit(circuit) for every
+// relay circuit it holds and visitor.part(object) for every object it
+// allocates, recursively; the holder reports the object itself.
+
+// One data bit of eight addresses: cell c holds the bit of the address whose
+// lines A2 A1 A0 read c.
+class CellColumn {
+public:
+    CellColumn() : cellDecoder_(std::make_unique<EightWayDecoder>()) {
+        for (auto& cell : cells_) cell = std::make_unique<MemoryCell>();
+        cellSelector_ = std::make_unique<EightWaySelector>();
+    }
+    CellColumn(const CellColumn&) = delete;
+    CellColumn& operator=(const CellColumn&) = delete;
+
+    void setVoltage(bool on) {
+        cellDecoder_->setVoltage(on);
+        for (auto& cell : cells_) cell->setVoltage(on);
+        cellSelector_->setVoltage(on);
+    }
+    // Lines A0 to A2.
+    template <int Line>
+    void setAddressBit(bool on) {
+        static_assert(Line >= 0 && Line < 3);
+        cellDecoder_->setSelect(Line, on);
+        cellSelector_->setSelect(Line, on);
+    }
+    void setWriteEnable(bool on) { cellDecoder_->setEnable(on); }
+    void setData(bool on) {
+        for (auto& cell : cells_) cell->setData(on);
+    }
+    bool output() const { return cellSelector_->output(); }
+
+    void step() {
+        EightWayDecoder& decoder = *cellDecoder_;
+        decoder.step();
+        for (int c = 0; c < 8; ++c) cells_[c]->setWriteEnable(decoder.output(c));
+        for (auto& cell : cells_) cell->step();
+        EightWaySelector& selector = *cellSelector_;
+        for (int c = 0; c < 8; ++c) selector.setInput(c, cells_[c]->output());
+        selector.step();
+    }
+
+    template <class Visitor>
+    void visitParts(Visitor& visitor) const {
+        visitor.part(*cellDecoder_);
+        visitor.circuit(*cellDecoder_);
+        for (const auto& cell : cells_) {
+            visitor.part(*cell);
+            visitor.circuit(*cell);
+        }
+        visitor.part(*cellSelector_);
+        visitor.circuit(*cellSelector_);
+    }
+
+    // For tests: the cell that holds the bit of address c within the column.
+    const MemoryCell& cell(int c) const { return *cells_[c]; }
+
+private:
+    std::unique_ptr<EightWayDecoder> cellDecoder_;
+    std::array<std::unique_ptr<MemoryCell>, 8> cells_;
+    std::unique_ptr<EightWaySelector> cellSelector_;
+};
+
+// Eight addresses by eight bits: column j holds data bit j.
+class EightByteRow {
+public:
+    EightByteRow() {
+        for (auto& column : columns_) column = std::make_unique<CellColumn>();
+    }
+    EightByteRow(const EightByteRow&) = delete;
+    EightByteRow& operator=(const EightByteRow&) = delete;
+
+    void setVoltage(bool on) {
+        for (auto& column : columns_) column->setVoltage(on);
+    }
+    template <int Line>
+    void setAddressBit(bool on) {
+        for (auto& column : columns_) column->template setAddressBit<Line>(on);
+    }
+    void setWriteEnable(bool on) {
+        for (auto& column : columns_) column->setWriteEnable(on);
+    }
+    void setDataInBit(int j, bool on) { columns_[j]->setData(on); }
+    bool getDataOutBit(int j) const { return columns_[j]->output(); }
+
+    void step() {
+        for (auto& column : columns_) column->step();
+    }
+
+    template <class Visitor>
+    void visitParts(Visitor& visitor) const {
+        for (const auto& column : columns_) {
+            visitor.part(*column);
+            column->visitParts(visitor);
+        }
+    }
+
+    const CellColumn& column(int j) const { return *columns_[j]; }
+
+private:
+    std::array<std::unique_ptr<CellColumn>, 8> columns_;
+};
+
+// The 64-byte block at the bottom of the tree: lines A5 A4 A3 pick the row,
+// A2 A1 A0 the cell in each of the row's columns.
+class SixtyFourByteRAM {
+public:
+    SixtyFourByteRAM() : rowDecoder_(std::make_unique<EightWayDecoder>()) {
+        for (auto& row : rows_) row = std::make_unique<EightByteRow>();
+        for (auto& selector : bitSelectors_) selector = std::make_unique<EightWaySelector>();
+    }
+    SixtyFourByteRAM(const SixtyFourByteRAM&) = delete;
+    SixtyFourByteRAM& operator=(const SixtyFourByteRAM&) = delete;
+
+    void setVoltage(bool on) {
+        rowDecoder_->setVoltage(on);
+        for (auto& row : rows_) row->setVoltage(on);
+        for (auto& selector : bitSelectors_) selector->setVoltage(on);
+    }
+    void setWrite(bool on) { rowDecoder_->setEnable(on); }
+    // Lines A0 to A5.
+    template <int Line>
+    void setAddressBit(bool on) {
+        static_assert(Line >= 0 && Line < 6);
+        if constexpr (Line < 3) {
+            for (auto& row : rows_) row->template setAddressBit<Line>(on);
+        } else {
+            rowDecoder_->setSelect(Line - 3, on);
+            for (auto& selector : bitSelectors_) selector->setSelect(Line - 3, on);
+        }
+    }
+    void setDataInBit(int j, bool on) {
+        for (auto& row : rows_) row->setDataInBit(j, on);
+    }
+    bool getDataOutBit(int j) const { return bitSelectors_[j]->output(); }
+
+    void step() {
+        EightWayDecoder& decoder = *rowDecoder_;
+        decoder.step();
+        for (int r = 0; r < 8; ++r) rows_[r]->setWriteEnable(decoder.output(r));
+        for (auto& row : rows_) row->step();
+        for (int j = 0; j < 8; ++j) {
+            for (int r = 0; r < 8; ++r) bitSelectors_[j]->setInput(r, rows_[r]->getDataOutBit(j));
+        }
+        for (auto& selector : bitSelectors_) selector->step();
+    }
+
+    template <class Visitor>
+    void visitParts(Visitor& visitor) const {
+        visitor.part(*rowDecoder_);
+        visitor.circuit(*rowDecoder_);
+        for (const auto& row : rows_) {
+            visitor.part(*row);
+            row->visitParts(visitor);
+        }
+        for (const auto& selector : bitSelectors_) {
+            visitor.part(*selector);
+            visitor.circuit(*selector);
+        }
+    }
+
+    const EightByteRow& row(int r) const { return *rows_[r]; }
+
+private:
+    std::unique_ptr<EightWayDecoder> rowDecoder_;
+    std::array<std::unique_ptr<EightByteRow>, 8> rows_;
+    std::array<std::unique_ptr<EightWaySelector>, 8> bitSelectors_;
+};
+
+}  // namespace tarnwick
