@@ -1,0 +1,122 @@
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <mutex>
+
+#include "machine/ArithmeticUnit.h"
+#include "machine/ClockOscillator.h"
+#include "machine/InstructionDecoder.h"
+#include "machine/PhaseSequencer.h"
+#include "panel/PanelControl.h"
+#include "panel/SixtyFourKilobyteRAMControlPanel.h"
+#include "relay/Counters.h"
+#include "relay/Gates.h"
+#include "relay/Relay.h"
+#include "relay/Selectors.h"
+#include "relay/Storage.h"
+
+namespace tarnwick {
+
+// The simulated relay computer: its front-panel lamps and switches and its
+// 41 circuits. One machine cycle steps eight sections in a fixed order; a
+// section reads what earlier sections of the same cycle produced and what
+// later sections produced in the previous cycle, and that is the timing.
+class Computer {
+public:
+    // The relay-built memory, or the byte array when startWithFastRam is true.
+    explicit Computer(bool startWithFastRam = false);
+
+    // One machine cycle: the eight sections in order. Takes the cycle lock.
+    void runCycle();
+    // Sets the supply of every circuit and of the memory; steps nothing. Takes
+    // the cycle lock, since a running cycle reads the same relay inputs.
+    void distributePower(bool on);
+    // One step of the RAM control panel alone (Takeover, the address timer,
+    // Write), under the cycle lock.
+    void stepControlPanel();
+
+    // Register values, read straight from the relays.
+    std::uint16_t programCounterValue() const;
+    std::uint16_t operandValue() const;
+    std::uint8_t codeValue() const { return decoder.value(); }
+    std::uint8_t accumulatorValue() const { return arithmeticUnit.accumulatorValue(); }
+
+    // Lamp k is address bit k.
+    std::array<IndicatorLamp, 16> addressLamps;
+    // Lamp k is phase k.
+    std::array<IndicatorLamp, 4> phaseLamps;
+    IndicatorLamp clockLamp;
+    // Lamp k is accumulator bit 7 - k (bit 7 leftmost).
+    std::array<IndicatorLamp, 8> accumulatorLamps;
+    // Lamp k is code register bit 7 - k.
+    std::array<IndicatorLamp, 8> codeLamps;
+    // Lamps 0 to 7: high operand bits 7 to 0; lamps 8 to 15: low operand bits 7 to 0.
+    std::array<IndicatorLamp, 16> operandLamps;
+    IndicatorLamp zeroFlagLamp;
+    IndicatorLamp carryFlagLamp;
+    ToggleSwitch powerSwitch;
+    ToggleSwitch resetSwitch;
+    ToggleSwitch pauseSwitch;
+
+    TwoInputOrGate clockStopGate;
+    ClockOscillator clockOscillator;
+    PhaseSequencer phaseSequencer;
+    SixteenBitCounter programCounter;
+    SixteenBitSelector addressSelector;
+    SixteenBitSelector addressBuffer;
+    SixtyFourKilobyteRAMControlPanel controlPanel;
+    TwoInputOrGate operandAccessGate;
+    TwoInputAndGate operandAddressGate;
+    TwoInputAndGate codeStrobe;
+    TwoInputAndGate highStrobe;
+    EightBitRegister highOperand;
+    TwoInputAndGate lowStrobe;
+    EightBitRegister lowOperand;
+    InstructionDecoder decoder;
+    ThreeInputAndGate shortCycleGate;
+    TwoInputOrGate phaseResetGate;
+    ThreeInputAndGate writeGate;
+    ThreeInputOrGate loadGroupGate;
+    ThreeInputOrGate memoryLoadGate;
+    TwoInputOrGate logicPairGateA;
+    TwoInputOrGate logicPairGateB;
+    TwoInputOrGate memoryReadGroupGate;
+    TwoInputOrGate addressingGroupGate;
+    TwoInputOrGate shiftPairGateA;
+    TwoInputOrGate shiftPairGateB;
+    TwoInputOrGate shiftGroupGate;
+    ThreeInputAndGate memoryLatchGate;
+    ThreeInputAndGate shiftLatchGate;
+    TwoInputOrGate accumulatorClockGate;
+    SixNorFlipFlop jumpFlipFlop;
+    ThreeInputOrGate jumpGroupGate;
+    ThreeInputOrGate jumpConditionGate;
+    ThreeInputAndGate counterLoadGate;
+    Relay carryRelay;
+    Relay zeroRelay;
+    TwoInputAndGate jumpIfZeroGate;
+    TwoInputAndGate jumpIfCarryGate;
+    TwoInputAndGate jumpIfNotZeroGate;
+    TwoInputAndGate jumpIfNoCarryGate;
+    ArithmeticUnit arithmeticUnit;
+
+    // Held around every machine cycle and every memory step, on whichever
+    // thread runs it. Never held while waiting for another thread.
+    std::mutex cycleLock;
+
+private:
+    void clockStep();
+    void phaseStep();
+    void counterStep();
+    void addressStep();
+    void memoryStep();
+    void latchStep();
+    void controlStep();
+    void arithmeticStep();
+
+    // Memory data-out, read once by each section that needs it.
+    std::uint8_t dataOut();
+};
+
+}  // namespace tarnwick

@@ -1,0 +1,82 @@
+#pragma once
+
+#include "relay/Gates.h"
+#include "relay/Relay.h"
+
+namespace tarnwick {
+
+// One bit of a result multiplexer: five AND gates, each passing its source
+// while its select is on, into one OR. Source 0 is the default source.
+class MultiplexerBit {
+public:
+    void setVoltage(bool on) {
+        for (TwoInputAndGate& gate : gates) gate.setVoltage(on);
+        orGate.setVoltage(on);
+    }
+    void setData(int source, bool on) { gates[source].setInput(0, on); }
+    void setSelect(int source, bool on) { gates[source].setInput(1, on); }
+    bool output() const { return orGate.output(); }
+
+    void step() {
+        for (int k = 0; k < 5; ++k) {
+            gates[k].step();
+            orGate.setInput(k, gates[k].output());
+        }
+        orGate.step();
+    }
+
+private:
+    TwoInputAndGate gates[5];
+    FiveInputOrGate orGate;
+};
+
+// Picks one of five bytes: source k (1 to 4) while select line k is on, the
+// default source (0) while none is. The select lines are one-hot by wiring.
+class ResultMultiplexer {
+public:
+    void setVoltage(bool on) {
+        for (MultiplexerBit& bit : bits) bit.setVoltage(on);
+        selectNorGate.setVoltage(on);
+        anySelectRelay.setVoltage(on);
+        defaultGate.setVoltage(on);
+    }
+    // The default source, bit i.
+    void setDefault(int index, bool on) { bits[index].setData(0, on); }
+    // Source 1 to 4, bit i.
+    void setSource(int source, int index, bool on) { bits[index].setData(source, on); }
+    // Select line 1 to 4.
+    void setSelect(int source, bool on) {
+        if (source < 4) {
+            selectNorGate.setInput(source - 1, on);
+        } else {
+            defaultGate.setInput(1, on);
+        }
+        for (MultiplexerBit& bit : bits) bit.setSelect(source, on);
+    }
+    bool output(int index) const { return bits[index].output(); }
+
+    // The default select settles first, so every bit sees this step's selects.
+    void step() {
+        selectNorGate.step();
+        anySelectRelay.setCoil(selectNorGate.output());
+        anySelectRelay.tick();
+        defaultGate.setInput(0, anySelectRelay.normallyClosed());
+        defaultGate.step();
+        const bool useDefault = defaultGate.output();
+        for (MultiplexerBit& bit : bits) {
+            bit.setSelect(0, useDefault);
+            bit.step();
+        }
+    }
+
+private:
+    MultiplexerBit bits[8];
+    ThreeInputNorGate selectNorGate;  // off while select 1, 2 or 3 is on
+    Relay anySelectRelay;             // normally-closed: select 1, 2 or 3
+    TwoInputNorGate defaultGate;      // none of the four selects
+};
+
+static_assert(sizeof(MultiplexerBit) == 15);
+static_assert(sizeof(ResultMultiplexer) == 126);
+
+}  // namespace tarnwick

@@ -1,0 +1,60 @@
+#include "panel/SixtyFourKilobyteRAMControlPanel.h"
+
+#include <new>
+
+#include "memory/FastRAM.h"
+#include "memory/MemoryLines.h"
+#include "memory/SixtyFourKilobyteRAM.h"
+
+namespace tarnwick {
+
+SixtyFourKilobyteRAMControlPanel::SixtyFourKilobyteRAMControlPanel(bool startWithFastRam)
+    : fastRam(startWithFastRam), ram(buildMemory(fastRam)) {}
+
+SixtyFourKilobyteRAMControlPanel::~SixtyFourKilobyteRAMControlPanel() = default;
+
+std::unique_ptr<SixtyFourKbRAM> SixtyFourKilobyteRAMControlPanel::buildMemory(bool& fastRam) {
+    if (!fastRam) {
+        try {
+            return std::make_unique<SixtyFourKilobyteRAM>();
+        } catch (const std::bad_alloc&) {
+            // The relay tree is hundreds of thousands of allocations; the
+            // byte array needs 64 KB. A panel without a memory is not an option.
+            fastRam = true;
+        }
+    }
+    return std::make_unique<FastRAM>();
+}
+
+void SixtyFourKilobyteRAMControlPanel::step() {
+    // One reading of Takeover for the whole step, so that all 25 selectors
+    // switch together even while the window thread flips the switch.
+    const bool takeover = takeoverSwitch.isOn();
+
+    for (int k = 0; k < 16; ++k) selectors[k].setB(addressSwitches[k].isOn());
+    for (int k = 0; k < 16; ++k) selectors[k].setSelect(takeover);
+    for (int k = 0; k < 16; ++k) selectors[k].step();
+    for (int k = 0; k < 16; ++k) (ram.get()->*addressLineSetters[k])(selectors[k].output());
+
+    for (int j = 0; j < 8; ++j) selectors[firstDataSelector + j].setB(dataSwitches[j].isOn());
+    selectors[writeSelector].setB(writeSwitch.isOn());
+    for (int i = firstDataSelector; i <= writeSelector; ++i) selectors[i].setSelect(takeover);
+    for (int i = firstDataSelector; i <= writeSelector; ++i) selectors[i].step();
+    for (int j = 0; j < 8; ++j) (ram.get()->*dataInLineSetters[j])(selectors[firstDataSelector + j].output());
+    ram->setWrite(selectors[writeSelector].output());
+
+    ram->step();
+
+    for (int b = 0; b < 8; ++b) dataLamps[b].setState((ram.get()->*dataOutLineGetters[b])() ? 1 : 0);
+}
+
+SixtyFourKbRAM& SixtyFourKilobyteRAMControlPanel::replaceMemory(bool newFastRam) {
+    // Release first: the relay-built memory is large enough that holding two
+    // at once could be what makes building the new one fail.
+    ram.reset();
+    fastRam = newFastRam;
+    ram = buildMemory(fastRam);
+    return *ram;
+}
+
+}  // namespace tarnwick

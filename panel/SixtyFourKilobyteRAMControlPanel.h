@@ -1,0 +1,90 @@
+#pragma once
+
+#include <array>
+#include <memory>
+
+#include "memory/SixtyFourKbRAM.h"
+#include "panel/PanelControl.h"
+#include "relay/Selectors.h"
+
+namespace tarnwick {
+
+// Stands between the machine and its memory. While Takeover is off the memory
+// receives the lines applied to this panel (by the machine or the loader);
+// while it is on, the settings of the panel's own switches. The choice is made
+// by 25 relay selectors, one per memory input line.
+//
+// Not locked: every caller steps it under the computer's cycle lock.
+class SixtyFourKilobyteRAMControlPanel final : public SixtyFourKbRAM {
+public:
+    // Selector index of each memory input line.
+    static constexpr int firstDataSelector = 16;
+    static constexpr int writeSelector = 24;
+
+    // Builds the relay-built memory, or the byte array when fastRam is true
+    // (for callers that will never use the relay-built one).
+    explicit SixtyFourKilobyteRAMControlPanel(bool startWithFastRam = false);
+    ~SixtyFourKilobyteRAMControlPanel() override;
+
+    void setVoltage(bool on) override {
+        ram->setVoltage(on);
+        for (TwoWaySelector& selector : selectors) selector.setVoltage(on);
+    }
+    void setWrite(bool on) override { selectors[writeSelector].setA(on); }
+    void setAddressBit0(bool on) override { selectors[0].setA(on); }
+    void setAddressBit1(bool on) override { selectors[1].setA(on); }
+    void setAddressBit2(bool on) override { selectors[2].setA(on); }
+    void setAddressBit3(bool on) override { selectors[3].setA(on); }
+    void setAddressBit4(bool on) override { selectors[4].setA(on); }
+    void setAddressBit5(bool on) override { selectors[5].setA(on); }
+    void setAddressBit6(bool on) override { selectors[6].setA(on); }
+    void setAddressBit7(bool on) override { selectors[7].setA(on); }
+    void setAddressBit8(bool on) override { selectors[8].setA(on); }
+    void setAddressBit9(bool on) override { selectors[9].setA(on); }
+    void setAddressBit10(bool on) override { selectors[10].setA(on); }
+    void setAddressBit11(bool on) override { selectors[11].setA(on); }
+    void setAddressBit12(bool on) override { selectors[12].setA(on); }
+    void setAddressBit13(bool on) override { selectors[13].setA(on); }
+    void setAddressBit14(bool on) override { selectors[14].setA(on); }
+    void setAddressBit15(bool on) override { selectors[15].setA(on); }
+    void setDataInBit0(bool on) override { selectors[firstDataSelector + 0].setA(on); }
+    void setDataInBit1(bool on) override { selectors[firstDataSelector + 1].setA(on); }
+    void setDataInBit2(bool on) override { selectors[firstDataSelector + 2].setA(on); }
+    void setDataInBit3(bool on) override { selectors[firstDataSelector + 3].setA(on); }
+    void setDataInBit4(bool on) override { selectors[firstDataSelector + 4].setA(on); }
+    void setDataInBit5(bool on) override { selectors[firstDataSelector + 5].setA(on); }
+    void setDataInBit6(bool on) override { selectors[firstDataSelector + 6].setA(on); }
+    void setDataInBit7(bool on) override { selectors[firstDataSelector + 7].setA(on); }
+    bool getDataOutBit0() override { return ram->getDataOutBit0(); }
+    bool getDataOutBit1() override { return ram->getDataOutBit1(); }
+    bool getDataOutBit2() override { return ram->getDataOutBit2(); }
+    bool getDataOutBit3() override { return ram->getDataOutBit3(); }
+    bool getDataOutBit4() override { return ram->getDataOutBit4(); }
+    bool getDataOutBit5() override { return ram->getDataOutBit5(); }
+    bool getDataOutBit6() override { return ram->getDataOutBit6(); }
+    bool getDataOutBit7() override { return ram->getDataOutBit7(); }
+
+    // One memory step through the selectors; the data lamps then show the
+    // memory's output.
+    void step() override;
+
+    // The memory swap: releases the memory in use and builds an empty one of
+    // the asked kind (the byte array when fastRam is true). If the relay-built
+    // memory cannot be built for lack of storage, a byte array takes its place
+    // and fastRam says so: callers read fastRam to learn what they got.
+    SixtyFourKbRAM& replaceMemory(bool fastRam);
+
+    std::array<IndicatorLamp, 8> dataLamps;
+    std::array<ToggleSwitch, 16> addressSwitches;
+    std::array<ToggleSwitch, 8> dataSwitches;
+    ToggleSwitch writeSwitch;
+    ToggleSwitch takeoverSwitch;
+    bool fastRam = false;
+    std::unique_ptr<SixtyFourKbRAM> ram;
+    std::array<TwoWaySelector, 25> selectors;
+
+private:
+    static std::unique_ptr<SixtyFourKbRAM> buildMemory(bool& fastRam);
+};
+
+}  // namespace tarnwick
