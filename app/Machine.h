@@ -1,0 +1,99 @@
+#pragma once
+
+#include <atomic>
+#include <chrono>
+#include <cstdint>
+#include <functional>
+#include <mutex>
+#include <optional>
+#include <string>
+#include <thread>
+
+#include "machine/Computer.h"
+
+namespace tarnwick {
+
+// The one machine of the program: the simulated computer plus its run
+// control. While Power is on and Reset and Pause are off, a simulation thread
+// runs one machine cycle per clock period; the window thread runs the
+// commands, which may run cycles of their own. The cycle lock keeps the two
+// threads' cycles and memory steps apart.
+class Machine : public Computer {
+public:
+    // Clock period limits in units of 100 ns: the slider's range and default.
+    static constexpr std::int32_t defaultClockPeriod = 100000;  // 10 ms
+    static constexpr std::int32_t fastestClockPeriod = 10000;   // 1 ms
+    static constexpr std::int32_t slowestClockPeriod = 5000000; // 0.5 s
+
+    // The control panel starts with the relay-built memory unless
+    // startWithFastRam is set (tests and tools that never use it).
+    explicit Machine(bool startWithFastRam = false);
+    // Stops and joins the simulation thread before anything it uses goes.
+    ~Machine();
+
+    std::int32_t clockPeriod();
+    void setClockPeriod(std::int32_t period);
+
+    // Starts the simulation thread when the machine is runnable and no thread
+    // is alive. Also the Pause command.
+    void startSimulation();
+    // Turns the Power switch off and waits until the simulation thread has
+    // ended (at most one clock period plus one cycle).
+    void stopSimulation();
+
+    // The Power switch was clicked: power every circuit with its state, run one
+    // cycle, start the thread if the machine is now runnable.
+    void powerCommand();
+    // The Reset switch was clicked: one cycle reads it, then maybe start.
+    void resetCommand();
+    // "Use Fast Ram": stop, Power off, Reset on, Pause off, and replace the
+    // memory with a new one of the other kind (empty, unpowered).
+    void toggleFastRam();
+
+    // Chooses a memory file: a path, or nothing when the user cancelled.
+    using FileChooser = std::function<std::optional<std::string>()>;
+    // "Load Memory File": stop, Power on (one cycle), ask for a file, and
+    // write its address range into memory one memory step per address, with
+    // a 10 ms pause per address while the byte array is in use. The
+    // afterEachAddress callback lets the window repaint while loading. Returns
+    // a message naming the problem when the file is rejected; then nothing is
+    // written.
+    std::optional<std::string> loadMemoryFile(const FileChooser& chooseFile,
+                                              const std::function<void()>& afterEachAddress = {});
+
+    // True while the byte-array memory is in use. Window thread only.
+    bool useFastRam = false;
+
+    // Observation for tests and benchmarks: the cycles run by simulation
+    // threads so far, counted after each re-arm of the clock timer.
+    std::uint64_t threadCycles() const { return threadCycles_.load(std::memory_order_acquire); }
+    // Whether a simulation thread is alive, and which one.
+    bool simulationAlive();
+    std::thread::id simulationThreadId() const { return simulationThread.get_id(); }
+
+private:
+    using Clock = std::chrono::steady_clock;
+
+    bool runnable() const;
+    void runSimulationThread();
+    void onClockExpiry();
+    void armClockTimer();
+
+    std::mutex periodLock;
+    std::int32_t period_ = 0;  // guarded by periodLock
+
+    // The pending expiry of the running thread's one-shot timer. Touched only
+    // by the simulation thread.
+    std::optional<Clock::time_point> clockTimer;
+    std::thread simulationThread;
+
+    // Guards threadAlive, so that the thread's decision to end and
+    // startSimulation's look at it cannot cross: a thread that found the
+    // machine not runnable is already marked dead when startSimulation looks.
+    std::mutex threadStateLock;
+    bool threadAlive = false;
+
+    std::atomic<std::uint64_t> threadCycles_{0};
+};
+
+}  // namespace tarnwick
