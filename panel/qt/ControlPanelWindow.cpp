@@ -1,0 +1,137 @@
+#include "panel/qt/ControlPanelWindow.h"
+
+#include <QPainter>
+#include <chrono>
+#include <thread>
+
+#include "machine/Computer.h"
+#include "panel/qt/IndicatorLampWidget.h"
+#include "panel/qt/PanelLook.h"
+#include "panel/qt/ToggleSwitchWidget.h"
+
+namespace tarnwick {
+
+namespace {
+
+struct Label {
+    const char* text;
+    int left, top, width, height;
+};
+
+void drawLabel(QPainter& painter, const Label& label) {
+    // Substitute fonts may run a little wider than the box: let them spill
+    // rather than lose letters.
+    painter.drawText(QRect(label.left, label.top, label.width, label.height),
+                     Qt::AlignCenter | Qt::TextDontClip, QString::fromLatin1(label.text));
+}
+
+}  // namespace
+
+ControlPanelWindow::ControlPanelWindow(Computer& computer, QWidget* parent)
+    : QWidget(parent), computer_(computer) {
+    setGeometry(10, 153, 452, 200);
+    setAutoFillBackground(true);
+    QPalette palette = this->palette();
+    palette.setColor(QPalette::Window, panelGrey);
+    setPalette(palette);
+
+    auto& panel = computer_.controlPanel;
+    for (int k = 0; k < 16; ++k)
+        addressSwitches_[k] = new ToggleSwitchWidget(panel.addressSwitches[k], firstAddressSwitchId + k,
+                                                     edge + 415 - 26 * k, edge + 25, *this, this);
+    for (int j = 0; j < 8; ++j)
+        dataSwitches_[j] = new ToggleSwitchWidget(panel.dataSwitches[j], firstDataSwitchId + j, edge + 207 - 26 * j,
+                                                  edge + 93, *this, this);
+    writeSwitch_ = new ToggleSwitchWidget(panel.writeSwitch, writeSwitchId, edge + 337, edge + 128, *this, this);
+    takeoverSwitch_ =
+        new ToggleSwitchWidget(panel.takeoverSwitch, takeoverSwitchId, edge + 387, edge + 128, *this, this);
+    for (int b = 0; b < 8; ++b)
+        dataLamps_[b] = new IndicatorLampWidget(panel.dataLamps[b], edge + 207 - 26 * b, edge + 168, this);
+
+    addressTimer_.setSingleShot(true);
+    addressTimer_.setInterval(addressTimerMs);
+    connect(&addressTimer_, &QTimer::timeout, this, &ControlPanelWindow::onAddressTimer);
+}
+
+ControlPanelWindow::~ControlPanelWindow() = default;
+
+void ControlPanelWindow::command(int id, int code) {
+    if (code != 0) return;
+    if (id >= firstAddressSwitchId && id < firstAddressSwitchId + 16) {
+        restartAddressTimer();
+    } else if (id == writeSwitchId) {
+        pulseWrite();
+    } else if (id == takeoverSwitchId) {
+        // Either way: the memory sees the new source at once.
+        computer_.stepControlPanel();
+    }
+    // The data switches act only at the next step.
+}
+
+void ControlPanelWindow::restartAddressTimer() {
+    // A burst of address clicks ends in one step, after the last of them.
+    addressTimer_.start();
+}
+
+void ControlPanelWindow::onAddressTimer() {
+    if (computer_.controlPanel.takeoverSwitch.isOn()) computer_.stepControlPanel();
+}
+
+void ControlPanelWindow::pulseWrite() {
+    // Write is a momentary switch: shown up for the length of the pulse, then
+    // set back. The window thread is held for the pulse, as a hand on the
+    // lever would hold it; input that arrives meanwhile waits its turn.
+    auto& panel = computer_.controlPanel;
+    writeSwitch_->repaint();
+    if (panel.takeoverSwitch.isOn() && panel.writeSwitch.isOn()) {
+        computer_.stepControlPanel();
+        if (panel.fastRam) std::this_thread::sleep_for(std::chrono::milliseconds(writePulseFastMs));
+    } else {
+        std::this_thread::sleep_for(std::chrono::milliseconds(writePulseIdleMs));
+    }
+    panel.writeSwitch.setState(0);
+    // The lever goes down, and the data lamps show what the step read back.
+    repaint();
+}
+
+void ControlPanelWindow::paintEvent(QPaintEvent*) {
+    QPainter painter(this);
+
+    // The sunken edge around the client area.
+    const int w = width();
+    const int h = height();
+    auto frame = [&](int inset, QColor topLeft, QColor bottomRight) {
+        painter.setPen(topLeft);
+        painter.drawLine(inset, inset, w - 1 - inset, inset);
+        painter.drawLine(inset, inset, inset, h - 1 - inset);
+        painter.setPen(bottomRight);
+        painter.drawLine(inset, h - 1 - inset, w - 1 - inset, h - 1 - inset);
+        painter.drawLine(w - 1 - inset, inset, w - 1 - inset, h - 1 - inset);
+    };
+    frame(0, QColor(128, 128, 128), QColor(255, 255, 255));
+    frame(1, QColor(64, 64, 64), QColor(223, 223, 223));
+
+    painter.translate(edge, edge);
+    painter.setPen(Qt::black);
+    painter.setFont(controlPanelTitleFont());
+    drawLabel(painter, {"64-KB RAM Control Panel", 157, 6, 154, 15});
+
+    painter.setFont(controlPanelLabelFont());
+    static constexpr Label marks[] = {
+        {"1", 7, 28, 13, 14},   {"1", 7, 93, 13, 14},   {"1", 319, 128, 13, 14}, {"1", 371, 128, 13, 14},
+        {"0", 7, 54, 13, 14},   {"0", 7, 119, 13, 14},  {"0", 319, 154, 13, 14}, {"0", 371, 154, 13, 14},
+        {"Write", 332, 176, 34, 14}, {"Takeover", 373, 176, 52, 14},
+    };
+    for (const Label& label : marks) drawLabel(painter, label);
+
+    for (int k = 0; k < 16; ++k) {
+        const QString text = QStringLiteral("A%1").arg(k);
+        const QRect box = k < 10 ? QRect(417 - 26 * k, 77, 21, 14) : QRect(154 - 26 * (k - 10), 77, 27, 14);
+        painter.drawText(box, Qt::AlignCenter | Qt::TextDontClip, text);
+    }
+    for (int j = 0; j < 8; ++j)
+        painter.drawText(QRect(209 - 26 * j, 142, 21, 14), Qt::AlignCenter | Qt::TextDontClip,
+                         QStringLiteral("D%1").arg(j));
+}
+
+}  // namespace tarnwick

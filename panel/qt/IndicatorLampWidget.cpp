@@ -1,0 +1,14 @@
+#include "panel/qt/IndicatorLampWidget.h"
+
+#include <QPainter>
+
+#include "panel/qt/PanelLook.h"
+
+namespace tarnwick {
+
+void IndicatorLampWidget::paintEvent(QPaintEvent*) {
+    QPainter painter(this);
+    painter.drawImage(0, 0, control_.isOn() ? litLampImage() : unlitLampImage());
+}
+
+}  // namespace tarnwick

@@ -1,0 +1,23 @@
+#pragma once
+
+#include "panel/qt/PanelControlWidget.h"
+
+namespace tarnwick {
+
+// The window of an IndicatorLamp: 24 x 24 pixels, the lit image while the
+// lamp's state is non-zero, the unlit one otherwise.
+class IndicatorLampWidget : public PanelControlWidget {
+    Q_OBJECT
+
+public:
+    static constexpr int width = 24;
+    static constexpr int height = 24;
+
+    IndicatorLampWidget(IndicatorLamp& lamp, int x, int y, QWidget* parent)
+        : PanelControlWidget(lamp, QRect(x, y, width, height), parent) {}
+
+protected:
+    void paintEvent(QPaintEvent* event) override;
+};
+
+}  // namespace tarnwick

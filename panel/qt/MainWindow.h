@@ -1,0 +1,86 @@
+#pragma once
+
+#include <QMainWindow>
+#include <array>
+
+#include "panel/qt/CommandTarget.h"
+
+class QAction;
+class QMenu;
+class QSlider;
+
+namespace tarnwick {
+
+class Machine;
+class ControlPanelWindow;
+class IndicatorLampWidget;
+class ToggleSwitchWidget;
+
+// The front panel: the speed slider, the Power, Reset and Pause switches,
+// the machine's 55 lamps with their labels, and the RAM control panel, under
+// a menu bar. It holds no state of its own: everything it shows belongs to
+// the Machine, and every user action becomes a command by id.
+class MainWindow : public QMainWindow, public CommandTarget {
+    Q_OBJECT
+
+public:
+    // Command and control ids.
+    static constexpr int aboutId = 104;
+    static constexpr int exitId = 105;
+    static constexpr int powerId = 110;
+    static constexpr int resetId = 111;
+    static constexpr int pauseId = 112;
+    static constexpr int useFastRamId = 32771;
+    static constexpr int loadMemoryFileId = 32772;
+
+    // The area below the menu bar.
+    static constexpr int clientWidth = 469;
+    static constexpr int clientHeight = 446;
+
+    static constexpr int sliderMinimum = 10000;    // 1 ms, the fastest clock
+    static constexpr int sliderMaximum = 5000000;  // 0.5 s
+    static constexpr int sliderTickInterval = 100000;
+
+    // Builds every control and ends with the fast-memory command, so the
+    // machine starts with the byte-array memory, Power off, Reset on and
+    // Pause off.
+    explicit MainWindow(Machine& machine);
+    ~MainWindow() override;
+
+    void command(int id, int code) override;
+
+    Machine& machine() const { return machine_; }
+    QWidget* panel() const { return panel_; }
+    QSlider* speedSlider() const { return slider_; }
+    ControlPanelWindow* controlPanelWindow() const { return controlPanel_; }
+    ToggleSwitchWidget* powerSwitch() const { return powerSwitch_; }
+    ToggleSwitchWidget* resetSwitch() const { return resetSwitch_; }
+    ToggleSwitchWidget* pauseSwitch() const { return pauseSwitch_; }
+    QMenu* fileMenu() const { return fileMenu_; }
+    QMenu* optionsMenu() const { return optionsMenu_; }
+    QMenu* helpMenu() const { return helpMenu_; }
+    QAction* useFastRamAction() const { return useFastRamAction_; }
+
+protected:
+    void closeEvent(QCloseEvent* event) override;
+
+private:
+    void buildMenus();
+    void buildPanel();
+    void showAbout();
+    void loadMemoryFile();
+
+    Machine& machine_;
+    QWidget* panel_ = nullptr;
+    QSlider* slider_ = nullptr;
+    ToggleSwitchWidget* powerSwitch_ = nullptr;
+    ToggleSwitchWidget* resetSwitch_ = nullptr;
+    ToggleSwitchWidget* pauseSwitch_ = nullptr;
+    ControlPanelWindow* controlPanel_ = nullptr;
+    QMenu* fileMenu_ = nullptr;
+    QMenu* optionsMenu_ = nullptr;
+    QMenu* helpMenu_ = nullptr;
+    QAction* useFastRamAction_ = nullptr;
+};
+
+}  // namespace tarnwick

@@ -1,0 +1,30 @@
+#pragma once
+
+#include <QColor>
+#include <QFont>
+#include <QIcon>
+#include <QImage>
+
+namespace tarnwick {
+
+// The front panel's shared drawing resources: the lamp and switch images,
+// the panel colour, the fonts and the program icon. The images are loaded
+// once, on first use, from the resources embedded in the program.
+
+inline const QColor panelGrey{192, 192, 192};
+
+const QImage& litLampImage();
+const QImage& unlitLampImage();
+const QImage& leverUpImage();
+const QImage& leverDownImage();
+
+QIcon programIcon();
+
+// Fonts are asked for by the family the panel was designed with; where it is
+// missing a metric-compatible face is preferred over the generic fallback,
+// so that the labels keep their widths.
+QFont mainLabelFont();         // sans serif, 11 px, medium weight
+QFont controlPanelTitleFont(); // serif, 13 px, bold
+QFont controlPanelLabelFont(); // serif, 11 px
+
+}  // namespace tarnwick
