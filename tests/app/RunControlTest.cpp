@@ -1,0 +1,318 @@
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <chrono>
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <random>
+#include <set>
+#include <thread>
+
+#include <unistd.h>
+
+#include "app/Machine.h"
+#include "app/MemoryFile.h"
+#include "memory/FastRAM.h"
+#include "memory/SixtyFourKilobyteRAM.h"
+#include "tests/app/ProbeMemory.h"
+
+namespace tarnwick {
+namespace {
+
+using namespace std::chrono_literals;
+using Clock = std::chrono::steady_clock;
+using testing::ProbeMemory;
+
+constexpr std::int32_t periodOf(std::chrono::milliseconds ms) {
+    return static_cast<std::int32_t>(ms.count() * 10000);  // units of 100 ns
+}
+
+// Generous: these bound waits for things that happen within a period or two,
+// and only matter when something is broken.
+constexpr auto kPatience = 20s;
+
+template <class Condition>
+bool waitFor(Condition condition, Clock::duration timeout = kPatience) {
+    const auto deadline = Clock::now() + timeout;
+    while (!condition()) {
+        if (Clock::now() > deadline) return false;
+        std::this_thread::sleep_for(1ms);
+    }
+    return true;
+}
+
+// A machine as start-up leaves it (byte array, Power off, Reset on, Pause
+// off), with a probe in place of its memory.
+class RunControlTest : public ::testing::Test {
+protected:
+    RunControlTest() : machine(true) {
+        auto memory = std::make_unique<ProbeMemory>();
+        probe = memory.get();
+        machine.controlPanel.ram = std::move(memory);
+        machine.useFastRam = true;
+        machine.resetSwitch.setState(1);
+    }
+
+    void click(ToggleSwitch& toggle, void (Machine::*command)()) {
+        toggle.setState(toggle.isOn() ? 0 : 1);
+        (machine.*command)();
+    }
+    void clickPower() { click(machine.powerSwitch, &Machine::powerCommand); }
+    void clickReset() { click(machine.resetSwitch, &Machine::resetCommand); }
+    void clickPause() { click(machine.pauseSwitch, &Machine::startSimulation); }
+
+    // Power on, then Reset off: the thread starts.
+    void run(std::chrono::milliseconds period) {
+        machine.setClockPeriod(periodOf(period));
+        clickPower();
+        clickReset();
+        ASSERT_TRUE(machine.simulationAlive());
+    }
+    void waitForThreadCycles(std::uint64_t count) {
+        ASSERT_TRUE(waitFor([&] { return machine.threadCycles() >= count; })) << count << " cycles";
+    }
+
+    std::uint8_t read(std::uint16_t address) { return readMemoryRange(machine, address, address).at(0); }
+    void write(std::uint16_t address, std::uint8_t byte) {
+        MemoryImage image{address, address, {byte}};
+        ASSERT_TRUE(writeMemoryImage(machine, image));
+    }
+
+    Machine machine;
+    ProbeMemory* probe;
+};
+
+TEST_F(RunControlTest, FirstCycleComesOnePeriodAfterTheThreadStarts) {
+    machine.setClockPeriod(periodOf(200ms));
+    clickPower();
+    EXPECT_FALSE(machine.simulationAlive()) << "Reset is on";
+    const auto released = Clock::now();
+    clickReset();
+    waitForThreadCycles(1);
+    const std::thread::id thread = machine.simulationThreadId();
+    ASSERT_NE(thread, std::this_thread::get_id());
+    const auto onThread = probe->stepsOn(thread);
+    ASSERT_FALSE(onThread.empty());
+    EXPECT_GE(onThread.front().time - released, 200ms);
+    // The Power and Reset clicks ran their cycles on the window thread.
+    EXPECT_EQ(probe->stepsOn(std::this_thread::get_id()).size(), 2u);
+}
+
+TEST_F(RunControlTest, PauseLetsAtMostOneMoreCycleRunThenTheThreadEnds) {
+    run(20ms);
+    waitForThreadCycles(2);
+    clickPause();
+    const std::uint64_t atPause = machine.threadCycles();
+    ASSERT_TRUE(waitFor([&] { return !machine.simulationAlive(); }));
+    EXPECT_LE(machine.threadCycles(), atPause + 1);
+    std::this_thread::sleep_for(100ms);
+    EXPECT_LE(machine.threadCycles(), atPause + 1) << "no cycles after the thread ended";
+
+    clickPause();
+    EXPECT_TRUE(machine.simulationAlive()) << "Pause off starts a new thread";
+    waitForThreadCycles(atPause + 2);
+}
+
+TEST_F(RunControlTest, PauseOffAgainWithinOnePeriodKeepsTheSameThread) {
+    run(1000ms);
+    waitForThreadCycles(1);  // just re-armed: a whole period until the next expiry
+    const std::thread::id thread = machine.simulationThreadId();
+    clickPause();
+    clickPause();
+    EXPECT_EQ(machine.simulationThreadId(), thread);
+    waitForThreadCycles(2);
+    EXPECT_TRUE(machine.simulationAlive());
+    EXPECT_EQ(machine.simulationThreadId(), thread);
+}
+
+TEST_F(RunControlTest, StartingTwiceLeavesOneThread) {
+    run(5ms);
+    const std::thread::id thread = machine.simulationThreadId();
+    machine.startSimulation();
+    machine.startSimulation();
+    EXPECT_EQ(machine.simulationThreadId(), thread);
+    waitForThreadCycles(10);
+    std::set<std::thread::id> threads;
+    for (const auto& step : probe->steps()) threads.insert(step.thread);
+    EXPECT_EQ(threads.size(), 2u) << "the window thread and one simulation thread";
+}
+
+TEST_F(RunControlTest, StopWithoutAThreadChangesNothing) {
+    clickPower();
+    ASSERT_FALSE(machine.simulationAlive());
+    machine.stopSimulation();
+    EXPECT_TRUE(machine.powerSwitch.isOn());
+}
+
+TEST_F(RunControlTest, StopTurnsPowerOffAndReturnsOnlyAfterTheThreadEnded) {
+    run(50ms);
+    waitForThreadCycles(1);
+    const int voltageCalls = probe->voltageCalls();
+    machine.stopSimulation();
+    EXPECT_FALSE(machine.powerSwitch.isOn());
+    EXPECT_FALSE(machine.simulationAlive());
+    const std::size_t steps = probe->steps().size();
+    std::this_thread::sleep_for(200ms);
+    EXPECT_EQ(probe->steps().size(), steps) << "no cycle after stopSimulation returned";
+    EXPECT_EQ(probe->voltageCalls(), voltageCalls) << "stopping does not distribute power";
+}
+
+TEST_F(RunControlTest, NewPeriodTakesEffectAtTheNextReArm) {
+    run(300ms);
+    waitForThreadCycles(1);  // re-armed with 300 ms
+    machine.setClockPeriod(periodOf(1ms));
+    waitForThreadCycles(12);
+    const auto steps = probe->stepsOn(machine.simulationThreadId());
+    ASSERT_GE(steps.size(), 12u);
+    EXPECT_GE(steps[1].time - steps[0].time, 300ms) << "the pending wait keeps the old period";
+    // Ten fast periods: generous for a loaded machine, far below ten old ones.
+    EXPECT_LT(steps[11].time - steps[1].time, 2000ms);
+}
+
+TEST_F(RunControlTest, ResetWithPowerOffRunsOneCycleAndStartsNothing) {
+    machine.resetSwitch.setState(1);
+    clickReset();  // Reset off, Power still off
+    EXPECT_EQ(probe->steps().size(), 1u);
+    EXPECT_FALSE(machine.simulationAlive());
+    EXPECT_FALSE(machine.phaseLamps[3].isOn()) << "the cycle ran unpowered";
+}
+
+TEST_F(RunControlTest, PowerOffErasesTheMemory) {
+    clickPower();
+    write(0x1234, 0xA5);
+    ASSERT_EQ(read(0x1234), 0xA5);
+    clickPower();  // off: one unpowered cycle
+    clickPower();  // on again
+    EXPECT_EQ(read(0x1234), 0);
+}
+
+TEST_F(RunControlTest, ToggleFastRamStopsAndLeavesPowerOffResetOnPauseOff) {
+    run(5ms);
+    machine.pauseSwitch.setState(0);
+    machine.toggleFastRam();
+    EXPECT_FALSE(machine.simulationAlive());
+    EXPECT_FALSE(machine.powerSwitch.isOn());
+    EXPECT_TRUE(machine.resetSwitch.isOn());
+    EXPECT_FALSE(machine.pauseSwitch.isOn());
+    EXPECT_FALSE(machine.useFastRam);
+    EXPECT_NE(dynamic_cast<SixtyFourKilobyteRAM*>(machine.controlPanel.ram.get()), nullptr);
+
+    // The circuits keep their power until the next Power command: with Reset
+    // on, a cycle still shows phase 3.
+    machine.runCycle();
+    EXPECT_TRUE(machine.phaseLamps[3].isOn());
+
+    machine.toggleFastRam();
+    EXPECT_TRUE(machine.useFastRam);
+    EXPECT_NE(dynamic_cast<FastRAM*>(machine.controlPanel.ram.get()), nullptr);
+    // The new memory is unpowered: an unpowered byte-array step erases
+    // everything before it stores, so the first byte is gone after the second.
+    write(1, 0x11);
+    write(2, 0x22);
+    EXPECT_EQ(read(1), 0);
+    clickPower();
+    write(1, 0x11);
+    write(2, 0x22);
+    EXPECT_EQ(read(1), 0x11) << "powered by the next Power command";
+}
+
+std::filesystem::path writeImageFile(const std::vector<std::uint8_t>& image, int first, int last) {
+    const auto path = std::filesystem::temp_directory_path() /
+                      ("tarnwick-run-control-" + std::to_string(::getpid()) + ".RAM");
+    std::ofstream out(path, std::ios::binary);
+    const std::uint8_t header[8] = {
+        std::uint8_t(first >> 24), std::uint8_t(first >> 16), std::uint8_t(first >> 8), std::uint8_t(first),
+        std::uint8_t(last >> 24),  std::uint8_t(last >> 16),  std::uint8_t(last >> 8),  std::uint8_t(last)};
+    out.write(reinterpret_cast<const char*>(header), 8);
+    out.write(reinterpret_cast<const char*>(image.data()), static_cast<std::streamsize>(image.size()));
+    return path;
+}
+
+TEST_F(RunControlTest, LoadingWhileTheThreadRunsKeepsCyclesAndStepsApart) {
+    // No store codes (11h) anywhere, so the running program cannot change
+    // memory: what is there afterwards is exactly the file.
+    std::mt19937 random(7);
+    std::vector<std::uint8_t> image(160);
+    for (auto& byte : image) {
+        do byte = static_cast<std::uint8_t>(random()); while (byte == 0x11);
+    }
+    const auto path = writeImageFile(image, 0, static_cast<int>(image.size()) - 1);
+
+    machine.setClockPeriod(periodOf(1ms));
+    machine.resetSwitch.setState(0);  // the load's Power command starts the thread
+    int addresses = 0;
+    const auto error = machine.loadMemoryFile([&] { return std::optional(path.string()); },
+                                              [&] { ++addresses; });
+    std::filesystem::remove(path);
+    ASSERT_FALSE(error.has_value()) << *error;
+    EXPECT_EQ(addresses, 160);
+    EXPECT_GT(machine.threadCycles(), 0u) << "the thread ran during the load";
+    machine.stopSimulation();
+    machine.powerSwitch.setState(1);  // stopping only moved the switch
+    EXPECT_EQ(readMemoryRange(machine, 0, 159), image);
+    EXPECT_EQ(probe->overlaps(), 0);
+}
+
+TEST_F(RunControlTest, RejectedFileWritesNothingAndCancelLeavesPowerOn) {
+    write(3, 0x77);
+    const auto shortFile = writeImageFile({1, 2, 3}, 0, 9);
+    const auto error = machine.loadMemoryFile([&] { return std::optional(shortFile.string()); });
+    std::filesystem::remove(shortFile);
+    ASSERT_TRUE(error.has_value());
+    EXPECT_NE(error->find("needs 18 bytes"), std::string::npos) << *error;
+    EXPECT_TRUE(machine.powerSwitch.isOn());
+    for (std::uint16_t a = 0; a < 10; ++a) EXPECT_EQ(read(a), 0) << a;
+
+    machine.powerSwitch.setState(0);
+    EXPECT_FALSE(machine.loadMemoryFile([] { return std::nullopt; }).has_value());
+    EXPECT_TRUE(machine.powerSwitch.isOn()) << "cancelled after powering on";
+}
+
+// Window-thread commands, memory steps and loads while the thread runs at
+// the fastest clock. Run under ThreadSanitizer, it must report nothing.
+TEST_F(RunControlTest, CommandsWhileRunningNeverOverlapCycles) {
+    std::vector<std::uint8_t> image(12, 0x50);
+    const auto path = writeImageFile(image, 0, 11);
+    run(1ms);
+    const auto until = Clock::now() + 1500ms;
+    for (int round = 0; Clock::now() < until; ++round) {
+        machine.stepControlPanel();
+        machine.setClockPeriod(periodOf(std::chrono::milliseconds(1 + round % 3)));
+        if (round % 4 == 0) {
+            clickPause();
+            clickPause();
+        }
+        if (round % 7 == 0) {
+            clickReset();
+            clickReset();
+        }
+        if (round % 11 == 0) {
+            machine.resetSwitch.setState(0);
+            machine.pauseSwitch.setState(0);
+            ASSERT_FALSE(machine.loadMemoryFile([&] { return std::optional(path.string()); }).has_value());
+        }
+        if (round % 13 == 0) {
+            clickPower();
+            clickPower();
+        }
+        std::this_thread::sleep_for(std::chrono::microseconds(300));
+    }
+    std::filesystem::remove(path);
+    machine.stopSimulation();
+    EXPECT_EQ(probe->overlaps(), 0);
+    EXPECT_GT(machine.threadCycles(), 0u);
+}
+
+TEST(MachineShutdown, DestroyingARunningMachineJoinsItsThread) {
+    auto machine = std::make_unique<Machine>(true);
+    machine->setClockPeriod(periodOf(1ms));
+    machine->powerSwitch.setState(1);
+    machine->powerCommand();
+    ASSERT_TRUE(waitFor([&] { return machine->threadCycles() > 3; }));
+    machine.reset();  // must not terminate or leave the thread touching freed memory
+    SUCCEED();
+}
+
+}  // namespace
+}  // namespace tarnwick
