@@ -2,6 +2,10 @@
 
 #include "app/MemoryFile.h"
 
+#ifdef __linux__
+#include <sys/prctl.h>
+#endif
+
 namespace tarnwick {
 
 Machine::Machine(bool startWithFastRam) : Computer(startWithFastRam) {
@@ -49,6 +53,10 @@ void Machine::armClockTimer() {
 }
 
 void Machine::runSimulationThread() {
+#ifdef __linux__
+    // The default 50 us timer slack is 5% of the fastest clock period.
+    prctl(PR_SET_TIMERSLACK, 1UL, 0UL, 0UL, 0UL);
+#endif
     armClockTimer();
     for (;;) {
         {
