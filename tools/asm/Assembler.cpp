@@ -1,0 +1,544 @@
+#include "tools/asm/Assembler.h"
+
+#include <algorithm>
+#include <cstdio>
+#include <unordered_map>
+#include <unordered_set>
+
+#include "tools/asm/Expression.h"
+#include "tools/asm/InstructionSet.h"
+#include "tools/asm/Lexer.h"
+
+namespace tarnwick::assembler {
+
+namespace {
+
+constexpr std::int64_t highestAddress = 0xFFFF;
+
+// Constants may refer to constants this many levels deep.
+constexpr int deepestConstantChain = 64;
+
+std::string hex(std::int64_t value) {
+    char buffer[32];
+    std::snprintf(buffer, sizeof buffer, "%04llXh", static_cast<unsigned long long>(value));
+    return buffer;
+}
+
+std::string describe(const Token& token) {
+    if (token.kind == TokenKind::End) return "the end of the line";
+    return "'" + std::string(token.text) + "'";
+}
+
+// One item of a DB or DW list: a string (DB only) or an expression.
+struct DataItem {
+    std::optional<Expression> expression;
+    std::string bytes;
+    int column = 0;
+};
+
+struct Statement {
+    enum class Kind : std::uint8_t { None, Instruction, Origin, Bytes, Words, Constant };
+    Kind kind = Kind::None;
+    int line = 0;
+    std::string label;
+    int labelColumn = 0;
+    const Instruction* instruction = nullptr;
+    int keywordColumn = 0;
+    std::optional<Expression> operand;  // instruction address, ORG value or EQU value
+    std::vector<DataItem> items;        // DB, DW
+    std::string name;                   // EQU
+    int nameColumn = 0;
+    // Set by the first pass.
+    std::int64_t address = 0;
+    std::int64_t size = 0;
+    bool placed = false;  // its bytes fit in memory and may be emitted
+};
+
+class LineParser {
+public:
+    LineParser(int line, std::vector<Diagnostic>& errors) : errors(errors) { statement.line = line; }
+
+    Statement parse(std::string_view text) {
+        LexedLine lexed = lexLine(text);
+        tokens = std::move(lexed.tokens);
+        if (lexed.error) {
+            report(lexed.error->column, lexed.error->message);
+            salvage();
+            return std::move(statement);
+        }
+        if (is(TokenKind::Identifier) && tokens[1].kind == TokenKind::Colon) {
+            label();
+            position = 2;
+        }
+        if (is(TokenKind::End)) return std::move(statement);
+        if (!is(TokenKind::Identifier)) {
+            report(current().column, "expected a label, mnemonic or directive, found " + describe(current()));
+            return std::move(statement);
+        }
+        if (tokens[position + 1].kind == TokenKind::Identifier && equalsIgnoringCase(tokens[position + 1].text, "EQU")) {
+            constant();
+        } else {
+            keyword();
+        }
+        return std::move(statement);
+    }
+
+private:
+    const Token& current() const { return tokens[position]; }
+    bool is(TokenKind kind) const { return current().kind == kind; }
+    void report(int column, std::string message) { errors.push_back({statement.line, column, std::move(message)}); }
+
+    bool nameAllowed(const Token& token, const char* what) {
+        if (!isReservedWord(token.text)) return true;
+        report(token.column, "'" + std::string(token.text) + "' is a reserved word and cannot name a " + what);
+        return false;
+    }
+
+    void label() {
+        if (!nameAllowed(tokens[0], "label")) return;
+        statement.label = std::string(tokens[0].text);
+        statement.labelColumn = tokens[0].column;
+    }
+
+    // After a malformed token, keep what the line still says clearly (its
+    // label and the size of its instruction) so that later lines are not
+    // flooded with consequential errors.
+    void salvage() {
+        if (tokens.size() >= 2 && tokens[0].kind == TokenKind::Identifier && tokens[1].kind == TokenKind::Colon) {
+            label();
+            position = 2;
+        }
+        if (is(TokenKind::Identifier)) {
+            if (const Instruction* instruction = findInstruction(current().text)) {
+                statement.kind = Statement::Kind::Instruction;
+                statement.instruction = instruction;
+                statement.keywordColumn = current().column;
+            }
+        }
+    }
+
+    std::optional<Expression> expression() {
+        ParsedExpression parsed = parseExpression(tokens, position);
+        if (parsed.error) report(parsed.error->column, parsed.error->message);
+        return std::move(parsed.expression);
+    }
+
+    // Reports anything left on the line after a complete statement.
+    void expectEnd(const char* after) {
+        if (!is(TokenKind::End)) report(current().column, "unexpected " + describe(current()) + " after " + after);
+    }
+
+    void constant() {
+        const Token& name = current();
+        if (!statement.label.empty()) {
+            report(statement.labelColumn, "a constant defined with EQU cannot also have a label");
+            statement.label.clear();
+        }
+        position += 2;
+        if (!nameAllowed(name, "constant")) return;
+        if (is(TokenKind::End)) {
+            report(tokens[position - 1].column, "missing operand: EQU needs a value");
+            return;
+        }
+        std::optional<Expression> value = expression();
+        if (!value) return;
+        statement.kind = Statement::Kind::Constant;
+        statement.name = std::string(name.text);
+        statement.nameColumn = name.column;
+        statement.operand = std::move(value);
+        expectEnd("the value");
+    }
+
+    void keyword() {
+        const Token& word = current();
+        statement.keywordColumn = word.column;
+        ++position;
+        if (const Instruction* instruction = findInstruction(word.text)) {
+            statement.kind = Statement::Kind::Instruction;
+            statement.instruction = instruction;
+            if (instruction->size == 1) {
+                if (!is(TokenKind::End))
+                    report(current().column, "'" + std::string(instruction->mnemonic) + "' takes no operand");
+                return;
+            }
+            if (is(TokenKind::End)) {
+                report(word.column, "missing operand: '" + std::string(instruction->mnemonic) + "' needs an address");
+                return;
+            }
+            statement.operand = expression();
+            if (statement.operand) expectEnd("the operand");
+        } else if (equalsIgnoringCase(word.text, "ORG")) {
+            if (!statement.label.empty()) {
+                report(statement.labelColumn, "a label cannot stand on an ORG line; put it on the line after");
+                statement.label.clear();
+            }
+            if (is(TokenKind::End)) {
+                report(word.column, "missing operand: ORG needs an address");
+                return;
+            }
+            std::optional<Expression> value = expression();
+            if (!value) return;
+            statement.kind = Statement::Kind::Origin;
+            statement.operand = std::move(value);
+            expectEnd("the address");
+        } else if (equalsIgnoringCase(word.text, "DB") || equalsIgnoringCase(word.text, "DW")) {
+            data(word);
+        } else if (equalsIgnoringCase(word.text, "EQU")) {
+            report(word.column, "EQU needs a name before it");
+        } else if (isReservedWord(word.text)) {
+            report(word.column, "'" + std::string(word.text) + "' cannot start a statement");
+        } else {
+            report(word.column, "unknown mnemonic '" + std::string(word.text) + "'");
+        }
+    }
+
+    void data(const Token& word) {
+        bool bytes = equalsIgnoringCase(word.text, "DB");
+        std::string directive = bytes ? "DB" : "DW";
+        if (is(TokenKind::End)) {
+            report(word.column, "missing operand: " + directive + " needs at least one value");
+            return;
+        }
+        std::vector<DataItem> items;
+        while (true) {
+            DataItem item;
+            item.column = current().column;
+            if (is(TokenKind::String) && bytes) {
+                item.bytes = current().bytes;
+                ++position;
+            } else if (is(TokenKind::String)) {
+                report(current().column, "strings are only allowed in DB");
+                return;
+            } else if (is(TokenKind::End)) {
+                report(current().column, "missing value after ','");
+                return;
+            } else {
+                item.expression = expression();
+                if (!item.expression) return;
+            }
+            items.push_back(std::move(item));
+            if (!is(TokenKind::Comma)) break;
+            ++position;
+        }
+        statement.kind = bytes ? Statement::Kind::Bytes : Statement::Kind::Words;
+        statement.items = std::move(items);
+        expectEnd("the values");
+    }
+
+    std::vector<Diagnostic>& errors;
+    std::vector<Token> tokens;
+    std::size_t position = 0;
+    Statement statement;
+};
+
+struct Symbol {
+    enum class Kind : std::uint8_t { Label, Constant };
+    enum class State : std::uint8_t { Unevaluated, Evaluating, Known, Failed };
+    Kind kind = Kind::Label;
+    State state = State::Unevaluated;
+    int line = 0;
+    std::int64_t value = 0;
+    const Expression* expression = nullptr;  // Constant
+    std::int64_t here = 0;                   // Constant: the address at its line, for $
+
+    static Symbol label(int line, std::int64_t address) {
+        Symbol symbol;
+        symbol.state = State::Known;
+        symbol.line = line;
+        symbol.value = address;
+        return symbol;
+    }
+    static Symbol constant(int line, const Expression& expression, std::int64_t here) {
+        Symbol symbol;
+        symbol.kind = Kind::Constant;
+        symbol.line = line;
+        symbol.expression = &expression;
+        symbol.here = here;
+        return symbol;
+    }
+};
+
+class Assembly : public Resolver {
+public:
+    explicit Assembly(std::string_view source) : source(source) {}
+
+    Program run() {
+        parse();
+        assignAddresses();
+        emit();
+        std::stable_sort(program.errors.begin(), program.errors.end(), [](const Diagnostic& a, const Diagnostic& b) {
+            return a.line != b.line ? a.line < b.line : a.column < b.column;
+        });
+        return std::move(program);
+    }
+
+    Value resolve(const std::string& name, int column) override {
+        auto found = symbols.find(name);
+        if (found == symbols.end()) {
+            if (!addressesAssigned && allNames.count(name) != 0) return later(name, column);
+            error(column, "undefined symbol '" + name + "'");
+            return Value{};
+        }
+        Symbol& symbol = found->second;
+        switch (symbol.state) {
+            case Symbol::State::Known: return known(symbol.value);
+            case Symbol::State::Failed: return Value{};  // reported where it is defined
+            case Symbol::State::Evaluating:
+                error(column, "'" + name + "' is defined in terms of itself");
+                return Value{};
+            case Symbol::State::Unevaluated: break;
+        }
+        if (chainDepth >= deepestConstantChain) {
+            error(column, "constants refer to constants too deeply");
+            return Value{};
+        }
+        symbol.state = Symbol::State::Evaluating;
+        int callerLine = currentLine;
+        currentLine = symbol.line;
+        ++chainDepth;
+        Value value = evaluate(*symbol.expression, symbol.here, *this);
+        --chainDepth;
+        currentLine = callerLine;
+        switch (value.outcome) {
+            case Outcome::Known:
+                symbol.state = Symbol::State::Known;
+                symbol.value = value.number;
+                break;
+            case Outcome::Failed: symbol.state = Symbol::State::Failed; break;
+            case Outcome::Later: symbol.state = Symbol::State::Unevaluated; break;
+        }
+        return value;
+    }
+
+    void error(int column, std::string message) override {
+        program.errors.push_back({currentLine, column, std::move(message)});
+    }
+
+private:
+    void parse() {
+        std::size_t start = 0;
+        int line = 0;
+        while (start < source.size()) {
+            std::size_t end = source.find('\n', start);
+            if (end == std::string_view::npos) end = source.size();
+            std::string_view text = source.substr(start, end - start);
+            if (!text.empty() && text.back() == '\r') text.remove_suffix(1);
+            LineParser parser(++line, program.errors);
+            statements.push_back(parser.parse(text));
+            start = end + 1;
+        }
+        for (const Statement& statement : statements) {
+            if (!statement.label.empty()) allNames.insert(statement.label);
+            if (statement.kind == Statement::Kind::Constant) allNames.insert(statement.name);
+        }
+    }
+
+    void define(const std::string& name, int column, Symbol symbol, const char* what) {
+        auto [found, inserted] = symbols.try_emplace(name, symbol);
+        if (!inserted) {
+            error(column, std::string("duplicate ") + what + " '" + name + "' (first defined at line " +
+                              std::to_string(found->second.line) + ")");
+        }
+    }
+
+    static std::int64_t itemSize(const Statement& statement) {
+        if (statement.kind == Statement::Kind::Instruction) return statement.instruction->size;
+        std::int64_t size = 0;
+        for (const DataItem& item : statement.items) {
+            if (statement.kind == Statement::Kind::Words) {
+                size += 2;
+            } else {
+                size += item.expression ? 1 : static_cast<std::int64_t>(item.bytes.size());
+            }
+        }
+        return size;
+    }
+
+    // First pass: every label gets its address, every ORG its value, and
+    // every emitted byte an owner, so that overlaps are found here.
+    void assignAddresses() {
+        std::vector<int> owner(memorySize, 0);
+        std::int64_t location = 0;
+        bool pastEndReported = false;
+        for (Statement& statement : statements) {
+            currentLine = statement.line;
+            statement.address = location;
+            if (!statement.label.empty()) {
+                define(statement.label, statement.labelColumn, Symbol::label(statement.line, location), "label");
+            }
+            switch (statement.kind) {
+                case Statement::Kind::None: break;
+                case Statement::Kind::Origin: {
+                    std::optional<std::int64_t> origin = originValue(statement);
+                    if (origin) {
+                        location = *origin;
+                        pastEndReported = false;
+                    }
+                    statement.address = location;
+                    break;
+                }
+                case Statement::Kind::Constant: {
+                    define(statement.name, statement.nameColumn,
+                           Symbol::constant(statement.line, *statement.operand, location), "constant");
+                    break;
+                }
+                case Statement::Kind::Instruction:
+                case Statement::Kind::Bytes:
+                case Statement::Kind::Words:
+                    statement.size = itemSize(statement);
+                    if (statement.size == 0) break;
+                    if (location + statement.size - 1 > highestAddress) {
+                        if (!pastEndReported) {
+                            error(statement.keywordColumn, "address past FFFFh: this line's bytes would end at " +
+                                                               hex(location + statement.size - 1));
+                        }
+                        pastEndReported = true;
+                    } else {
+                        place(statement, owner);
+                    }
+                    location += statement.size;
+                    break;
+            }
+        }
+        addressesAssigned = true;
+    }
+
+    std::optional<std::int64_t> originValue(const Statement& statement) {
+        Value value = evaluate(*statement.operand, statement.address, *this);
+        if (value.outcome == Outcome::Later) {
+            error(value.laterColumn,
+                  "ORG needs a value known at this line, but '" + value.laterName + "' is defined further down");
+            return std::nullopt;
+        }
+        if (value.outcome == Outcome::Failed) return std::nullopt;
+        if (value.number < 0 || value.number > highestAddress) {
+            error(statement.operand->column,
+                  "value " + std::to_string(value.number) + " is out of range for an address (0 to FFFFh)");
+            return std::nullopt;
+        }
+        return value.number;
+    }
+
+    void place(Statement& statement, std::vector<int>& owner) {
+        std::optional<std::int64_t> clash;
+        for (std::int64_t address = statement.address; address < statement.address + statement.size; ++address) {
+            int& holder = owner[static_cast<std::size_t>(address)];
+            if (holder == 0) {
+                holder = statement.line;
+            } else if (!clash) {
+                clash = address;
+            }
+        }
+        if (clash) {
+            error(statement.keywordColumn, "overlapping origins: address " + hex(*clash) +
+                                               " already holds a byte from line " +
+                                               std::to_string(owner[static_cast<std::size_t>(*clash)]));
+        }
+        statement.placed = true;
+    }
+
+    std::optional<std::int64_t> valueIn(const Expression& expression, std::int64_t here, std::int64_t lowest,
+                                        std::int64_t highest, const char* what) {
+        Value value = evaluate(expression, here, *this);
+        if (value.outcome != Outcome::Known) return std::nullopt;
+        if (value.number < lowest || value.number > highest) {
+            error(expression.column, "value " + std::to_string(value.number) + " is out of range for " + what);
+            return std::nullopt;
+        }
+        return value.number;
+    }
+
+    std::vector<std::uint8_t> bytesOf(const Statement& statement) {
+        std::vector<std::uint8_t> bytes;
+        std::int64_t here = statement.address;
+        auto push16 = [&bytes](std::int64_t value) {
+            bytes.push_back(static_cast<std::uint8_t>((value >> 8) & 0xFF));
+            bytes.push_back(static_cast<std::uint8_t>(value & 0xFF));
+        };
+        switch (statement.kind) {
+            case Statement::Kind::Instruction:
+                bytes.push_back(statement.instruction->code);
+                if (statement.instruction->size == 3) {
+                    std::optional<std::int64_t> address;
+                    if (statement.operand)
+                        address = valueIn(*statement.operand, here, 0, highestAddress, "an address (0 to FFFFh)");
+                    push16(address.value_or(0));
+                }
+                break;
+            case Statement::Kind::Bytes:
+                for (const DataItem& item : statement.items) {
+                    if (item.expression) {
+                        std::optional<std::int64_t> value =
+                            valueIn(*item.expression, here, -128, 255, "a byte (-128 to 255)");
+                        bytes.push_back(static_cast<std::uint8_t>(value.value_or(0) & 0xFF));
+                    } else {
+                        bytes.insert(bytes.end(), item.bytes.begin(), item.bytes.end());
+                    }
+                }
+                break;
+            case Statement::Kind::Words:
+                for (const DataItem& item : statement.items) {
+                    push16(valueIn(*item.expression, here, -32768, 65535, "a word (-32768 to 65535)").value_or(0));
+                }
+                break;
+            default: break;
+        }
+        return bytes;
+    }
+
+    // Second pass: every constant is evaluated at its own line (so each of
+    // its errors is reported once, there) and every statement emits its bytes.
+    void emit() {
+        program.memory.assign(memorySize, 0);
+        program.lines.resize(statements.size());
+        bool any = false;
+        std::int64_t first = highestAddress;
+        std::int64_t last = 0;
+        for (const Statement& statement : statements) {
+            currentLine = statement.line;
+            ListedLine& listed = program.lines[static_cast<std::size_t>(statement.line - 1)];
+            if (!statement.label.empty() || statement.kind != Statement::Kind::None) listed.address = statement.address;
+            if (statement.kind == Statement::Kind::Constant) {
+                listed.address.reset();
+                Value value = resolve(statement.name, statement.nameColumn);
+                if (value.outcome == Outcome::Known && symbols.at(statement.name).expression == &*statement.operand)
+                    listed.constant = value.number;
+                continue;
+            }
+            listed.bytes = bytesOf(statement);
+            if (!statement.placed || listed.bytes.empty()) continue;
+            std::copy(listed.bytes.begin(), listed.bytes.end(),
+                      program.memory.begin() + static_cast<std::ptrdiff_t>(statement.address));
+            any = true;
+            first = std::min(first, statement.address);
+            last = std::max(last, statement.address + static_cast<std::int64_t>(listed.bytes.size()) - 1);
+        }
+        if (!any && program.errors.empty()) {
+            program.errors.push_back({1, 1, "nothing to assemble: the source emits no bytes"});
+        }
+        if (any) {
+            program.first = static_cast<std::uint16_t>(first);
+            program.last = static_cast<std::uint16_t>(last);
+        }
+    }
+
+    std::string_view source;
+    Program program;
+    std::vector<Statement> statements;
+    std::unordered_map<std::string, Symbol> symbols;
+    std::unordered_set<std::string> allNames;
+    bool addressesAssigned = false;
+    int currentLine = 0;
+    int chainDepth = 0;
+};
+
+}  // namespace
+
+Program assemble(std::string_view source) { return Assembly(source).run(); }
+
+std::string formatDiagnostic(std::string_view fileName, const Diagnostic& diagnostic) {
+    return std::string(fileName) + ":" + std::to_string(diagnostic.line) + ":" + std::to_string(diagnostic.column) +
+           ": " + diagnostic.message;
+}
+
+}  // namespace tarnwick::assembler

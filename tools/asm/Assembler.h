@@ -1,0 +1,53 @@
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace tarnwick::assembler {
+
+// An error in the source, at a 1-based line and column (columns count bytes;
+// a tab is one column).
+struct Diagnostic {
+    int line = 0;
+    int column = 0;
+    std::string message;
+};
+
+// What one source line produced, for the listing.
+struct ListedLine {
+    std::optional<std::int64_t> address;   // where its bytes or its label go
+    std::vector<std::uint8_t> bytes;       // what it emitted
+    std::optional<std::int64_t> constant;  // the value it gave a named constant
+};
+
+inline constexpr std::size_t memorySize = 0x10000;
+
+struct Program {
+    std::vector<Diagnostic> errors;   // every error found, by line and column
+    std::vector<std::uint8_t> memory; // memorySize bytes; unused addresses hold 0
+    std::uint16_t first = 0;          // lowest address the source emits
+    std::uint16_t last = 0;           // highest address the source emits
+    std::vector<ListedLine> lines;    // one per source line
+
+    bool ok() const { return errors.empty(); }
+};
+
+// Assembles source text in two passes: the first gives every label its
+// address, the second evaluates operands and data and emits the bytes.
+// Never throws on bad input; every problem becomes a Diagnostic.
+Program assemble(std::string_view source);
+
+// "file:line:column: message"
+std::string formatDiagnostic(std::string_view fileName, const Diagnostic& diagnostic);
+
+// The memory file for an assembled program: the 8-byte header (first and
+// last address, big-endian) followed by the image from address 0 to last.
+std::vector<std::uint8_t> memoryFile(const Program& program);
+
+// Address, bytes, line number and source text for every source line.
+std::string listing(const Program& program, std::string_view source);
+
+}  // namespace tarnwick::assembler

@@ -1,0 +1,226 @@
+#include "tools/asm/CommandLine.h"
+
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+#include <filesystem>
+#include <optional>
+#include <string_view>
+
+#include "tools/asm/Assembler.h"
+
+namespace tarnwick::assembler {
+
+namespace {
+
+namespace fs = std::filesystem;
+
+constexpr const char* usage = "Usage: tarnwick-asm [-o IMAGE] [-l LISTING] SOURCE\n";
+
+constexpr const char* help =
+    "Assembles SOURCE into a memory image for the Tarnwick relay computer.\n"
+    "\n"
+    "  -o IMAGE     write the memory image to IMAGE\n"
+    "               (default: SOURCE with its extension changed to .RAM)\n"
+    "  -l LISTING   also write a listing: address, bytes and source line\n"
+    "  -h, --help   show this help and exit\n"
+    "\n"
+    "Errors are reported as file:line:column: message. If there is any error,\n"
+    "no file is written or changed and the exit status is 2.\n"
+    "The language is described in docs/assembler.md.\n";
+
+struct Options {
+    std::string source;
+    std::string image;
+    std::string listing;
+    bool help = false;
+};
+
+struct UsageError {
+    std::string message;
+};
+
+std::optional<UsageError> parseArguments(const std::vector<std::string>& arguments, Options& options) {
+    bool optionsEnded = false;
+    for (std::size_t i = 0; i < arguments.size(); ++i) {
+        const std::string& argument = arguments[i];
+        if (!optionsEnded && (argument == "-o" || argument == "-l")) {
+            std::string& target = argument == "-o" ? options.image : options.listing;
+            if (i + 1 >= arguments.size() || arguments[i + 1].empty())
+                return UsageError{"option " + argument + " needs a file name"};
+            if (!target.empty()) return UsageError{"option " + argument + " given more than once"};
+            target = arguments[++i];
+        } else if (!optionsEnded && (argument == "-h" || argument == "--help")) {
+            options.help = true;
+        } else if (!optionsEnded && argument == "--") {
+            optionsEnded = true;
+        } else if (!optionsEnded && argument.size() > 1 && argument[0] == '-') {
+            return UsageError{"unknown option '" + argument + "'"};
+        } else if (argument.empty()) {
+            return UsageError{"empty source file name"};
+        } else if (!options.source.empty()) {
+            return UsageError{"more than one source file ('" + options.source + "' and '" + argument + "')"};
+        } else {
+            options.source = argument;
+        }
+    }
+    if (!options.help && options.source.empty()) return UsageError{"no source file given"};
+    return std::nullopt;
+}
+
+bool sameFile(const fs::path& a, const fs::path& b) {
+    std::error_code error;
+    if (fs::equivalent(a, b, error)) return true;
+    fs::path first = fs::weakly_canonical(a, error);
+    if (error) return false;
+    fs::path second = fs::weakly_canonical(b, error);
+    return !error && first == second;
+}
+
+std::string systemError(int number) { return std::strerror(number); }
+
+std::optional<std::string> readFile(const std::string& path, std::string& error) {
+    std::error_code code;
+    if (fs::is_directory(path, code)) {
+        error = "is a directory";
+        return std::nullopt;
+    }
+    std::FILE* file = std::fopen(path.c_str(), "rb");
+    if (!file) {
+        error = systemError(errno);
+        return std::nullopt;
+    }
+    std::string text;
+    char buffer[65536];
+    std::size_t count;
+    while ((count = std::fread(buffer, 1, sizeof buffer, file)) > 0) text.append(buffer, count);
+    bool failed = std::ferror(file) != 0;
+    int number = errno;
+    std::fclose(file);
+    if (failed) {
+        error = systemError(number);
+        return std::nullopt;
+    }
+    return text;
+}
+
+// A file written completely under a temporary name beside its target, so that
+// the target is replaced in one rename or not touched at all.
+class PendingFile {
+public:
+    explicit PendingFile(fs::path target) : target(std::move(target)) {}
+    PendingFile(const PendingFile&) = delete;
+    PendingFile& operator=(const PendingFile&) = delete;
+    ~PendingFile() {
+        if (!temporary.empty()) ::unlink(temporary.c_str());
+    }
+
+    std::optional<std::string> write(std::string_view data) {
+        fs::path directory = target.parent_path();
+        int descriptor = -1;
+        for (int attempt = 0; attempt < 100 && descriptor < 0; ++attempt) {
+            std::string name = "." + target.filename().string() + ".tmp" + std::to_string(::getpid()) + "-" +
+                               std::to_string(attempt);
+            temporary = directory.empty() ? fs::path(name) : directory / name;
+            descriptor = ::open(temporary.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+            if (descriptor < 0 && errno != EEXIST) break;
+        }
+        if (descriptor < 0) {
+            int number = errno;
+            temporary.clear();
+            return systemError(number);
+        }
+        std::size_t written = 0;
+        while (written < data.size()) {
+            ssize_t count = ::write(descriptor, data.data() + written, data.size() - written);
+            if (count < 0 && errno == EINTR) continue;
+            if (count <= 0) {
+                int number = count < 0 ? errno : EIO;
+                ::close(descriptor);
+                return systemError(number);
+            }
+            written += static_cast<std::size_t>(count);
+        }
+        if (::close(descriptor) != 0) return systemError(errno);
+        return std::nullopt;
+    }
+
+    std::optional<std::string> commit() {
+        if (std::rename(temporary.c_str(), target.c_str()) != 0) return systemError(errno);
+        temporary.clear();
+        return std::nullopt;
+    }
+
+private:
+    fs::path target;
+    fs::path temporary;
+};
+
+std::string hex4(unsigned value) {
+    char buffer[8];
+    std::snprintf(buffer, sizeof buffer, "%04Xh", value);
+    return buffer;
+}
+
+}  // namespace
+
+int runCommandLine(const std::vector<std::string>& arguments, std::ostream& out, std::ostream& err) {
+    Options options;
+    if (std::optional<UsageError> problem = parseArguments(arguments, options)) {
+        err << "tarnwick-asm: " << problem->message << "\n" << usage << "Try 'tarnwick-asm --help'.\n";
+        return exitFailure;
+    }
+    if (options.help) {
+        out << usage << "\n" << help;
+        return exitSuccess;
+    }
+    if (options.image.empty()) options.image = fs::path(options.source).replace_extension(".RAM").string();
+    auto refuse = [&err](const std::string& message) {
+        err << "tarnwick-asm: " << message << "\n";
+        return exitFailure;
+    };
+    if (sameFile(options.image, options.source))
+        return refuse("the image '" + options.image + "' would overwrite the source; choose another name with -o");
+    if (!options.listing.empty() && sameFile(options.listing, options.source))
+        return refuse("the listing '" + options.listing + "' would overwrite the source");
+    if (!options.listing.empty() && sameFile(options.listing, options.image))
+        return refuse("the listing and the image are the same file '" + options.listing + "'");
+
+    std::string readError;
+    std::optional<std::string> source = readFile(options.source, readError);
+    if (!source) return refuse("cannot read '" + options.source + "': " + readError);
+
+    Program program = assemble(*source);
+    if (!program.ok()) {
+        for (const Diagnostic& diagnostic : program.errors) err << formatDiagnostic(options.source, diagnostic) << "\n";
+        std::size_t count = program.errors.size();
+        err << "tarnwick-asm: " << count << (count == 1 ? " error" : " errors") << "; nothing written\n";
+        return exitFailure;
+    }
+
+    std::vector<std::uint8_t> image = memoryFile(program);
+    PendingFile imageFile(options.image);
+    if (std::optional<std::string> problem =
+            imageFile.write(std::string_view(reinterpret_cast<const char*>(image.data()), image.size())))
+        return refuse("cannot write '" + options.image + "': " + *problem);
+    std::optional<PendingFile> listingFile;
+    if (!options.listing.empty()) {
+        listingFile.emplace(options.listing);
+        if (std::optional<std::string> problem = listingFile->write(listing(program, *source)))
+            return refuse("cannot write '" + options.listing + "': " + *problem);
+    }
+    if (std::optional<std::string> problem = imageFile.commit())
+        return refuse("cannot write '" + options.image + "': " + *problem);
+    if (listingFile) {
+        if (std::optional<std::string> problem = listingFile->commit())
+            return refuse("cannot write '" + options.listing + "': " + *problem);
+    }
+    out << "tarnwick-asm: wrote " << options.image << " (addresses " << hex4(program.first) << " to "
+        << hex4(program.last) << ")\n";
+    return exitSuccess;
+}
+
+}  // namespace tarnwick::assembler
