@@ -1,7 +1,10 @@
 #pragma once
 
 #include <cassert>
+#include <type_traits>
+#include <utility>
 
+#include "memory/PartPool.h"
 #include "relay/Gates.h"
 #include "relay/Relay.h"
 #include "relay/Selectors.h"
@@ -50,6 +53,16 @@ private:
 
 namespace detail {
 
+// Calls f(std::integral_constant<int, i>) for i = 0 to N-1 in order. The
+// steps use it instead of loops so that every relay index is a constant and
+// the compiler can keep a circuit's relays in registers.
+template <int N, class F>
+inline void unrolled(F&& f) {
+    [&]<int... I>(std::integer_sequence<int, I...>) {
+        (f(std::integral_constant<int, I>{}), ...);
+    }(std::make_integer_sequence<int, N>{});
+}
+
 // Which input (1 to 3) of chain r carries select bit b: the bits that chain r
 // takes positively come first in bit order, then the negated ones.
 constexpr int chainInputOf(int r, int b) {
@@ -78,22 +91,22 @@ public:
     // ones are taken from the select relay's contact at each step.
     void setSelect(int bit, bool on) {
         assert(bit >= 0 && bit < 3);
-        for (int r = 0; r < 8; ++r) {
+        unrolled<8>([&](auto r) {
             if (((r >> bit) & 1) != 0) chains_[r].setInput(kInputOf[r][bit], on);
-        }
+        });
         selectRelays_[bit].setCoil(on);
     }
     void setChainInput(int r, bool on) { chains_[r].setInput(0, on); }
     bool chainOutput(int r) const { return chains_[r].output(); }
     void step() {
-        for (Relay& relay : selectRelays_) relay.tick();
-        for (int bit = 0; bit < 3; ++bit) {
+        unrolled<3>([&](auto bit) { selectRelays_[bit].tick(); });
+        unrolled<3>([&](auto bit) {
             const bool negated = selectRelays_[bit].normallyClosed();
-            for (int r = 0; r < 8; ++r) {
-                if (((r >> bit) & 1) == 0) chains_[r].setInput(kInputOf[r][bit], negated);
-            }
-        }
-        for (FourInputAndGate& chain : chains_) chain.step();
+            unrolled<8>([&](auto r) {
+                if constexpr (((r >> bit) & 1) == 0) chains_[r].setInput(kInputOf[r][bit], negated);
+            });
+        });
+        unrolled<8>([&](auto r) { chains_[r].step(); });
     }
 
 private:
@@ -122,12 +135,12 @@ static_assert(chainInputOf(0, 0) == 1 && chainInputOf(0, 2) == 3 && chainInputOf
 
 // Output r is on while enabled and the select bits (bit 0 least significant)
 // read r.
-class EightWayDecoder {
+class EightWayDecoder : public PooledPart<EightWayDecoder> {
 public:
     void setVoltage(bool on) { chains_.setVoltage(on); }
     void setSelect(int bit, bool on) { chains_.setSelect(bit, on); }
     void setEnable(bool on) {
-        for (int r = 0; r < 8; ++r) chains_.setChainInput(r, on);
+        detail::unrolled<8>([&](auto r) { chains_.setChainInput(r, on); });
     }
     bool output(int r) const {
         assert(r >= 0 && r < 8);
@@ -140,7 +153,7 @@ private:
 };
 
 // Passes the data input whose index the select bits read.
-class EightWaySelector {
+class EightWaySelector : public PooledPart<EightWaySelector> {
 public:
     void setVoltage(bool on) {
         chains_.setVoltage(on);
@@ -154,7 +167,7 @@ public:
     bool output() const { return orGate_.output(); }
     void step() {
         chains_.step();
-        for (int r = 0; r < 8; ++r) orGate_.setInput(r, chains_.chainOutput(r));
+        detail::unrolled<8>([&](auto r) { orGate_.setInput(r, chains_.chainOutput(r)); });
         orGate_.step();
     }
 
@@ -166,7 +179,7 @@ private:
 // One stored bit: a latch of two NOR gates, set and reset through two AND
 // gates that open only while write enable is on. It is empty (both NOR gates
 // off) when new and after any unpowered step, and reads 0 until written.
-class MemoryCell {
+class MemoryCell : public PooledPart<MemoryCell> {
 public:
     void setVoltage(bool on) {
         resetGate_.setVoltage(on);
@@ -194,14 +207,14 @@ public:
         setGate_.step();
         // Both gates read each other as they stood before the pass; two passes
         // turn the latch over.
-        for (int pass = 0; pass < 2; ++pass) {
+        detail::unrolled<2>([&](auto) {
             storeGate_.setInput(0, resetGate_.output());
             storeGate_.setInput(1, complementGate_.output());
             complementGate_.setInput(0, storeGate_.output());
             complementGate_.setInput(1, setGate_.output());
             storeGate_.step();
             complementGate_.step();
-        }
+        });
     }
 
 private:

@@ -12,7 +12,7 @@ namespace tarnwick {
 // the high half while it is 1; the output selector passes the same half's
 // data back. Every line below Line is passed to both halves, low half first.
 template <class Half, int Line>
-class MemoryLevel {
+class MemoryLevel : public PooledPart<MemoryLevel<Half, Line>> {
 public:
     using HalfType = Half;
     static constexpr int addressLine = Line;

@@ -9,8 +9,9 @@
 namespace tarnwick {
 
 // The leaves of the relay-built memory. Every part marked as owned is
-// allocated on its own by its holder, in the order the members are listed, so
-// that a step walks memory in the order it was allocated.
+// allocated on its own by its holder, in the order the members are listed;
+// the part pool lays them out in that order, so that a step walks memory in
+// the order it was allocated.
 //
 // Each type offers visitParts(visitor): visitor.circuit(circuit) for every
 // relay circuit it holds and visitor.part(object) for every object it
@@ -18,7 +19,7 @@ namespace tarnwick {
 
 // One data bit of eight addresses: cell c holds the bit of the address whose
 // lines A2 A1 A0 read c.
-class CellColumn {
+class CellColumn : public PooledPart<CellColumn> {
 public:
     CellColumn() : cellDecoder_(std::make_unique<EightWayDecoder>()) {
         for (auto& cell : cells_) cell = std::make_unique<MemoryCell>();
@@ -45,13 +46,15 @@ public:
     }
     bool output() const { return cellSelector_->output(); }
 
-    void step() {
+    // Flattened: the whole column, every gate of every cell, is one function
+    // whose relays the compiler can keep in registers.
+    [[gnu::flatten, gnu::noinline]] void step() {
         EightWayDecoder& decoder = *cellDecoder_;
         decoder.step();
-        for (int c = 0; c < 8; ++c) cells_[c]->setWriteEnable(decoder.output(c));
-        for (auto& cell : cells_) cell->step();
+        detail::unrolled<8>([&](auto c) { cells_[c]->setWriteEnable(decoder.output(c)); });
+        detail::unrolled<8>([&](auto c) { cells_[c]->step(); });
         EightWaySelector& selector = *cellSelector_;
-        for (int c = 0; c < 8; ++c) selector.setInput(c, cells_[c]->output());
+        detail::unrolled<8>([&](auto c) { selector.setInput(c, cells_[c]->output()); });
         selector.step();
     }
 
@@ -77,7 +80,7 @@ private:
 };
 
 // Eight addresses by eight bits: column j holds data bit j.
-class EightByteRow {
+class EightByteRow : public PooledPart<EightByteRow> {
 public:
     EightByteRow() {
         for (auto& column : columns_) column = std::make_unique<CellColumn>();
@@ -118,7 +121,7 @@ private:
 
 // The 64-byte block at the bottom of the tree: lines A5 A4 A3 pick the row,
 // A2 A1 A0 the cell in each of the row's columns.
-class SixtyFourByteRAM {
+class SixtyFourByteRAM : public PooledPart<SixtyFourByteRAM> {
 public:
     SixtyFourByteRAM() : rowDecoder_(std::make_unique<EightWayDecoder>()) {
         for (auto& row : rows_) row = std::make_unique<EightByteRow>();

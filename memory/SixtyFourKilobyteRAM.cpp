@@ -2,7 +2,13 @@
 
 namespace tarnwick {
 
-SixtyFourKilobyteRAM::SixtyFourKilobyteRAM() = default;
+// The pool's current chunk is closed whether the tree was built or not, so
+// that releasing the tree returns every chunk to the heap.
+SixtyFourKilobyteRAM::SixtyFourKilobyteRAM() try : body_() {
+    PartPool::closeChunk();
+} catch (...) {
+    PartPool::closeChunk();
+}
 
 SixtyFourKilobyteRAM::~SixtyFourKilobyteRAM() = default;
 

@@ -5,7 +5,9 @@
 
 #include <cstddef>
 #include <cstdlib>
+#include <memory>
 #include <new>
+#include <thread>
 
 #include "memory/SixtyFourKilobyteRAM.h"
 
@@ -44,6 +46,21 @@ void operator delete[](void* p) noexcept { release(p); }
 void operator delete(void* p, std::size_t) noexcept { release(p); }
 void operator delete[](void* p, std::size_t) noexcept { release(p); }
 
+// The part pool takes its chunks aligned.
+void* operator new(std::size_t size, std::align_val_t alignment) {
+    if (armed) {
+        if (budget == 0) throw std::bad_alloc();
+        --budget;
+        ++made;
+        ++live;
+    }
+    const std::size_t align = static_cast<std::size_t>(alignment);
+    if (void* p = std::aligned_alloc(align, (size + align - 1) / align * align)) return p;
+    throw std::bad_alloc();
+}
+void operator delete(void* p, std::align_val_t) noexcept { release(p); }
+void operator delete(void* p, std::size_t, std::align_val_t) noexcept { release(p); }
+
 namespace tarnwick {
 namespace {
 
@@ -53,14 +70,15 @@ struct Outcome {
     long live;
 };
 
-Outcome buildWithBudget(long allocations) {
+template <class Build>
+Outcome countAllocations(long allocations, Build build) {
     armed = true;
     budget = allocations;
     live = 0;
     made = 0;
     bool threw = false;
     try {
-        SixtyFourKilobyteRAM ram;
+        build();
     } catch (const std::bad_alloc&) {
         threw = true;
     }
@@ -68,24 +86,63 @@ Outcome buildWithBudget(long allocations) {
     return {threw, made, live};
 }
 
+Outcome buildMemory(long allocations) {
+    return countAllocations(allocations, [] { SixtyFourKilobyteRAM ram; });
+}
+
+constexpr long kUnlimited = 1L << 40;
+
+TEST(SixtyFourKilobyteRAM, ReleasesEverythingItAllocated) {
+    const Outcome outcome = buildMemory(kUnlimited);
+    EXPECT_FALSE(outcome.threw);
+    EXPECT_GT(outcome.made, 0);
+    EXPECT_EQ(outcome.live, 0);
+}
+
 TEST(SixtyFourKilobyteRAM, FailedAllocationReleasesEverythingBuilt) {
-    // Failures at the first part, inside the first column and block, at a
-    // level boundary and at the very last part.
-    const long budgets[] = {0, 1, 2, 5, 11, 100, 722, 723, 5000, 370'000, 740'349};
+    const long needed = buildMemory(kUnlimited).made;
+    // Failures at the first allocation, early, half-way and at the last one.
+    const long budgets[] = {0, 1, 2, needed / 2, needed - 2, needed - 1};
     for (long allocations : budgets) {
-        const Outcome outcome = buildWithBudget(allocations);
+        const Outcome outcome = buildMemory(allocations);
         EXPECT_TRUE(outcome.threw) << allocations;
         EXPECT_EQ(outcome.made, allocations);
         EXPECT_EQ(outcome.live, 0) << "leaked after failing at allocation " << allocations;
     }
+    EXPECT_FALSE(buildMemory(needed).threw);
 }
 
-TEST(SixtyFourKilobyteRAM, BuildsWithExactlyItsPartsAllocated) {
-    // The top object is built on the stack here; every other part is one
-    // allocation.
-    const Outcome outcome = buildWithBudget(740'350);
-    EXPECT_FALSE(outcome.threw);
-    EXPECT_EQ(outcome.made, 740'350);
+// Parts made outside a memory: their chunk goes back to the heap once it is
+// closed and its last part released, in either order.
+TEST(PartPool, ReturnsAChunkOnceClosedAndEmpty) {
+    const Outcome releasedFirst = countAllocations(kUnlimited, [] {
+        auto cell = std::make_unique<MemoryCell>();
+        auto column = std::make_unique<CellColumn>();
+        cell.reset();
+        column.reset();
+        PartPool::closeChunk();
+    });
+    EXPECT_EQ(releasedFirst.made, 1);
+    EXPECT_EQ(releasedFirst.live, 0);
+
+    long liveBeforeRelease = -1;
+    const Outcome closedFirst = countAllocations(kUnlimited, [&] {
+        auto cell = std::make_unique<MemoryCell>();
+        PartPool::closeChunk();
+        liveBeforeRelease = live;
+    });
+    EXPECT_EQ(liveBeforeRelease, 1);
+    EXPECT_EQ(closedFirst.live, 0);
+}
+
+// A memory built on one thread and released on another.
+TEST(PartPool, PartsMayBeReleasedOnAnotherThread) {
+    const Outcome outcome = countAllocations(kUnlimited, [] {
+        std::unique_ptr<SixtyFourKilobyteRAM> ram;
+        std::thread([&] { ram = std::make_unique<SixtyFourKilobyteRAM>(); }).join();
+        ram.reset();
+    });
+    EXPECT_GT(outcome.made, 1);
     EXPECT_EQ(outcome.live, 0);
 }
 
