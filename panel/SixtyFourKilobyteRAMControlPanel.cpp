@@ -30,28 +30,44 @@ void SixtyFourKilobyteRAMControlPanel::step() {
     // One reading of Takeover for the whole step, so that all 25 selectors
     // switch together even while the window thread flips the switch.
     const bool takeover = takeoverSwitch.isOn();
+    SixtyFourKbRAM& memory = *ram;
+    const std::uint32_t allLines = (1u << 25) - 1;
+    const std::uint32_t stale = (&memory == linesMemory) ? 0 : allLines;
+    std::uint32_t lines = 0;
 
     for (int k = 0; k < 16; ++k) selectors[k].setB(addressSwitches[k].isOn());
     for (int k = 0; k < 16; ++k) selectors[k].setSelect(takeover);
     for (int k = 0; k < 16; ++k) selectors[k].step();
-    for (int k = 0; k < 16; ++k) (ram.get()->*addressLineSetters[k])(selectors[k].output());
+    for (int k = 0; k < 16; ++k) lines |= std::uint32_t{selectors[k].output()} << k;
+    std::uint32_t changed = (lines ^ appliedLines) | stale;
+    for (int k = 0; k < 16; ++k) {
+        if ((changed >> k) & 1) (memory.*addressLineSetters[k])(((lines >> k) & 1) != 0);
+    }
 
     for (int j = 0; j < 8; ++j) selectors[firstDataSelector + j].setB(dataSwitches[j].isOn());
     selectors[writeSelector].setB(writeSwitch.isOn());
     for (int i = firstDataSelector; i <= writeSelector; ++i) selectors[i].setSelect(takeover);
     for (int i = firstDataSelector; i <= writeSelector; ++i) selectors[i].step();
-    for (int j = 0; j < 8; ++j) (ram.get()->*dataInLineSetters[j])(selectors[firstDataSelector + j].output());
-    ram->setWrite(selectors[writeSelector].output());
+    for (int i = firstDataSelector; i <= writeSelector; ++i) lines |= std::uint32_t{selectors[i].output()} << i;
+    changed = (lines ^ appliedLines) | stale;
+    for (int j = 0; j < 8; ++j) {
+        const int line = firstDataSelector + j;
+        if ((changed >> line) & 1) (memory.*dataInLineSetters[j])(((lines >> line) & 1) != 0);
+    }
+    if ((changed >> writeSelector) & 1) memory.setWrite(((lines >> writeSelector) & 1) != 0);
+    appliedLines = lines;
+    linesMemory = &memory;
 
-    ram->step();
+    memory.step();
 
-    for (int b = 0; b < 8; ++b) dataLamps[b].setState((ram.get()->*dataOutLineGetters[b])() ? 1 : 0);
+    for (int b = 0; b < 8; ++b) dataLamps[b].setState((memory.*dataOutLineGetters[b])() ? 1 : 0);
 }
 
 SixtyFourKbRAM& SixtyFourKilobyteRAMControlPanel::replaceMemory(bool newFastRam) {
     // Release first: the relay-built memory is large enough that holding two
     // at once could be what makes building the new one fail.
     ram.reset();
+    linesMemory = nullptr;
     fastRam = newFastRam;
     ram = buildMemory(fastRam);
     return *ram;

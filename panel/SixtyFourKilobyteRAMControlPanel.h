@@ -1,6 +1,7 @@
 #pragma once
 
 #include <array>
+#include <cstdint>
 #include <memory>
 
 #include "memory/SixtyFourKbRAM.h"
@@ -65,7 +66,10 @@ public:
     bool getDataOutBit7() override { return ram->getDataOutBit7(); }
 
     // One memory step through the selectors; the data lamps then show the
-    // memory's output.
+    // memory's output. The memory's inputs are level-held and a line of the
+    // relay-built memory reaches every relay it drives, so a line is passed
+    // on only when its level differs from what this memory last received
+    // (a memory new to the panel receives all 25).
     void step() override;
 
     // The memory swap: releases the memory in use and builds an empty one of
@@ -85,6 +89,11 @@ public:
 
 private:
     static std::unique_ptr<SixtyFourKbRAM> buildMemory(bool& fastRam);
+
+    // The 25 lines last passed to linesMemory: bits 0 to 15 address, 16 to 23
+    // data, 24 Write. A different ram (replaced directly by a test) gets all.
+    const SixtyFourKbRAM* linesMemory = nullptr;
+    std::uint32_t appliedLines = 0;
 };
 
 }  // namespace tarnwick

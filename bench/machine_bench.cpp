@@ -1,0 +1,122 @@
+// Speed of one machine cycle.
+//
+//   build/bench/machine_bench
+//
+// MachineCycle/fast runs the computer on the byte-array memory; the target
+// is at most 10 us per cycle (1% of the fastest clock period, 1 ms).
+// MachineCycle/relay runs it on the relay-built memory for two turns of the
+// program's 36-cycle loop and reports, as the counter "ratio", its CPU time
+// over that of the same memory's steps alone fed the same lines (step_ms per
+// step); the target is at most 1.10. RelayMemoryStep is a step alone with
+// unchanging inputs, the memory's cheapest case.
+
+#include <benchmark/benchmark.h>
+
+#include <time.h>
+
+#include <cstdint>
+#include <memory>
+#include <vector>
+
+#include "app/MemoryFile.h"
+#include "machine/Computer.h"
+#include "memory/MemoryLines.h"
+#include "memory/SixtyFourKilobyteRAM.h"
+
+namespace {
+
+using tarnwick::Computer;
+
+double threadSeconds() {
+    timespec now{};
+    clock_gettime(CLOCK_THREAD_CPUTIME_ID, &now);
+    return static_cast<double>(now.tv_sec) + static_cast<double>(now.tv_nsec) * 1e-9;
+}
+
+// A program that never halts and uses memory reads, arithmetic, a store and
+// a jump: load, add, store, shift, jump back to the start.
+std::unique_ptr<Computer> runningComputer(bool fastRam) {
+    auto computer = std::make_unique<Computer>(fastRam);
+    computer->resetSwitch.setState(1);
+    computer->powerSwitch.setState(1);
+    computer->distributePower(true);
+    computer->runCycle();
+    tarnwick::MemoryImage image;
+    image.first = 0;
+    image.bytes = {0x10, 0x00, 0x20, 0x20, 0x00, 0x21, 0x11, 0x00, 0x22, 0x44, 0x30, 0x00, 0x00};
+    image.bytes.resize(0x23, 0);
+    image.bytes[0x20] = 0x5A;
+    image.bytes[0x21] = 0x33;
+    image.last = static_cast<std::int32_t>(image.bytes.size()) - 1;
+    tarnwick::writeMemoryImage(*computer, image);
+    computer->resetSwitch.setState(0);
+    for (int i = 0; i < 8; ++i) computer->runCycle();
+    return computer;
+}
+
+void MachineCycleFast(benchmark::State& state) {
+    auto computer = runningComputer(true);
+    for (auto _ : state) computer->runCycle();
+    benchmark::DoNotOptimize(computer->accumulatorValue());
+}
+BENCHMARK(MachineCycleFast)->Name("MachineCycle/fast");
+
+// The lines the memory received in one step: address, data-in, Write.
+struct Lines {
+    std::uint16_t address;
+    std::uint8_t data;
+    bool write;
+};
+
+Lines appliedLines(const Computer& computer) {
+    const auto& selectors = computer.controlPanel.selectors;
+    Lines lines{0, 0, selectors[tarnwick::SixtyFourKilobyteRAMControlPanel::writeSelector].output()};
+    for (int k = 0; k < 16; ++k) lines.address |= static_cast<std::uint16_t>(selectors[k].output() << k);
+    for (int j = 0; j < 8; ++j) {
+        lines.data |= static_cast<std::uint8_t>(
+            selectors[tarnwick::SixtyFourKilobyteRAMControlPanel::firstDataSelector + j].output() << j);
+    }
+    return lines;
+}
+
+void MachineCycleRelay(benchmark::State& state) {
+    auto computer = runningComputer(false);
+    std::vector<Lines> applied;
+    double cycleSeconds = 0;
+    for (auto _ : state) {
+        const double start = threadSeconds();
+        computer->runCycle();
+        cycleSeconds += threadSeconds() - start;
+        state.PauseTiming();
+        applied.push_back(appliedLines(*computer));
+        state.ResumeTiming();
+    }
+    // The relay-built memory's step costs more when its inputs change, so the
+    // step alone is timed on the same memory fed the same sequence of lines
+    // the cycles gave it (the program loops, so the sequence repeats).
+    tarnwick::SixtyFourKbRAM& memory = *computer->controlPanel.ram;
+    double stepSeconds = 0;
+    for (const Lines& lines : applied) {
+        tarnwick::applyAddress(memory, lines.address);
+        tarnwick::applyDataIn(memory, lines.data);
+        memory.setWrite(lines.write);
+        const double start = threadSeconds();
+        memory.step();
+        stepSeconds += threadSeconds() - start;
+    }
+    state.counters["ratio"] = cycleSeconds / stepSeconds;
+    state.counters["step_ms"] = stepSeconds / static_cast<double>(applied.size()) * 1e3;
+}
+BENCHMARK(MachineCycleRelay)->Name("MachineCycle/relay")->Unit(benchmark::kMillisecond)->Iterations(72);
+
+void RelayMemoryStep(benchmark::State& state) {
+    tarnwick::SixtyFourKilobyteRAM memory;
+    memory.setVoltage(true);
+    tarnwick::applyAddress(memory, 0x1234);
+    for (auto _ : state) memory.step();
+}
+BENCHMARK(RelayMemoryStep)->Unit(benchmark::kMillisecond);
+
+}  // namespace
+
+BENCHMARK_MAIN();

@@ -1,0 +1,150 @@
+#pragma once
+
+#include <cstdint>
+#include <initializer_list>
+#include <memory>
+#include <optional>
+#include <ostream>
+#include <utility>
+#include <vector>
+
+#include "app/MemoryFile.h"
+#include "machine/Computer.h"
+
+namespace tarnwick::testing {
+
+// What the 55 lamps show, as numbers.
+struct Lamps {
+    bool clock = false;
+    std::optional<int> phase;  // the one lit phase lamp; empty when none or several
+    unsigned phaseMask = 0;
+    unsigned address = 0;
+    unsigned code = 0;
+    unsigned operand = 0;
+    unsigned accumulator = 0;
+    bool zero = false;
+    bool carry = false;
+
+    bool operator==(const Lamps&) const = default;
+};
+
+inline std::ostream& operator<<(std::ostream& out, const Lamps& l) {
+    out << std::hex << "{clock " << l.clock << " phases " << l.phaseMask << " address " << l.address << " code "
+        << l.code << " operand " << l.operand << " A " << l.accumulator << " Z " << l.zero << " C " << l.carry
+        << "}" << std::dec;
+    return out;
+}
+
+template <std::size_t N>
+unsigned lampBits(const std::array<IndicatorLamp, N>& lamps, bool firstIsHighBit) {
+    unsigned value = 0;
+    for (std::size_t k = 0; k < N; ++k) {
+        if (lamps[k].isOn()) value |= 1u << (firstIsHighBit ? N - 1 - k : k);
+    }
+    return value;
+}
+
+inline Lamps readLamps(const Computer& c) {
+    Lamps l;
+    l.clock = c.clockLamp.isOn();
+    l.phaseMask = lampBits(c.phaseLamps, false);
+    for (int k = 0; k < 4; ++k) {
+        if (l.phaseMask == (1u << k)) l.phase = k;
+    }
+    l.address = lampBits(c.addressLamps, false);
+    l.code = lampBits(c.codeLamps, true);
+    l.operand = lampBits(c.operandLamps, true);
+    l.accumulator = lampBits(c.accumulatorLamps, true);
+    l.zero = c.zeroFlagLamp.isOn();
+    l.carry = c.carryFlagLamp.isOn();
+    return l;
+}
+
+inline unsigned lampCount(const Computer& c) {
+    unsigned lit = 0;
+    auto count = [&](const auto& lamps) {
+        for (const IndicatorLamp& lamp : lamps) lit += lamp.isOn();
+    };
+    count(c.addressLamps);
+    count(c.phaseLamps);
+    count(c.accumulatorLamps);
+    count(c.codeLamps);
+    count(c.operandLamps);
+    lit += c.clockLamp.isOn() + c.zeroFlagLamp.isOn() + c.carryFlagLamp.isOn();
+    return lit;
+}
+
+// Memory contents from address 0, as a program image; unlisted bytes are 0.
+struct Image {
+    std::vector<std::uint8_t> bytes;
+
+    Image(std::initializer_list<std::uint8_t> program) : bytes(program) {}
+    Image& at(std::uint16_t address, std::initializer_list<std::uint8_t> data) {
+        if (bytes.size() < address + data.size()) bytes.resize(address + data.size(), 0);
+        std::size_t i = address;
+        for (std::uint8_t b : data) bytes[i++] = b;
+        return *this;
+    }
+};
+
+// A computer started as the front panel and tarnwick-run start it: Power on
+// with Reset on, the image loaded, Reset off. Cycles are numbered as in the
+// timing table: cycle 1 is the first that ends with the clock and phase 0 lit.
+class Rig {
+public:
+    explicit Rig(const Image& image, bool fastRam = true) : computer_(std::make_unique<Computer>(fastRam)) {
+        Computer& c = *computer_;
+        c.resetSwitch.setState(1);
+        c.powerSwitch.setState(1);
+        c.distributePower(true);
+        c.runCycle();
+        load(image);
+        c.resetSwitch.setState(0);
+        c.runCycle();
+        while (!(c.clockLamp.isOn() && c.phaseLamps[0].isOn())) {
+            c.runCycle();
+            ++cyclesBeforeFirst_;
+            if (cyclesBeforeFirst_ > 8) break;
+        }
+        cycle_ = 1;
+    }
+
+    void load(const Image& image) {
+        MemoryImage memoryImage;
+        memoryImage.first = 0;
+        memoryImage.last = static_cast<std::int32_t>(image.bytes.size()) - 1;
+        memoryImage.bytes = image.bytes;
+        writeMemoryImage(*computer_, memoryImage);
+    }
+
+    Computer& computer() { return *computer_; }
+    int cycle() const { return cycle_; }
+    int cyclesBeforeFirst() const { return cyclesBeforeFirst_; }
+    Lamps lamps() const { return readLamps(*computer_); }
+
+    void step() {
+        computer_->runCycle();
+        ++cycle_;
+    }
+    // Runs until the given cycle has run.
+    void runTo(int cycle) {
+        while (cycle_ < cycle) step();
+    }
+    // Runs until the code register holds FFh; the halting cycle's number, or
+    // nothing within the limit.
+    std::optional<int> runToHalt(int limit = 2000) {
+        while (computer_->codeValue() != 0xFF) {
+            if (cycle_ >= limit) return std::nullopt;
+            step();
+        }
+        return cycle_;
+    }
+    std::uint8_t peek(std::uint16_t address) { return readMemoryRange(*computer_, address, address)[0]; }
+
+private:
+    std::unique_ptr<Computer> computer_;
+    int cycle_ = 0;
+    int cyclesBeforeFirst_ = 0;
+};
+
+}  // namespace tarnwick::testing
