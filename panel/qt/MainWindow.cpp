@@ -77,7 +77,11 @@ MainWindow::MainWindow(Machine& machine)
     machine_.toggleFastRam();
 }
 
-MainWindow::~MainWindow() = default;
+MainWindow::~MainWindow() {
+    // Also here, for owners that destroy the window without closing it: the
+    // lamps' windows go next.
+    machine_.stopSimulation();
+}
 
 void MainWindow::buildMenus() {
     auto addCommand = [this](QMenu* menu, const QString& text, int id) {
@@ -180,6 +184,15 @@ void MainWindow::closeEvent(QCloseEvent* event) {
     // No cycle may run once the lamps' windows start to go.
     machine_.stopSimulation();
     event->accept();
+}
+
+void MainWindow::changeEvent(QEvent* event) {
+    QMainWindow::changeEvent(event);
+    // The size hints already forbid it; this covers window systems that
+    // maximise regardless.
+    constexpr Qt::WindowStates enlarged = Qt::WindowMaximized | Qt::WindowFullScreen;
+    if (event->type() == QEvent::WindowStateChange && (windowState() & enlarged))
+        QMetaObject::invokeMethod(this, [this, enlarged] { setWindowState(windowState() & ~enlarged); }, Qt::QueuedConnection);
 }
 
 void MainWindow::showAbout() {

@@ -11,6 +11,7 @@
 #include "panel/qt/IndicatorLampWidget.h"
 #include "panel/qt/ToggleSwitchWidget.h"
 #include "tests/panel/PaintProbe.h"
+#include "tests/panel/PanelTestSupport.h"
 
 namespace tarnwick::test {
 namespace {
@@ -37,14 +38,6 @@ QColor pixelAt(QWidget* widget, int x, int y) { return widget->grab().toImage().
 
 bool isLampYellow(QColor c) { return c.red() > 200 && c.green() > 200 && c.blue() < 80; }
 bool isPanelGrey(QColor c) { return c == QColor(192, 192, 192); }
-
-// Lets every queued request and the paints they cause run.
-void settle() {
-    for (int i = 0; i < 3; ++i) {
-        QCoreApplication::processEvents();
-        QCoreApplication::sendPostedEvents();
-    }
-}
 
 }  // namespace
 

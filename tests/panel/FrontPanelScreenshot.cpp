@@ -1,0 +1,61 @@
+// Renders the front panel, without a display, to a PNG: the worked example
+// program loaded and run to its halt, so the picture shows lamps at work.
+//
+//     QT_QPA_PLATFORM=offscreen tarnwick_front_panel_screenshot docs/front-panel.png
+//
+// Exits non-zero if the picture could not be made or is not the panel's size.
+
+#include <QApplication>
+#include <QImage>
+#include <QMenuBar>
+#include <QPainter>
+#include <QPixmap>
+#include <cstdio>
+#include <vector>
+
+#include "app/Machine.h"
+#include "app/MemoryFile.h"
+#include "panel/qt/MainWindow.h"
+
+int main(int argc, char* argv[]) {
+    QApplication app(argc, argv);
+    if (argc != 2) {
+        std::fprintf(stderr, "usage: %s OUTPUT.png\n", argv[0]);
+        return 2;
+    }
+
+    tarnwick::Machine machine;
+    tarnwick::MainWindow window(machine);
+    window.show();
+
+    // Load 5Ah, add 33h, store at 22h, halt; run it on this thread.
+    tarnwick::MemoryImage image;
+    image.first = 0;
+    image.last = 0x21;
+    image.bytes.assign(0x22, 0);
+    const std::vector<std::uint8_t> program{0x10, 0x00, 0x20, 0x20, 0x00, 0x21, 0x11, 0x00, 0x22, 0xFF};
+    std::copy(program.begin(), program.end(), image.bytes.begin());
+    image.bytes[0x20] = 0x5A;
+    image.bytes[0x21] = 0x33;
+
+    machine.powerSwitch.setState(1);
+    machine.powerCommand();
+    tarnwick::writeMemoryImage(machine, image);
+    machine.resetSwitch.setState(0);
+    for (int cycle = 0; cycle < 40; ++cycle) machine.runCycle();
+    QApplication::processEvents();
+
+    // The client area with its menu bar, as the window shows it.
+    const QPixmap shot = window.grab();
+    if (shot.width() != tarnwick::MainWindow::clientWidth ||
+        shot.height() != tarnwick::MainWindow::clientHeight + window.menuBar()->height()) {
+        std::fprintf(stderr, "unexpected panel size %dx%d\n", shot.width(), shot.height());
+        return 1;
+    }
+    if (!shot.save(QString::fromLocal8Bit(argv[1]), "PNG")) {
+        std::fprintf(stderr, "cannot write %s\n", argv[1]);
+        return 1;
+    }
+    window.close();
+    return 0;
+}

@@ -1,0 +1,480 @@
+// The whole front panel on a real Machine, driven through its menus, keys,
+// switches and slider as a user would.
+
+#include <QtTest>
+#include <QFileDialog>
+#include <QLabel>
+#include <QMenuBar>
+#include <QMessageBox>
+#include <QPushButton>
+#include <QSlider>
+#include <QStyleOptionSlider>
+#include <algorithm>
+
+#include "app/Machine.h"
+#include "app/MemoryFile.h"
+#include "panel/qt/AboutBox.h"
+#include "panel/qt/ControlPanelWindow.h"
+#include "panel/qt/IndicatorLampWidget.h"
+#include "panel/qt/MainWindow.h"
+#include "panel/qt/ToggleSwitchWidget.h"
+#include "tests/panel/PanelTestSupport.h"
+
+namespace tarnwick::test {
+namespace {
+
+void click(QWidget* widget) { QTest::mouseClick(widget, Qt::LeftButton, {}, widget->rect().center()); }
+
+QWidget* windowOf(const PanelControl& control) { return dynamic_cast<PanelControlWidget*>(control.window()); }
+
+std::uint8_t lampByte(const std::array<IndicatorLamp, 8>& lamps, bool msbFirst) {
+    std::uint8_t value = 0;
+    for (int k = 0; k < 8; ++k)
+        if (lamps[k].isOn()) value |= static_cast<std::uint8_t>(1 << (msbFirst ? 7 - k : k));
+    return value;
+}
+
+bool isLampYellow(QColor c) { return c.red() > 200 && c.green() > 200 && c.blue() < 80; }
+
+bool hasInk(const QImage& image, QRect box) {
+    for (int y = box.top(); y <= box.bottom(); ++y)
+        for (int x = box.left(); x <= box.right(); ++x)
+            if (qGray(image.pixel(x, y)) < 96) return true;
+    return false;
+}
+
+// A Machine and its window, shown; the simulation thread is stopped before
+// either goes, as the program does.
+struct Front {
+    Front() : window(machine) {
+        window.show();
+        window.activateWindow();
+    }
+    ~Front() { machine.stopSimulation(); }
+
+    // Opens a drop-down of the menu bar with a click on its title.
+    void openMenu(QMenu* menu) {
+        QMenuBar* bar = window.menuBar();
+        QTest::mouseClick(bar, Qt::LeftButton, {}, bar->actionGeometry(menu->menuAction()).center());
+    }
+    // Opens the drop-down and clicks one of its items.
+    void chooseFromMenu(QMenu* menu, const QString& text) {
+        openMenu(menu);
+        QAction* item = nullptr;
+        for (QAction* action : menu->actions())
+            if (action->text() == text) item = action;
+        QVERIFY2(item, qPrintable(text));
+        QVERIFY(QTest::qWaitForWindowExposed(menu));
+        QTest::mouseClick(menu, Qt::LeftButton, {}, menu->actionGeometry(item).center());
+    }
+    bool checkMarkShown() {
+        openMenu(window.optionsMenu());
+        const bool shown = window.useFastRamAction()->isChecked();
+        window.optionsMenu()->hide();
+        return shown;
+    }
+    // Loads a memory file through the menu and the file dialog.
+    void loadThroughTheDialog(const QString& path) {
+        auto picked = whenModalAppears<QFileDialog>([path](QFileDialog* dialog) {
+            QCOMPARE(dialog->windowTitle(), QStringLiteral("Open memory file"));
+            QCOMPARE(dialog->nameFilters(),
+                     (QStringList{QStringLiteral("Memory files (*.RAM)"), QStringLiteral("All files (*.*)")}));
+            QCOMPARE(dialog->selectedNameFilter(), QStringLiteral("Memory files (*.RAM)"));
+            dialog->selectFile(path);
+            static_cast<QDialog*>(dialog)->accept();  // as the Open button does
+        });
+        chooseFromMenu(window.fileMenu(), QStringLiteral("&Load Memory File..."));
+        QVERIFY(*picked);
+    }
+
+    Machine machine;
+    MainWindow window;
+};
+
+// Writes a file and loads it without the dialog's help, for tests about
+// something else.
+void loadImage(Machine& machine, std::int32_t first, const std::vector<std::uint8_t>& image) {
+    MemoryImage memoryImage{first, first + static_cast<std::int32_t>(image.size()) - 1, image};
+    machine.powerSwitch.setState(1);
+    machine.powerCommand();
+    QVERIFY(writeMemoryImage(machine, memoryImage));
+}
+
+// Adds the byte at 10h to the accumulator and jumps back, for ever: every
+// lamp group keeps changing.
+std::vector<std::uint8_t> countingLoop() {
+    std::vector<std::uint8_t> image(0x11, 0);
+    const std::uint8_t program[] = {0x20, 0x00, 0x10, 0x30, 0x00, 0x00};
+    std::copy(std::begin(program), std::end(program), image.begin());
+    image[0x10] = 0x01;
+    return image;
+}
+
+}  // namespace
+
+class MainWindowTest : public QObject {
+    Q_OBJECT
+
+private slots:
+    void startsWithTheByteArrayResetOnPowerAndPauseOff() {
+        Front f;
+        QCOMPARE(f.window.windowTitle(), QStringLiteral("Tarnwick Simulation"));
+        QVERIFY(f.machine.useFastRam);
+        QVERIFY(f.machine.controlPanel.fastRam);
+        QVERIFY(!f.machine.powerSwitch.isOn());
+        QVERIFY(f.machine.resetSwitch.isOn());
+        QVERIFY(!f.machine.pauseSwitch.isOn());
+        QCOMPARE(f.window.speedSlider()->value(), 100000);
+        QCOMPARE(f.machine.clockPeriod(), 100000);
+        QVERIFY(f.checkMarkShown());
+        // The Reset lever is drawn up, Power's down.
+        QCOMPARE(f.window.resetSwitch()->grab().toImage().pixelColor(12, 6), QColor(Qt::white));
+        QCOMPARE(f.window.powerSwitch()->grab().toImage().pixelColor(12, 33), QColor(Qt::white));
+    }
+
+    void menusHoldTheirItems() {
+        Front f;
+        auto texts = [](QMenu* menu) {
+            QStringList list;
+            for (QAction* action : menu->actions()) list << (action->isSeparator() ? QStringLiteral("-") : action->text());
+            return list;
+        };
+        QStringList titles;
+        for (QAction* action : f.window.menuBar()->actions()) titles << action->text();
+        QCOMPARE(titles, (QStringList{"&File", "&Options", "&Help"}));
+        QCOMPARE(texts(f.window.fileMenu()), (QStringList{"&Load Memory File...", "-", "E&xit"}));
+        QCOMPARE(texts(f.window.optionsMenu()), (QStringList{"Use &Fast Ram"}));
+        QCOMPARE(texts(f.window.helpMenu()), (QStringList{"&About ..."}));
+        QVERIFY(f.window.useFastRamAction()->isCheckable());
+    }
+
+    void windowHasAFixedSizeAndNoMaximiseButton() {
+        Front f;
+        QVERIFY(QTest::qWaitForWindowExposed(&f.window));
+        QCOMPARE(f.window.panel()->size(), QSize(469, 446));
+        QCOMPARE(f.window.panel()->y(), f.window.menuBar()->height());
+        QCOMPARE(f.window.minimumSize(), f.window.maximumSize());
+        QVERIFY(!(f.window.windowFlags() & Qt::WindowMaximizeButtonHint));
+        QVERIFY(f.window.windowFlags() & Qt::WindowMinimizeButtonHint);
+        const QSize size = f.window.size();
+        f.window.resize(size + QSize(100, 100));
+        f.window.showMaximized();
+        settle();
+        QCOMPARE(f.window.size(), size);
+    }
+
+    void everyLampSwitchAndPanelStandsAtItsPlace() {
+        Front f;
+        Machine& m = f.machine;
+        struct Place {
+            const IndicatorLamp* lamp;
+            int x, y;
+        };
+        std::vector<Place> lamps;
+        for (int k = 0; k < 16; ++k) lamps.push_back({&m.addressLamps[k], 427 - 26 * k, 123});
+        for (int k = 0; k < 4; ++k) lamps.push_back({&m.phaseLamps[k], 427 - 26 * k, 88});
+        lamps.push_back({&m.clockLamp, 427, 53});
+        for (int k = 0; k < 8; ++k) lamps.push_back({&m.accumulatorLamps[k], 37 + 26 * k, 362});
+        for (int k = 0; k < 8; ++k) lamps.push_back({&m.codeLamps[k], 37 + 26 * k, 390});
+        for (int k = 0; k < 16; ++k) lamps.push_back({&m.operandLamps[k], 37 + 26 * k, 418});
+        lamps.push_back({&m.zeroFlagLamp, 323, 390});
+        lamps.push_back({&m.carryFlagLamp, 401, 390});
+        QCOMPARE(lamps.size(), size_t{55});
+
+        for (const Place& place : lamps) {
+            QWidget* widget = windowOf(*place.lamp);
+            QVERIFY(widget);
+            QCOMPARE(widget->parentWidget(), f.window.panel());
+            QCOMPARE(widget->geometry(), QRect(place.x, place.y, 24, 24));
+        }
+        // Lighting each lamp in turn lights exactly that spot of the panel.
+        for (const Place& place : lamps) {
+            const_cast<IndicatorLamp*>(place.lamp)->setState(1);
+            const QImage panel = f.window.panel()->grab().toImage();
+            QVERIFY(isLampYellow(panel.pixelColor(place.x + 12, place.y + 14)));
+            const_cast<IndicatorLamp*>(place.lamp)->setState(0);
+        }
+
+        struct SwitchPlace {
+            ToggleSwitchWidget* widget;
+            const ToggleSwitch* toggle;
+            int x, id;
+        };
+        for (const SwitchPlace& s : {SwitchPlace{f.window.powerSwitch(), &m.powerSwitch, 42, 110},
+                                     SwitchPlace{f.window.resetSwitch(), &m.resetSwitch, 113, 111},
+                                     SwitchPlace{f.window.pauseSwitch(), &m.pauseSwitch, 183, 112}}) {
+            QCOMPARE(s.widget->geometry(), QRect(s.x, 53, 24, 40));
+            QCOMPARE(s.widget->id(), s.id);
+            QCOMPARE(windowOf(*s.toggle), s.widget);
+        }
+        QCOMPARE(f.window.speedSlider()->geometry(), QRect(10, 10, 452, 40));
+        QCOMPARE(f.window.controlPanelWindow()->geometry(), QRect(10, 153, 452, 200));
+        QCOMPARE(f.window.controlPanelWindow()->parentWidget(), f.window.panel());
+    }
+
+    void labelsArePaintedOnThePanelGrey() {
+        Front f;
+        const QImage panel = f.window.panel()->grab().toImage();
+        QCOMPARE(panel.pixelColor(300, 60), QColor(192, 192, 192));
+        const QRect boxes[] = {{36, 100, 37, 13}, {108, 100, 35, 13}, {178, 100, 37, 13}, {23, 55, 13, 13},
+                               {94, 55, 13, 13},  {164, 55, 13, 13},  {23, 80, 13, 13},   {94, 80, 13, 13},
+                               {164, 80, 13, 13}, {245, 368, 66, 13}, {245, 396, 32, 13}, {354, 396, 32, 13},
+                               {432, 396, 32, 13}};
+        for (const QRect& box : boxes) QVERIFY2(hasInk(panel, box), qPrintable(QString::number(box.x())));
+        QVERIFY(!hasInk(panel, QRect(250, 60, 60, 20)));
+    }
+
+    void sliderSetsThePeriodAtEveryMoveAndFastestIsLeft() {
+        Front f;
+        QSlider* slider = f.window.speedSlider();
+        QStyleOptionSlider option;
+        option.initFrom(slider);
+        option.orientation = slider->orientation();
+        option.minimum = slider->minimum();
+        option.maximum = slider->maximum();
+        option.sliderPosition = slider->sliderPosition();
+        option.sliderValue = slider->value();
+        option.upsideDown = slider->invertedAppearance();
+        option.tickPosition = slider->tickPosition();
+        option.tickInterval = slider->tickInterval();
+        const QRect handle = slider->style()->subControlRect(QStyle::CC_Slider, &option, QStyle::SC_SliderHandle, slider);
+
+        QPoint at = handle.center();
+        QTest::mousePress(slider, Qt::LeftButton, {}, at);
+        std::int32_t previous = f.machine.clockPeriod();
+        for (int move = 0; move < 5; ++move) {
+            at += QPoint(40, 0);
+            QTest::mouseMove(slider, at);
+            // Each move has set the period already, before any release.
+            QCOMPARE(f.machine.clockPeriod(), slider->value());
+            QVERIFY(f.machine.clockPeriod() > previous);  // rightwards is slower
+            previous = f.machine.clockPeriod();
+        }
+        QTest::mouseRelease(slider, Qt::LeftButton, {}, at);
+
+        slider->setFocus();
+        QTest::keyClick(slider, Qt::Key_End);
+        QCOMPARE(f.machine.clockPeriod(), 5000000);
+        QTest::keyClick(slider, Qt::Key_Home);
+        QCOMPARE(f.machine.clockPeriod(), 10000);
+        option.sliderPosition = slider->sliderPosition();
+        option.sliderValue = slider->value();
+        const QRect fastest = slider->style()->subControlRect(QStyle::CC_Slider, &option, QStyle::SC_SliderHandle, slider);
+        QVERIFY(fastest.center().x() < slider->width() / 10);
+    }
+
+    void workedExampleRunsToEightyDAndTheClockStops() {
+        Front f;
+        QTemporaryDir dir;
+        const QString path = dir.filePath(QStringLiteral("ADD.RAM"));
+        QVERIFY(writeMemoryFile(path, 0, 0x21, workedExample()));
+
+        click(f.window.powerSwitch());
+        QVERIFY(f.machine.powerSwitch.isOn());
+        f.loadThroughTheDialog(path);
+        // The last address written, 21h, is on the address lamps.
+        std::uint16_t address = 0;
+        for (int k = 0; k < 16; ++k)
+            if (f.machine.addressLamps[k].isOn()) address |= static_cast<std::uint16_t>(1 << k);
+        QCOMPARE(address, std::uint16_t{0x21});
+
+        QTest::keyClick(f.window.speedSlider(), Qt::Key_Home);  // fastest clock
+        click(f.window.resetSwitch());
+        QVERIFY(!f.machine.resetSwitch.isOn());
+        QTRY_VERIFY_WITH_TIMEOUT(lampByte(f.machine.codeLamps, true) == 0xFF, 20000);
+        QTRY_COMPARE_WITH_TIMEOUT(lampByte(f.machine.accumulatorLamps, true), std::uint8_t{0x8D}, 20000);
+        QVERIFY(!f.machine.zeroFlagLamp.isOn());
+        QVERIFY(!f.machine.carryFlagLamp.isOn());
+
+        // Halted: cycles go on, the clock lamp stays dark.
+        const std::uint64_t cycles = f.machine.threadCycles();
+        for (int sample = 0; sample < 20; ++sample) {
+            QTest::qWait(10);
+            QVERIFY(!f.machine.clockLamp.isOn());
+        }
+        QVERIFY(f.machine.threadCycles() > cycles);
+
+        // The stored sum, read by hand through the control panel.
+        ControlPanelWindow* panel = f.window.controlPanelWindow();
+        click(panel->takeoverSwitch());
+        click(panel->addressSwitch(1));
+        click(panel->addressSwitch(5));
+        QTRY_COMPARE_WITH_TIMEOUT(lampByte(f.machine.controlPanel.dataLamps, false), std::uint8_t{0x8D}, 5000);
+    }
+
+    void rejectedFileIsReportedAndNothingIsWritten() {
+        Front f;
+        QTemporaryDir dir;
+        const QString path = dir.filePath(QStringLiteral("SHORT.RAM"));
+        // Claims 0 to 100h but holds ten bytes.
+        QVERIFY(writeMemoryFile(path, 0, 0x100, {0x3E, 0x07}));
+        auto report = std::make_shared<QString>();
+        auto shown = whenModalAppears<QMessageBox>([report](QMessageBox* box) {
+            *report = box->text();
+            box->accept();
+        });
+        f.loadThroughTheDialog(path);
+        QVERIFY(*shown);
+        QVERIFY2(report->contains(QStringLiteral("SHORT.RAM")), qPrintable(*report));
+        QVERIFY(f.machine.powerSwitch.isOn());
+        QCOMPARE(readMemoryRange(f.machine, 0, 1), (std::vector<std::uint8_t>{0, 0}));
+    }
+
+    void cancellingTheDialogLoadsNothingAndLeavesPowerOn() {
+        Front f;
+        auto cancelled = whenModalAppears<QFileDialog>([](QFileDialog* dialog) { dialog->reject(); });
+        auto message = whenModalAppears<QMessageBox>([](QMessageBox* box) { box->accept(); }, 1000);
+        f.chooseFromMenu(f.window.fileMenu(), QStringLiteral("&Load Memory File..."));
+        QVERIFY(*cancelled);
+        QTest::qWait(1100);
+        QVERIFY(!*message);
+        QVERIFY(f.machine.powerSwitch.isOn());
+    }
+
+    void memoryKindSwitchesFromTheMenuAndTheMarkFollows() {
+        Front f;
+        loadImage(f.machine, 0, countingLoop());
+        click(f.window.resetSwitch());
+        QVERIFY(f.machine.simulationAlive());
+
+        f.chooseFromMenu(f.window.optionsMenu(), QStringLiteral("Use &Fast Ram"));
+        QVERIFY(!f.machine.useFastRam);
+        QVERIFY(!f.machine.controlPanel.fastRam);
+        QVERIFY(!f.machine.simulationAlive());
+        QVERIFY(!f.machine.powerSwitch.isOn());
+        QVERIFY(f.machine.resetSwitch.isOn());
+        QVERIFY(!f.machine.pauseSwitch.isOn());
+        QVERIFY(!f.checkMarkShown());
+
+        f.chooseFromMenu(f.window.optionsMenu(), QStringLiteral("Use &Fast Ram"));
+        QVERIFY(f.machine.useFastRam);
+        QVERIFY(f.machine.controlPanel.fastRam);
+        QVERIFY(f.checkMarkShown());
+        // The new memory is empty.
+        click(f.window.powerSwitch());
+        QCOMPARE(readMemoryRange(f.machine, 0, 5), std::vector<std::uint8_t>(6, 0));
+    }
+
+    void aboutBoxOpensFromBothKeysAndTheMenu() {
+        Front f;
+        for (Qt::Key key : {Qt::Key_Question, Qt::Key_Slash}) {
+            auto checked = whenModalAppears<AboutBox>([](AboutBox* box) {
+                QCOMPARE(box->windowTitle(), QStringLiteral("About"));
+                QStringList texts;
+                for (QLabel* label : box->findChildren<QLabel*>()) texts << label->text();
+                QVERIFY(texts.contains(QStringLiteral("Tarnwick Version 1.0")));
+                QCOMPARE(box->okButton()->text(), QStringLiteral("OK"));
+                QVERIFY(box->okButton()->isDefault());
+                QTest::keyClick(box, Qt::Key_Escape);
+            });
+            // The offscreen platform does not hand activation back to the
+            // owner when a dialog closes, as a window manager would.
+            f.window.activateWindow();
+            QVERIFY(QTest::qWaitForWindowActive(&f.window));
+            QTest::keyClick(&f.window, key, Qt::AltModifier);
+            QVERIFY2(*checked, "Alt + key did not open the About box");
+            QVERIFY(!QApplication::activeModalWidget());
+        }
+        auto closedWithOk = whenModalAppears<AboutBox>([](AboutBox* box) { click(box->okButton()); });
+        f.chooseFromMenu(f.window.helpMenu(), QStringLiteral("&About ..."));
+        QVERIFY(*closedWithOk);
+        QVERIFY(!QApplication::activeModalWidget());
+    }
+
+    void switchNotificationsWithANonZeroCodeAreIgnored() {
+        Front f;
+        f.machine.powerSwitch.setState(1);
+        f.window.command(MainWindow::powerId, 1);
+        f.machine.resetSwitch.setState(0);
+        f.window.command(MainWindow::resetId, 1);
+        f.window.command(MainWindow::pauseId, 1);
+        QVERIFY(!f.machine.simulationAlive());
+        f.window.command(MainWindow::pauseId, 0);
+        QVERIFY(f.machine.simulationAlive());
+    }
+
+    void closingWhileRunningReturnsPromptly_data() {
+        QTest::addColumn<bool>("throughExit");
+        QTest::addColumn<int>("period");
+        QTest::newRow("close box, default clock") << false << 100000;
+        QTest::newRow("close box, slowest clock") << false << 5000000;
+        QTest::newRow("E&xit, fastest clock") << true << 10000;
+    }
+    void closingWhileRunningReturnsPromptly() {
+        QFETCH(bool, throughExit);
+        QFETCH(int, period);
+        Front f;
+        f.window.speedSlider()->setValue(period);
+        loadImage(f.machine, 0, countingLoop());
+        click(f.window.resetSwitch());
+        QVERIFY(f.machine.simulationAlive());
+        QTRY_VERIFY_WITH_TIMEOUT(f.machine.threadCycles() > 0, 5000);
+
+        QElapsedTimer closing;
+        closing.start();
+        if (throughExit)
+            f.chooseFromMenu(f.window.fileMenu(), QStringLiteral("E&xit"));
+        else
+            QVERIFY(f.window.close());
+        // At most one period plus one cycle; generous for a loaded machine.
+        QVERIFY(closing.elapsed() < period / 10000 + 3000);
+        QVERIFY(!f.window.isVisible());
+        QVERIFY(!f.machine.simulationAlive());
+        QVERIFY(!f.machine.powerSwitch.isOn());
+        settle();
+    }
+
+    // While the machine runs at the fastest clock, the window thread must
+    // keep up: queued work (as a click is) is served promptly and the lamps'
+    // repaint requests do not pile up.
+    void windowStaysResponsiveAtTheFastestClock_data() {
+        QTest::addColumn<bool>("fastRam");
+        QTest::newRow("byte array") << true;
+        QTest::newRow("relay-built") << false;
+    }
+    void windowStaysResponsiveAtTheFastestClock() {
+        QFETCH(bool, fastRam);
+        Front f;
+        if (!fastRam) f.window.command(MainWindow::useFastRamId, 0);
+        QCOMPARE(f.machine.useFastRam, fastRam);
+        QTest::keyClick(f.window.speedSlider(), Qt::Key_Home);
+        loadImage(f.machine, 0, countingLoop());
+        click(f.window.resetSwitch());
+
+        qint64 worstWait = 0;
+        qint64 worstClick = 0;
+        QElapsedTimer run;
+        run.start();
+        while (run.elapsed() < 1500) {
+            QElapsedTimer posted;
+            posted.start();
+            bool served = false;
+            QMetaObject::invokeMethod(
+                &f.window, [&] { served = true; }, Qt::QueuedConnection);
+            while (!served) QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents, 50);
+            worstWait = std::max(worstWait, posted.elapsed());
+
+            // Reset on and off again: each click runs a cycle on this thread,
+            // waiting for the simulation thread's cycle to finish first.
+            for (int i = 0; i < 2; ++i) {
+                QElapsedTimer clicked;
+                clicked.start();
+                click(f.window.resetSwitch());
+                worstClick = std::max(worstClick, clicked.elapsed());
+            }
+            QTest::qWait(20);
+        }
+        const std::uint64_t cycles = f.machine.threadCycles();
+        qInfo("%s: %llu cycles in 1.5 s, worst queue wait %lld ms, worst Reset click %lld ms",
+              fastRam ? "byte array" : "relay-built", static_cast<unsigned long long>(cycles), worstWait, worstClick);
+        QVERIFY(cycles > 0);
+        // Bounds far above what is measured, so that only a real stall fails.
+        QVERIFY(worstWait < 1000);
+        QVERIFY(worstClick < 2000);
+    }
+};
+
+}  // namespace tarnwick::test
+
+QTEST_MAIN(tarnwick::test::MainWindowTest)
+#include "MainWindowTest.moc"
