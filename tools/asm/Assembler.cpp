@@ -2,6 +2,8 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <iterator>
+#include <map>
 #include <unordered_map>
 #include <unordered_set>
 
@@ -355,9 +357,8 @@ private:
     }
 
     // First pass: every label gets its address, every ORG its value, and
-    // every emitted byte an owner, so that overlaps are found here.
+    // every statement its place in memory, so that overlaps are found here.
     void assignAddresses() {
-        std::vector<int> owner(memorySize, 0);
         std::int64_t location = 0;
         bool pastEndReported = false;
         for (Statement& statement : statements) {
@@ -394,7 +395,7 @@ private:
                         }
                         pastEndReported = true;
                     } else {
-                        place(statement, owner);
+                        place(statement);
                     }
                     location += statement.size;
                     break;
@@ -419,20 +420,23 @@ private:
         return value.number;
     }
 
-    void place(Statement& statement, std::vector<int>& owner) {
-        std::optional<std::int64_t> clash;
-        for (std::int64_t address = statement.address; address < statement.address + statement.size; ++address) {
-            int& holder = owner[static_cast<std::size_t>(address)];
-            if (holder == 0) {
-                holder = statement.line;
-            } else if (!clash) {
-                clash = address;
-            }
+    // Records where the statement's bytes go, unless another statement's
+    // bytes are already there.
+    void place(Statement& statement) {
+        std::int64_t first = statement.address;
+        std::int64_t last = statement.address + statement.size - 1;
+        auto next = occupied.upper_bound(first);
+        std::optional<std::pair<std::int64_t, int>> clash;  // address, line
+        if (next != occupied.begin() && std::prev(next)->second.last >= first) {
+            clash = {first, std::prev(next)->second.line};
+        } else if (next != occupied.end() && next->first <= last) {
+            clash = {next->first, next->second.line};
         }
         if (clash) {
-            error(statement.keywordColumn, "overlapping origins: address " + hex(*clash) +
-                                               " already holds a byte from line " +
-                                               std::to_string(owner[static_cast<std::size_t>(*clash)]));
+            error(statement.keywordColumn, "overlapping origins: address " + hex(clash->first) +
+                                               " already holds a byte from line " + std::to_string(clash->second));
+        } else {
+            occupied.emplace(first, Occupied{last, statement.line});
         }
         statement.placed = true;
     }
@@ -527,6 +531,12 @@ private:
     std::vector<Statement> statements;
     std::unordered_map<std::string, Symbol> symbols;
     std::unordered_set<std::string> allNames;
+    // Address ranges that hold bytes, by first address; they never overlap.
+    struct Occupied {
+        std::int64_t last;
+        int line;
+    };
+    std::map<std::int64_t, Occupied> occupied;
     bool addressesAssigned = false;
     int currentLine = 0;
     int chainDepth = 0;

@@ -147,6 +147,12 @@ TEST(Assembler, OriginsLeaveZeroGapsAndSetTheEmittedRange) {
     for (std::size_t a = 0x81; a < 0x100; ++a) ASSERT_EQ(program.memory[a], 0) << a;
 }
 
+TEST(Assembler, AdjacentOriginsDoNotOverlap) {
+    Program program = assembleClean("org 10h\ndb 1\norg 0Fh\ndb 2\norg 11h\ndw 0304h\norg 0Dh\ndw 0506h");
+    EXPECT_EQ(program.first, 0x0D);
+    EXPECT_EQ(emitted(program), (Bytes{5, 6, 2, 1, 3, 4}));
+}
+
 TEST(Assembler, TheLastAddressMayBeFFFF) {
     Program program = assembleClean("org 0FFFDh\nlda $ + 2\nend:\n");
     EXPECT_EQ(program.first, 0xFFFD);

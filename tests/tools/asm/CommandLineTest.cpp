@@ -1,0 +1,181 @@
+#include "tools/asm/CommandLine.h"
+
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <sstream>
+#include <string>
+#include <vector>
+
+namespace tarnwick::assembler {
+namespace {
+
+namespace fs = std::filesystem;
+
+constexpr const char* sumSource =
+    "start:  lda a\n"
+    "        add b\n"
+    "        sta sum\n"
+    "        hlt\n"
+    "        org 20h\n"
+    "a:      db 5Ah\n"
+    "b:      db 33h\n"
+    "sum:    db 0\n";
+
+// A fresh directory per test, removed afterwards.
+class CommandLine : public ::testing::Test {
+protected:
+    void SetUp() override {
+        std::string pattern = (fs::temp_directory_path() / "tarnwick-asm-test-XXXXXX").string();
+        ASSERT_NE(::mkdtemp(pattern.data()), nullptr);
+        directory = pattern;
+    }
+    void TearDown() override { fs::remove_all(directory); }
+
+    std::string path(const std::string& name) const { return (directory / name).string(); }
+
+    void write(const std::string& name, const std::string& text) const {
+        std::ofstream(path(name), std::ios::binary) << text;
+    }
+
+    std::string read(const std::string& name) const {
+        std::ifstream in(path(name), std::ios::binary);
+        return std::string(std::istreambuf_iterator<char>(in), {});
+    }
+
+    int run(const std::vector<std::string>& arguments) {
+        out.str("");
+        err.str("");
+        return runCommandLine(arguments, out, err);
+    }
+
+    std::vector<std::string> files() const {
+        std::vector<std::string> names;
+        for (const auto& entry : fs::directory_iterator(directory)) names.push_back(entry.path().filename().string());
+        std::sort(names.begin(), names.end());
+        return names;
+    }
+
+    fs::path directory;
+    std::ostringstream out;
+    std::ostringstream err;
+};
+
+TEST_F(CommandLine, WritesTheImageBesideTheSourceWithTheExtensionRAM) {
+    write("sum.asm", sumSource);
+    ASSERT_EQ(run({path("sum.asm")}), exitSuccess) << err.str();
+    std::string image = read("sum.RAM");
+    ASSERT_EQ(image.size(), 8u + 0x22 + 1);
+    EXPECT_EQ(image.substr(0, 11), std::string("\0\0\0\0\0\0\0\x22\x10\x00\x20", 11));
+    EXPECT_EQ(image.substr(8 + 0x20), "\x5A\x33" + std::string(1, '\0'));
+    EXPECT_EQ(files(), (std::vector<std::string>{"sum.RAM", "sum.asm"}));
+    EXPECT_NE(out.str().find("addresses 0000h to 0022h"), std::string::npos) << out.str();
+
+    write("noextension", "hlt");
+    ASSERT_EQ(run({path("noextension")}), exitSuccess) << err.str();
+    EXPECT_EQ(read("noextension.RAM"), std::string("\0\0\0\0\0\0\0\0\xFF", 9));
+}
+
+TEST_F(CommandLine, OptionsNameTheImageAndTheListing) {
+    write("sum.asm", sumSource);
+    ASSERT_EQ(run({"-l", path("sum.lst"), path("sum.asm"), "-o", path("out.bin")}), exitSuccess) << err.str();
+    EXPECT_EQ(read("out.bin").size(), 8u + 0x22 + 1);
+    std::string listing = read("sum.lst");
+    EXPECT_NE(listing.find("0000   10 00 20        1  start:  lda a\n"), std::string::npos) << listing;
+    EXPECT_EQ(files(), (std::vector<std::string>{"out.bin", "sum.asm", "sum.lst"}));
+}
+
+TEST_F(CommandLine, AnErrorWritesNothingAndLeavesOldFilesAlone) {
+    write("bad.asm", "  lda 1\n  frob\n  db 300\n");
+    write("bad.RAM", "previous image");
+    write("bad.lst", "previous listing");
+    EXPECT_EQ(run({"-l", path("bad.lst"), path("bad.asm")}), exitFailure);
+    std::string file = path("bad.asm");
+    EXPECT_EQ(err.str(), file + ":2:3: unknown mnemonic 'frob'\n" + file +
+                             ":3:6: value 300 is out of range for a byte (-128 to 255)\n"
+                             "tarnwick-asm: 2 errors; nothing written\n");
+    EXPECT_EQ(read("bad.RAM"), "previous image");
+    EXPECT_EQ(read("bad.lst"), "previous listing");
+    EXPECT_EQ(files(), (std::vector<std::string>{"bad.RAM", "bad.asm", "bad.lst"}));
+    EXPECT_EQ(out.str(), "");
+
+    write("fresh.asm", "  jmp nowhere\n");
+    EXPECT_EQ(run({path("fresh.asm")}), exitFailure);
+    EXPECT_FALSE(fs::exists(path("fresh.RAM")));
+}
+
+TEST_F(CommandLine, ASuccessfulRunReplacesAnOldImage) {
+    write("p.asm", "hlt\n");
+    write("p.RAM", std::string(100, 'x'));
+    ASSERT_EQ(run({path("p.asm")}), exitSuccess) << err.str();
+    EXPECT_EQ(read("p.RAM"), std::string("\0\0\0\0\0\0\0\0\xFF", 9));
+    EXPECT_EQ(files(), (std::vector<std::string>{"p.RAM", "p.asm"}));
+}
+
+TEST_F(CommandLine, UsageErrorsExitWithStatusTwoAndSayWhatIsWrong) {
+    write("a.asm", "hlt");
+    write("b.asm", "hlt");
+    struct Case {
+        std::vector<std::string> arguments;
+        std::string message;
+    };
+    const std::vector<Case> cases = {
+        {{}, "no source file given"},
+        {{"-x", path("a.asm")}, "unknown option '-x'"},
+        {{"--output", path("a.asm")}, "unknown option '--output'"},
+        {{path("a.asm"), "-o"}, "option -o needs a file name"},
+        {{path("a.asm"), "-l"}, "option -l needs a file name"},
+        {{"-o", "", path("a.asm")}, "option -o needs a file name"},
+        {{path("a.asm"), path("b.asm")}, "more than one source file"},
+        {{"-o", path("x"), "-o", path("y"), path("a.asm")}, "option -o given more than once"},
+        {{""}, "empty source file name"},
+        {{path("missing.asm")}, "cannot read '" + path("missing.asm") + "': No such file or directory"},
+        {{directory.string()}, "cannot read '" + directory.string() + "': is a directory"},
+        {{"-o", path("a.asm"), path("a.asm")}, "would overwrite the source"},
+        {{"-l", path("a.asm"), path("a.asm")}, "would overwrite the source"},
+        {{"-l", path("a.RAM"), path("a.asm")}, "the listing and the image are the same file"},
+        {{"-o", path("no/such/dir/a.RAM"), path("a.asm")}, "cannot write '" + path("no/such/dir/a.RAM") + "'"},
+    };
+    for (const Case& c : cases) {
+        std::string shown;
+        for (const std::string& a : c.arguments) shown += "'" + a + "' ";
+        EXPECT_EQ(run(c.arguments), exitFailure) << shown;
+        EXPECT_EQ(err.str().rfind("tarnwick-asm: ", 0), 0u) << shown << "\n" << err.str();
+        EXPECT_NE(err.str().find(c.message), std::string::npos) << shown << "\n" << err.str();
+    }
+    EXPECT_EQ(files(), (std::vector<std::string>{"a.asm", "b.asm"})) << "nothing was written";
+}
+
+TEST_F(CommandLine, ASourceWithTheExtensionRAMIsNotOverwrittenByDefault) {
+    write("prog.RAM", "hlt");
+    EXPECT_EQ(run({path("prog.RAM")}), exitFailure);
+    EXPECT_NE(err.str().find("would overwrite the source"), std::string::npos) << err.str();
+    EXPECT_EQ(read("prog.RAM"), "hlt");
+}
+
+TEST_F(CommandLine, AFailedRenameLeavesNoTemporaryFile) {
+    // The temporary file can be written beside the target, but a directory
+    // stands where the image should go, so the final rename fails.
+    write("p.asm", "hlt");
+    fs::create_directory(path("p.RAM"));
+    EXPECT_EQ(run({"-l", path("p.lst"), path("p.asm")}), exitFailure);
+    EXPECT_NE(err.str().find("cannot write '" + path("p.RAM") + "'"), std::string::npos) << err.str();
+    EXPECT_EQ(files(), (std::vector<std::string>{"p.RAM", "p.asm"}));
+    EXPECT_TRUE(fs::is_empty(path("p.RAM")));
+}
+
+TEST_F(CommandLine, HelpDescribesTheOptions) {
+    EXPECT_EQ(run({"--help"}), exitSuccess);
+    EXPECT_EQ(out.str().rfind("Usage: tarnwick-asm [-o IMAGE] [-l LISTING] SOURCE\n", 0), 0u) << out.str();
+    EXPECT_NE(out.str().find("-l LISTING"), std::string::npos);
+    EXPECT_EQ(run({"-h"}), exitSuccess);
+    EXPECT_EQ(err.str(), "");
+}
+
+}  // namespace
+}  // namespace tarnwick::assembler
