@@ -56,11 +56,14 @@ namespace detail {
 // Calls f(std::integral_constant<int, i>) for i = 0 to N-1 in order. The
 // steps use it instead of loops so that every relay index is a constant and
 // the compiler can keep a circuit's relays in registers.
+template <class F, int... I>
+[[gnu::always_inline]] inline void unrolledOver(F& f, std::integer_sequence<int, I...>) {
+    (f(std::integral_constant<int, I>{}), ...);
+}
+
 template <int N, class F>
-inline void unrolled(F&& f) {
-    [&]<int... I>(std::integer_sequence<int, I...>) {
-        (f(std::integral_constant<int, I>{}), ...);
-    }(std::make_integer_sequence<int, N>{});
+[[gnu::always_inline]] inline void unrolled(F&& f) {
+    unrolledOver(f, std::make_integer_sequence<int, N>{});
 }
 
 // Which input (1 to 3) of chain r carries select bit b: the bits that chain r
