@@ -1,11 +1,12 @@
-// Speed of the two memories.
+// Speed of the two memories. Built with the project (RelWithDebInfo):
 //
-//   build/bench/memory_bench
+//   cmake --build build --target memory_bench && build/bench/memory_bench
 //
 // RelayMemoryStep reports, besides its time, the floor measured in the same
 // process (one tick of each of 10,280,899 relay bytes in a flat array, the
 // least any step of the relay-built memory can cost) and step / floor as the
-// counter "ratio". Peak memory of a process holding one relay-built memory:
+// counter "ratio"; both are timed in the thread's CPU time. Peak memory of a
+// process holding one relay-built memory:
 //
 //   /usr/bin/time -v build/bench/memory_bench --benchmark_filter=BuildAndDestroy
 

@@ -14,7 +14,6 @@ namespace tarnwick {
 template <class Half, int Line>
 class MemoryLevel : public PooledPart<MemoryLevel<Half, Line>> {
 public:
-    using HalfType = Half;
     static constexpr int addressLine = Line;
 
     MemoryLevel()
@@ -82,6 +81,12 @@ private:
     std::unique_ptr<Half> highHalf_;
     EightBitSelector outputSelector_;
 };
+
+// A level is its 61 relays (the demultiplexer padded to pointer alignment)
+// and its two owning pointers.
+static_assert(sizeof(MemoryLevel<SixtyFourByteRAM, 6>) ==
+              (sizeof(TwoWayDemultiplexer) + alignof(void*) - 1) / alignof(void*) * alignof(void*) +
+                  2 * sizeof(void*) + sizeof(EightBitSelector));
 
 using OneHundredTwentyEightByteRAM = MemoryLevel<SixtyFourByteRAM, 6>;
 using TwoHundredFiftySixByteRAM = MemoryLevel<OneHundredTwentyEightByteRAM, 7>;

@@ -186,4 +186,9 @@ private:
     std::array<std::unique_ptr<EightWaySelector>, 8> bitSelectors_;
 };
 
+// The holders are their owning pointers and nothing else.
+static_assert(sizeof(CellColumn) == 10 * sizeof(void*));
+static_assert(sizeof(EightByteRow) == 8 * sizeof(void*));
+static_assert(sizeof(SixtyFourByteRAM) == 17 * sizeof(void*));
+
 }  // namespace tarnwick
