@@ -107,11 +107,23 @@ std::optional<std::string> readFile(const std::string& path, std::string& error)
     return text;
 }
 
-// A file written completely under a temporary name beside its target, so that
-// the target is replaced in one rename or not touched at all.
+// Writes one output file. A regular file is written completely under a
+// temporary name beside it and then renamed over it, so that it is replaced
+// whole or not at all; a link is followed, so the file it names is replaced
+// and the link stays. A device or pipe (such as /dev/stdout) cannot be
+// replaced and is written in place, from contents already complete in memory.
 class PendingFile {
 public:
-    explicit PendingFile(fs::path target) : target(std::move(target)) {}
+    explicit PendingFile(const fs::path& requested) : target(requested) {
+        std::error_code error;
+        fs::file_status status = fs::status(requested, error);
+        if (fs::exists(status) && !fs::is_regular_file(status) && !fs::is_directory(status)) {
+            inPlace = true;
+        } else if (fs::is_symlink(fs::symlink_status(requested, error))) {
+            fs::path resolved = fs::weakly_canonical(requested, error);
+            if (!error) target = resolved;
+        }
+    }
     PendingFile(const PendingFile&) = delete;
     PendingFile& operator=(const PendingFile&) = delete;
     ~PendingFile() {
@@ -119,6 +131,10 @@ public:
     }
 
     std::optional<std::string> write(std::string_view data) {
+        if (inPlace) {
+            contents = data;
+            return std::nullopt;
+        }
         fs::path directory = target.parent_path();
         int descriptor = -1;
         for (int attempt = 0; attempt < 100 && descriptor < 0; ++attempt) {
@@ -133,30 +149,40 @@ public:
             temporary.clear();
             return systemError(number);
         }
-        std::size_t written = 0;
-        while (written < data.size()) {
-            ssize_t count = ::write(descriptor, data.data() + written, data.size() - written);
-            if (count < 0 && errno == EINTR) continue;
-            if (count <= 0) {
-                int number = count < 0 ? errno : EIO;
-                ::close(descriptor);
-                return systemError(number);
-            }
-            written += static_cast<std::size_t>(count);
-        }
-        if (::close(descriptor) != 0) return systemError(errno);
-        return std::nullopt;
+        std::optional<std::string> problem = writeAll(descriptor, data);
+        if (::close(descriptor) != 0 && !problem) problem = systemError(errno);
+        return problem;
     }
 
     std::optional<std::string> commit() {
+        if (inPlace) {
+            int descriptor = ::open(target.c_str(), O_WRONLY | O_TRUNC | O_CLOEXEC);
+            if (descriptor < 0) return systemError(errno);
+            std::optional<std::string> problem = writeAll(descriptor, contents);
+            if (::close(descriptor) != 0 && !problem) problem = systemError(errno);
+            return problem;
+        }
         if (std::rename(temporary.c_str(), target.c_str()) != 0) return systemError(errno);
         temporary.clear();
         return std::nullopt;
     }
 
 private:
+    static std::optional<std::string> writeAll(int descriptor, std::string_view data) {
+        std::size_t written = 0;
+        while (written < data.size()) {
+            ssize_t count = ::write(descriptor, data.data() + written, data.size() - written);
+            if (count < 0 && errno == EINTR) continue;
+            if (count <= 0) return systemError(count < 0 ? errno : EIO);
+            written += static_cast<std::size_t>(count);
+        }
+        return std::nullopt;
+    }
+
     fs::path target;
     fs::path temporary;
+    bool inPlace = false;
+    std::string contents;
 };
 
 std::string hex4(unsigned value) {

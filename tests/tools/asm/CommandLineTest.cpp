@@ -1,6 +1,8 @@
 #include "tools/asm/CommandLine.h"
 
 #include <gtest/gtest.h>
+#include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -167,6 +169,31 @@ TEST_F(CommandLine, AFailedRenameLeavesNoTemporaryFile) {
     EXPECT_NE(err.str().find("cannot write '" + path("p.RAM") + "'"), std::string::npos) << err.str();
     EXPECT_EQ(files(), (std::vector<std::string>{"p.RAM", "p.asm"}));
     EXPECT_TRUE(fs::is_empty(path("p.RAM")));
+}
+
+TEST_F(CommandLine, ALinkStaysALinkAndTheFileItNamesIsReplaced) {
+    write("p.asm", "hlt");
+    write("real.RAM", "old");
+    fs::create_symlink("real.RAM", path("link.RAM"));
+    ASSERT_EQ(run({"-o", path("link.RAM"), path("p.asm")}), exitSuccess) << err.str();
+    EXPECT_TRUE(fs::is_symlink(path("link.RAM")));
+    EXPECT_EQ(read("real.RAM"), std::string("\0\0\0\0\0\0\0\0\xFF", 9));
+    EXPECT_EQ(files(), (std::vector<std::string>{"link.RAM", "p.asm", "real.RAM"}));
+}
+
+TEST_F(CommandLine, APipeIsWrittenInPlaceNotReplaced) {
+    // As with -l /dev/stdout: a pipe cannot be renamed over, only written.
+    write("p.asm", "hlt");
+    ASSERT_EQ(::mkfifo(path("pipe").c_str(), 0600), 0);
+    int reader = ::open(path("pipe").c_str(), O_RDONLY | O_NONBLOCK);
+    ASSERT_GE(reader, 0);
+    ASSERT_EQ(run({"-l", path("pipe"), path("p.asm")}), exitSuccess) << err.str();
+    std::string received(4096, '\0');
+    ssize_t count = ::read(reader, received.data(), received.size());
+    ::close(reader);
+    received.resize(count > 0 ? static_cast<std::size_t>(count) : 0);
+    EXPECT_EQ(received, "Addr   Bytes        Line  Source\n0000   FF              1  hlt\n");
+    EXPECT_EQ(fs::status(path("pipe")).type(), fs::file_type::fifo);
 }
 
 TEST_F(CommandLine, HelpDescribesTheOptions) {
