@@ -11,7 +11,6 @@
 // unchanging inputs, the memory's cheapest case.
 
 #include <benchmark/benchmark.h>
-
 #include <time.h>
 
 #include <cstdint>

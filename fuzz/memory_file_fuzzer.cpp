@@ -45,7 +45,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     check(image.first >= 0 && image.last <= 65535);
     check(image.bytes.size() == static_cast<std::size_t>(image.last - image.first) + 1);
     for (std::size_t i = 0; i < image.bytes.size(); ++i) {
-        check(image.bytes[i] == data[tarnwick::memoryFileHeaderSize + static_cast<std::size_t>(image.first) + i]);
+        check(image.bytes[i] ==
+              data[tarnwick::memoryFileHeaderSize + static_cast<std::size_t>(image.first) + i]);
     }
     // Writing is one memory step per address; keep each input quick.
     if (image.bytes.size() <= 256) {

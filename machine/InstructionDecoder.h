@@ -76,7 +76,8 @@ public:
         // A line's input i sees the bit where the code has a 0 and its inverse
         // where the code has a 1, so all eight inputs are off only for that code.
         for (int n = 0; n < static_cast<int>(codes.size()); ++n) {
-            for (int i = 0; i < 8; ++i) codeLines[n].setInput(i, ((codes[n] >> i) & 1) ? inverted[i] : bit[i]);
+            for (int i = 0; i < 8; ++i)
+                codeLines[n].setInput(i, ((codes[n] >> i) & 1) ? inverted[i] : bit[i]);
             codeLines[n].step();
         }
         for (int i = 0; i < 8; ++i) allOnesGate.setInput(i, bit[i]);

@@ -48,7 +48,8 @@ void SixtyFourKilobyteRAMControlPanel::step() {
     selectors[writeSelector].setB(writeSwitch.isOn());
     for (int i = firstDataSelector; i <= writeSelector; ++i) selectors[i].setSelect(takeover);
     for (int i = firstDataSelector; i <= writeSelector; ++i) selectors[i].step();
-    for (int i = firstDataSelector; i <= writeSelector; ++i) lines |= std::uint32_t{selectors[i].output()} << i;
+    for (int i = firstDataSelector; i <= writeSelector; ++i)
+        lines |= std::uint32_t{selectors[i].output()} << i;
     changed = (lines ^ appliedLines) | stale;
     for (int j = 0; j < 8; ++j) {
         const int line = firstDataSelector + j;

@@ -45,11 +45,14 @@ TEST(MemoryFile, RefusesMalformedFilesNamingTheNumbers) {
         {"short header", {0, 0, 0, 0, 0, 0, 1}, "the file is 7 bytes long, shorter than the 8-byte header"},
         {"first below 0", file(0xFFFFFFFF, 0, 1), "the first address -1 is below 0"},
         {"first far below 0", file(0x80000000, 5, 6), "the first address -2147483648 is below 0"},
-        {"last above 65535", file(0, 0x10000, 65536), "the last address 65536 (10000h) is above 65535 (FFFFh)"},
+        {"last above 65535", file(0, 0x10000, 65536),
+         "the last address 65536 (10000h) is above 65535 (FFFFh)"},
         {"last far above 65535", file(0x10, 0x7FFFFFFF, 16),
          "the last address 2147483647 (7FFFFFFFh) is above 65535 (FFFFh)"},
-        {"header only", file(0, 0, 0), "the file is 8 bytes long, but its range 0000h to 0000h needs 9 bytes"},
-        {"one byte short", file(0, 1, 1), "the file is 9 bytes long, but its range 0000h to 0001h needs 10 bytes"},
+        {"header only", file(0, 0, 0),
+         "the file is 8 bytes long, but its range 0000h to 0000h needs 9 bytes"},
+        {"one byte short", file(0, 1, 1),
+         "the file is 9 bytes long, but its range 0000h to 0001h needs 10 bytes"},
         {"image below the range only", file(0x100, 0x1FF, 0x100),
          "the file is 264 bytes long, but its range 0100h to 01FFh needs 520 bytes"},
         {"full range one short", file(0, 0xFFFF, 0xFFFF),
@@ -80,7 +83,8 @@ TEST(MemoryFile, AcceptsTheRangeItsFileCovers) {
         {"first above last", file(5, 4, 0), 5, 4, {}},
         {"first above a negative last", file(1, 0xFFFFFFFD, 0), 1, -3, {}},
         {"first above last, both out of range", file(70000, 65536, 0), 70000, 65536, {}},
-        {"bytes past 65544 ignored", beyond, 0xFFF0, 0xFFFF, Bytes(beyond.begin() + 8 + 0xFFF0, beyond.begin() + 65544)},
+        {"bytes past 65544 ignored", beyond, 0xFFF0, 0xFFFF,
+         Bytes(beyond.begin() + 8 + 0xFFF0, beyond.begin() + 65544)},
     };
     for (const AcceptCase& c : cases) {
         SCOPED_TRACE(c.name);
@@ -100,7 +104,8 @@ public:
         path_ = std::filesystem::temp_directory_path() /
                 ("tarnwick-loader-" + std::to_string(::getpid()) + "-" + std::to_string(counter++) + ".RAM");
         std::ofstream out(path_, std::ios::binary);
-        out.write(reinterpret_cast<const char*>(contents.data()), static_cast<std::streamsize>(contents.size()));
+        out.write(reinterpret_cast<const char*>(contents.data()),
+                  static_cast<std::streamsize>(contents.size()));
     }
     ~TempFile() { std::filesystem::remove(path_); }
     const std::filesystem::path& path() const { return path_; }
@@ -119,10 +124,11 @@ TEST(MemoryFile, ReadsFromDiskAndNamesThePathInErrors) {
     const TempFile shortFile(file(0, 3, 2));
     const MemoryFileResult rejected = readMemoryFile(shortFile.path());
     EXPECT_FALSE(rejected.image.has_value());
-    EXPECT_EQ(rejected.error,
-              shortFile.path().string() + ": the file is 10 bytes long, but its range 0000h to 0003h needs 12 bytes");
+    EXPECT_EQ(rejected.error, shortFile.path().string() +
+                                  ": the file is 10 bytes long, but its range 0000h to 0003h needs 12 bytes");
 
-    const std::filesystem::path missing = std::filesystem::temp_directory_path() / "tarnwick-no-such-file.RAM";
+    const std::filesystem::path missing =
+        std::filesystem::temp_directory_path() / "tarnwick-no-such-file.RAM";
     const MemoryFileResult absent = readMemoryFile(missing);
     EXPECT_FALSE(absent.image.has_value());
     EXPECT_EQ(absent.error, missing.string() + ": cannot open: No such file or directory");
@@ -164,9 +170,10 @@ TEST(WriteMemoryImage, WritesOnlyItsRangeOnEitherMemory) {
         const MemoryFileResult middle = parseMemoryFile(file(0x100, 0x102, 0x103));
         ASSERT_TRUE(writeMemoryImage(*computer, *middle.image));
         EXPECT_EQ(addressLamps(*computer), 0x102u);
-        EXPECT_EQ(readMemoryRange(*computer, 0xFF, 0x103),
-                  (Bytes{0xEE, static_cast<std::uint8_t>(0x100 * 7 + 1), static_cast<std::uint8_t>(0x101 * 7 + 1),
-                         static_cast<std::uint8_t>(0x102 * 7 + 1), 0xEE}));
+        EXPECT_EQ(
+            readMemoryRange(*computer, 0xFF, 0x103),
+            (Bytes{0xEE, static_cast<std::uint8_t>(0x100 * 7 + 1), static_cast<std::uint8_t>(0x101 * 7 + 1),
+                   static_cast<std::uint8_t>(0x102 * 7 + 1), 0xEE}));
     }
 }
 
@@ -195,11 +202,11 @@ TEST(WriteMemoryImage, FullRangeEndsWithEveryAddressLampLit) {
 
 TEST(WriteMemoryImage, RefusesAnInconsistentImageWithoutWriting) {
     const MemoryImage cases[] = {
-        {0, 3, Bytes{1, 2, 3}},         // fewer bytes than the range
-        {0, 1, Bytes{1, 2, 3}},         // more
-        {-1, 0, Bytes{1, 2}},           // below address 0
-        {0xFFFF, 0x10000, Bytes{1, 2}}, // above FFFFh
-        {5, 4, Bytes{1}},               // empty range with bytes
+        {0, 3, Bytes{1, 2, 3}},          // fewer bytes than the range
+        {0, 1, Bytes{1, 2, 3}},          // more
+        {-1, 0, Bytes{1, 2}},            // below address 0
+        {0xFFFF, 0x10000, Bytes{1, 2}},  // above FFFFh
+        {5, 4, Bytes{1}},                // empty range with bytes
     };
     for (const MemoryImage& image : cases) {
         SCOPED_TRACE(::testing::Message() << image.first << " to " << image.last);

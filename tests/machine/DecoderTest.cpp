@@ -25,7 +25,8 @@ TEST(InstructionDecoder, EveryRegisterValueRaisesOnlyItsOwnLine) {
         latch(decoder, value);
         ASSERT_EQ(decoder.value(), value);
         for (std::uint8_t code : InstructionDecoder::codes) {
-            EXPECT_EQ(decoder.codeLine(code), code == value) << std::hex << "register " << value << " line " << int{code};
+            EXPECT_EQ(decoder.codeLine(code), code == value)
+                << std::hex << "register " << value << " line " << int{code};
         }
         EXPECT_EQ(decoder.haltLine(), value == 0xFF) << std::hex << value;
         EXPECT_EQ(decoder.oneByteLine(), std::ranges::count(oneByteCodes, value) == 1) << std::hex << value;

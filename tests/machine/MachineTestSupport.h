@@ -29,9 +29,9 @@ struct Lamps {
 };
 
 inline std::ostream& operator<<(std::ostream& out, const Lamps& l) {
-    out << std::hex << "{clock " << l.clock << " phases " << l.phaseMask << " address " << l.address << " code "
-        << l.code << " operand " << l.operand << " A " << l.accumulator << " Z " << l.zero << " C " << l.carry
-        << "}" << std::dec;
+    out << std::hex << "{clock " << l.clock << " phases " << l.phaseMask << " address " << l.address
+        << " code " << l.code << " operand " << l.operand << " A " << l.accumulator << " Z " << l.zero
+        << " C " << l.carry << "}" << std::dec;
     return out;
 }
 

@@ -100,8 +100,9 @@ bool isOneByte(std::uint8_t code) { return (code >= 0x44 && code <= 0x47) || cod
 
 // Operands of an add that leaves the given flags.
 std::pair<std::uint8_t, std::uint8_t> flagSetter(bool carry, bool zero) {
-    if (carry) return zero ? std::pair<std::uint8_t, std::uint8_t>{0x01, 0xFF} : std::pair<std::uint8_t, std::uint8_t>{0x02, 0xFF};
-    return zero ? std::pair<std::uint8_t, std::uint8_t>{0x00, 0x00} : std::pair<std::uint8_t, std::uint8_t>{0x01, 0x01};
+    using Pair = std::pair<std::uint8_t, std::uint8_t>;
+    if (carry) return zero ? Pair{0x01, 0xFF} : Pair{0x02, 0xFF};
+    return zero ? Pair{0x00, 0x00} : Pair{0x01, 0x01};
 }
 
 TEST(Instructions, EachCodeChangesOnlyWhatItShould) {
@@ -143,18 +144,21 @@ struct JumpCase {
     bool taken;
 };
 
+// One row per code: flags (carry, zero) = 00, 10, 01, 11.
+// clang-format off
 const JumpCase jumpCases[] = {
-    {0x30, false, false, true}, {0x30, true, false, true},  {0x30, false, true, true},  {0x30, true, true, true},
+    {0x30, false, false, true},  {0x30, true, false, true},  {0x30, false, true, true},  {0x30, true, true, true},
     {0x31, false, false, false}, {0x31, true, false, false}, {0x31, false, true, true},  {0x31, true, true, true},
     {0x32, false, false, false}, {0x32, true, false, true},  {0x32, false, true, false}, {0x32, true, true, true},
     {0x33, false, false, true},  {0x33, true, false, true},  {0x33, false, true, false}, {0x33, true, true, false},
     {0x34, false, false, true},  {0x34, true, false, false}, {0x34, false, true, true},  {0x34, true, true, false},
 };
+// clang-format on
 
 TEST(Instructions, JumpsFollowTheirConditions) {
     for (const JumpCase& c : jumpCases) {
-        SCOPED_TRACE(::testing::Message() << std::hex << "code " << int{c.code} << " carry " << c.carry << " zero "
-                                          << c.zero);
+        SCOPED_TRACE(::testing::Message()
+                     << std::hex << "code " << int{c.code} << " carry " << c.carry << " zero " << c.zero);
         const auto [x, y] = flagSetter(c.carry, c.zero);
         Image image{0x10, 0x00, 0xF1, 0x20, 0x00, 0xF2, c.code, 0x00, 0x20, 0xFF};
         image.at(0x20, {0xFF}).at(0xF1, {x, y});
@@ -233,8 +237,7 @@ struct TimingRow {
 };
 
 TEST(Timing, CycleByCycleTable) {
-    const Image image =
-        Image{0x20, 0x00, 0x40, 0x45, 0x10, 0x00, 0x41, 0x44, 0xFF}.at(0x40, {0x11, 0x84});
+    const Image image = Image{0x20, 0x00, 0x40, 0x45, 0x10, 0x00, 0x41, 0x44, 0xFF}.at(0x40, {0x11, 0x84});
     const TimingRow rows[] = {
         {true, 0, 0x0000, 0x00, 0x0000, 0x00},  // 1: add at 0000h
         {false, 0, 0x0000, 0x20, 0x0000, 0x00},

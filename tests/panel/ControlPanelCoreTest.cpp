@@ -135,7 +135,8 @@ TEST(ControlPanel, StepPassesLinesInOrderAndOnlyWhenTheyChange) {
     bench.machineLines(0x8001, 0x80, true);
     bench.panel.step();
     std::vector<std::string> expected;
-    for (int k = 0; k < 16; ++k) expected.push_back("A" + std::to_string(k) + (k == 0 || k == 15 ? "=1" : "=0"));
+    for (int k = 0; k < 16; ++k)
+        expected.push_back("A" + std::to_string(k) + (k == 0 || k == 15 ? "=1" : "=0"));
     for (int j = 0; j < 8; ++j) expected.push_back("D" + std::to_string(j) + (j == 7 ? "=1" : "=0"));
     expected.push_back("W=1");
     expected.push_back("step");
@@ -164,7 +165,8 @@ TEST(ControlPanel, DataLampsAndGettersShowTheMemoryOutput) {
     Bench bench;
     bench.memory->dataOut = 0x5A;
     EXPECT_EQ(readDataOut(bench.panel), 0x5A) << "getters pass straight on";
-    for (const IndicatorLamp& lamp : bench.panel.dataLamps) EXPECT_FALSE(lamp.isOn()) << "only a step sets them";
+    for (const IndicatorLamp& lamp : bench.panel.dataLamps)
+        EXPECT_FALSE(lamp.isOn()) << "only a step sets them";
     bench.panel.step();
     for (int b = 0; b < 8; ++b) EXPECT_EQ(bench.panel.dataLamps[b].isOn(), ((0x5A >> b) & 1) != 0) << b;
 }
@@ -278,7 +280,8 @@ TEST(PanelControl, AsksForARepaintOnlyOnAChange) {
         SCOPED_TRACE(lamp ? "lamp" : "switch");
         IndicatorLamp indicator;
         ToggleSwitch toggle;
-        PanelControl& control = lamp ? static_cast<PanelControl&>(indicator) : static_cast<PanelControl&>(toggle);
+        PanelControl& control =
+            lamp ? static_cast<PanelControl&>(indicator) : static_cast<PanelControl&>(toggle);
         control.setState(1);  // before a window exists: stored only
         CountingWindow window;
         control.attach(&window);

@@ -51,7 +51,9 @@ long allocationsSinceArmed() { return made.load(); }
 void* operator new(std::size_t size) { return allocate(size); }
 void* operator new[](std::size_t size) { return allocate(size); }
 void* operator new(std::size_t size, std::align_val_t alignment) { return allocateAligned(size, alignment); }
-void* operator new[](std::size_t size, std::align_val_t alignment) { return allocateAligned(size, alignment); }
+void* operator new[](std::size_t size, std::align_val_t alignment) {
+    return allocateAligned(size, alignment);
+}
 void operator delete(void* p) noexcept { std::free(p); }
 void operator delete[](void* p) noexcept { std::free(p); }
 void operator delete(void* p, std::size_t) noexcept { std::free(p); }

@@ -67,7 +67,8 @@ std::uint64_t parseCount(std::string_view text) {
     std::uint64_t value = 0;
     for (char c : text) {
         if (c < '0' || c > '9') {
-            throw UsageError{"--max-cycles takes a non-negative decimal number, not '" + std::string(text) + "'"};
+            throw UsageError{"--max-cycles takes a non-negative decimal number, not '" + std::string(text) +
+                             "'"};
         }
         value = value * 10 + static_cast<std::uint64_t>(c - '0');
         if (value > limit) throw UsageError{"--max-cycles " + std::string(text) + " is above 10^12"};
@@ -96,8 +97,9 @@ std::optional<std::uint16_t> parseHexAddress(std::string_view text) {
 }
 
 void parseDump(std::string_view text, Options& options) {
-    const std::string expected = "--dump takes FIRST:LAST, two hexadecimal addresses from 0 to FFFF (for example 20:22), not '" +
-                                 std::string(text) + "'";
+    const std::string expected =
+        "--dump takes FIRST:LAST, two hexadecimal addresses from 0 to FFFF (for example 20:22), not '" +
+        std::string(text) + "'";
     const std::size_t colon = text.find(':');
     if (colon == std::string_view::npos) throw UsageError{expected};
     const auto first = parseHexAddress(text.substr(0, colon));
@@ -152,7 +154,8 @@ Options parseOptions(int argc, char** argv) {
     }
     if (options.help) return options;
     if (operands.empty()) throw UsageError{"no IMAGE given"};
-    if (operands.size() > 1) throw UsageError{"more than one IMAGE given ('" + std::string(operands[1]) + "')"};
+    if (operands.size() > 1)
+        throw UsageError{"more than one IMAGE given ('" + std::string(operands[1]) + "')"};
     options.image = std::string(operands[0]);
     return options;
 }
@@ -207,9 +210,9 @@ void traceLine(Output& out, std::uint64_t cycle, const Computer& c) {
                   "{\"cycle\":%llu,\"clock\":%s,\"phase\":%s,\"address\":%u,\"code\":%u,\"operand\":%u,"
                   "\"accumulator\":%u,\"zero\":%s,\"carry\":%s}\n",
                   static_cast<unsigned long long>(cycle), jsonBool(c.clockLamp.isOn()), phaseText,
-                  lampValue(c.addressLamps, false), lampValue(c.codeLamps, true), lampValue(c.operandLamps, true),
-                  lampValue(c.accumulatorLamps, true), jsonBool(c.zeroFlagLamp.isOn()),
-                  jsonBool(c.carryFlagLamp.isOn()));
+                  lampValue(c.addressLamps, false), lampValue(c.codeLamps, true),
+                  lampValue(c.operandLamps, true), lampValue(c.accumulatorLamps, true),
+                  jsonBool(c.zeroFlagLamp.isOn()), jsonBool(c.carryFlagLamp.isOn()));
     out.append(line);
 }
 
@@ -270,10 +273,10 @@ int run(const Options& options) {
     std::snprintf(line, sizeof line,
                   "{\"halted\":%s,\"cycles\":%llu,\"accumulator\":%u,\"carry\":%s,\"zero\":%s,"
                   "\"programCounter\":%u,\"code\":%u,\"operand\":%u",
-                  jsonBool(halted), static_cast<unsigned long long>(cycle), unsigned{computer.accumulatorValue()},
-                  jsonBool(computer.arithmeticUnit.carry()), jsonBool(computer.arithmeticUnit.zero()),
-                  unsigned{computer.programCounterValue()}, unsigned{computer.codeValue()},
-                  unsigned{computer.operandValue()});
+                  jsonBool(halted), static_cast<unsigned long long>(cycle),
+                  unsigned{computer.accumulatorValue()}, jsonBool(computer.arithmeticUnit.carry()),
+                  jsonBool(computer.arithmeticUnit.zero()), unsigned{computer.programCounterValue()},
+                  unsigned{computer.codeValue()}, unsigned{computer.operandValue()});
     std::string summary = line;
     if (options.dump) {
         const std::vector<std::uint8_t> bytes =

@@ -42,16 +42,16 @@ protected:
 
     std::string image(const std::string& name, std::vector<unsigned char> bytes) const {
         const fs::path path = directory / name;
-        std::ofstream(path, std::ios::binary).write(reinterpret_cast<const char*>(bytes.data()),
-                                                    static_cast<std::streamsize>(bytes.size()));
+        std::ofstream(path, std::ios::binary)
+            .write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
         return path.string();
     }
 
     // A memory file for 0000h to the end of `program`.
     std::string program(const std::string& name, std::vector<unsigned char> program) const {
         const std::size_t last = program.size() - 1;
-        std::vector<unsigned char> bytes = {0, 0, 0, 0, 0, 0, static_cast<unsigned char>(last >> 8),
-                                            static_cast<unsigned char>(last)};
+        std::vector<unsigned char> bytes = {
+            0, 0, 0, 0, 0, 0, static_cast<unsigned char>(last >> 8), static_cast<unsigned char>(last)};
         bytes.insert(bytes.end(), program.begin(), program.end());
         return image(name, bytes);
     }
@@ -131,17 +131,21 @@ TEST_F(RunTool, TracePrintsOneLinePerCycleBeforeTheSummary) {
     ASSERT_EQ(r.status, 0);
     const std::vector<std::string> out = lines(r.out);
     ASSERT_EQ(out.size(), 27u);
-    EXPECT_EQ(out[0],
-              "{\"cycle\":1,\"clock\":true,\"phase\":0,\"address\":0,\"code\":0,\"operand\":0,\"accumulator\":0,"
-              "\"zero\":false,\"carry\":false}");
-    EXPECT_EQ(out[6],
-              "{\"cycle\":7,\"clock\":true,\"phase\":3,\"address\":32,\"code\":16,\"operand\":32,\"accumulator\":0,"
-              "\"zero\":false,\"carry\":false}");
+    EXPECT_EQ(
+        out[0],
+        "{\"cycle\":1,\"clock\":true,\"phase\":0,\"address\":0,\"code\":0,\"operand\":0,\"accumulator\":0,"
+        "\"zero\":false,\"carry\":false}");
+    EXPECT_EQ(
+        out[6],
+        "{\"cycle\":7,\"clock\":true,\"phase\":3,\"address\":32,\"code\":16,\"operand\":32,\"accumulator\":0,"
+        "\"zero\":false,\"carry\":false}");
     EXPECT_EQ(out[7],
-              "{\"cycle\":8,\"clock\":false,\"phase\":3,\"address\":32,\"code\":16,\"operand\":32,\"accumulator\":90,"
+              "{\"cycle\":8,\"clock\":false,\"phase\":3,\"address\":32,\"code\":16,\"operand\":32,"
+              "\"accumulator\":90,"
               "\"zero\":false,\"carry\":false}");
     EXPECT_EQ(out[25],
-              "{\"cycle\":26,\"clock\":false,\"phase\":0,\"address\":9,\"code\":255,\"operand\":34,\"accumulator\":141,"
+              "{\"cycle\":26,\"clock\":false,\"phase\":0,\"address\":9,\"code\":255,\"operand\":34,"
+              "\"accumulator\":141,"
               "\"zero\":false,\"carry\":false}");
     EXPECT_EQ(out[26].rfind("{\"halted\":true,\"cycles\":26,", 0), 0u);
 }
@@ -180,9 +184,12 @@ TEST_F(RunTool, HelpExplainsTheOptions) {
     const Result r = run({"--help"});
     EXPECT_EQ(r.status, 0);
     EXPECT_EQ(r.err, "");
-    EXPECT_EQ(r.out.rfind("Usage: tarnwick-run [--relay-ram] [--max-cycles N] [--dump FIRST:LAST] [--trace] IMAGE", 0),
-              0u);
-    for (const char* option : {"--relay-ram", "--max-cycles N", "--dump FIRST:LAST", "--trace", "Exit status"}) {
+    EXPECT_EQ(
+        r.out.rfind("Usage: tarnwick-run [--relay-ram] [--max-cycles N] [--dump FIRST:LAST] [--trace] IMAGE",
+                    0),
+        0u);
+    for (const char* option :
+         {"--relay-ram", "--max-cycles N", "--dump FIRST:LAST", "--trace", "Exit status"}) {
         EXPECT_NE(r.out.find(option), std::string::npos) << option;
     }
 }
@@ -203,24 +210,33 @@ TEST_F(RunTool, RefusesBadArgumentsAndImages) {
         {{good, good}, "tarnwick-run: more than one IMAGE given ('" + good + "')\n"},
         {{"--fast", good}, "tarnwick-run: unknown option '--fast'\n"},
         {{good, "--max-cycles"}, "tarnwick-run: --max-cycles needs a value\n"},
-        {{"--max-cycles", "ten", good}, "tarnwick-run: --max-cycles takes a non-negative decimal number, not 'ten'\n"},
-        {{"--max-cycles", "-5", good}, "tarnwick-run: --max-cycles takes a non-negative decimal number, not '-5'\n"},
+        {{"--max-cycles", "ten", good},
+         "tarnwick-run: --max-cycles takes a non-negative decimal number, not 'ten'\n"},
+        {{"--max-cycles", "-5", good},
+         "tarnwick-run: --max-cycles takes a non-negative decimal number, not '-5'\n"},
         {{"--max-cycles=", good}, "tarnwick-run: --max-cycles needs a number\n"},
-        {{"--max-cycles", "99999999999999999999", good}, "tarnwick-run: --max-cycles 99999999999999999999 is above 10^12\n"},
+        {{"--max-cycles", "99999999999999999999", good},
+         "tarnwick-run: --max-cycles 99999999999999999999 is above 10^12\n"},
         {{"--dump", "20", good},
-         "tarnwick-run: --dump takes FIRST:LAST, two hexadecimal addresses from 0 to FFFF (for example 20:22), not "
+         "tarnwick-run: --dump takes FIRST:LAST, two hexadecimal addresses from 0 to FFFF (for example "
+         "20:22), not "
          "'20'\n"},
         {{"--dump", "10000:1", good},
-         "tarnwick-run: --dump takes FIRST:LAST, two hexadecimal addresses from 0 to FFFF (for example 20:22), not "
+         "tarnwick-run: --dump takes FIRST:LAST, two hexadecimal addresses from 0 to FFFF (for example "
+         "20:22), not "
          "'10000:1'\n"},
         {{"--dump", "g:1", good},
-         "tarnwick-run: --dump takes FIRST:LAST, two hexadecimal addresses from 0 to FFFF (for example 20:22), not "
+         "tarnwick-run: --dump takes FIRST:LAST, two hexadecimal addresses from 0 to FFFF (for example "
+         "20:22), not "
          "'g:1'\n"},
         {{"--dump", "22:20", good}, "tarnwick-run: --dump: FIRST 0022 is above LAST 0020\n"},
         {{missing}, "tarnwick-run: " + missing + ": cannot open: No such file or directory\n", false},
-        {{header}, "tarnwick-run: " + header + ": the file is 3 bytes long, shorter than the 8-byte header\n", false},
+        {{header},
+         "tarnwick-run: " + header + ": the file is 3 bytes long, shorter than the 8-byte header\n",
+         false},
         {{shortFile},
-         "tarnwick-run: " + shortFile + ": the file is 10 bytes long, but its range 0000h to 0009h needs 18 bytes\n",
+         "tarnwick-run: " + shortFile +
+             ": the file is 10 bytes long, but its range 0000h to 0009h needs 18 bytes\n",
          false},
     };
     for (const Case& c : cases) {
@@ -228,7 +244,8 @@ TEST_F(RunTool, RefusesBadArgumentsAndImages) {
         SCOPED_TRACE(c.message);
         EXPECT_EQ(r.status, 2);
         EXPECT_EQ(r.out, "");
-        EXPECT_EQ(r.err, c.usage ? c.message + "Try 'tarnwick-run --help' for more information.\n" : c.message);
+        EXPECT_EQ(r.err,
+                  c.usage ? c.message + "Try 'tarnwick-run --help' for more information.\n" : c.message);
     }
 }
 
