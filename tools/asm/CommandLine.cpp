@@ -7,6 +7,7 @@
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
+#include <memory>
 #include <optional>
 #include <string_view>
 
@@ -110,8 +111,8 @@ std::optional<std::string> readFile(const std::string& path, std::string& error)
 // Writes one output file. A regular file is written completely under a
 // temporary name beside it and then renamed over it, so that it is replaced
 // whole or not at all; a link is followed, so the file it names is replaced
-// and the link stays. A device or pipe (such as /dev/stdout) cannot be
-// replaced and is written in place, from contents already complete in memory.
+// and the link stays. A device or pipe cannot be replaced and is written in
+// place, from contents already complete in memory.
 class PendingFile {
 public:
     explicit PendingFile(const fs::path& requested) : target(requested) {
@@ -156,7 +157,7 @@ public:
 
     std::optional<std::string> commit() {
         if (inPlace) {
-            int descriptor = ::open(target.c_str(), O_WRONLY | O_TRUNC | O_CLOEXEC);
+            int descriptor = ::open(target.c_str(), O_WRONLY | O_CLOEXEC);
             if (descriptor < 0) return systemError(errno);
             std::optional<std::string> problem = writeAll(descriptor, contents);
             if (::close(descriptor) != 0 && !problem) problem = systemError(errno);
@@ -184,6 +185,22 @@ private:
     bool inPlace = false;
     std::string contents;
 };
+
+// One file to write: a file on disk, or standard output or error named as
+// /dev/stdout or /dev/stderr, which go to the streams already open (opening
+// the name again would start writing at the beginning of a redirected file).
+struct Output {
+    std::string name;
+    std::string contents;
+    std::ostream* stream = nullptr;
+    std::unique_ptr<PendingFile> file;
+};
+
+std::ostream* standardStream(const std::string& name, std::ostream& out, std::ostream& err) {
+    if (name == "/dev/stdout" || name == "/dev/fd/1" || name == "/proc/self/fd/1") return &out;
+    if (name == "/dev/stderr" || name == "/dev/fd/2" || name == "/proc/self/fd/2") return &err;
+    return nullptr;
+}
 
 std::string hex4(unsigned value) {
     char buffer[8];
@@ -228,24 +245,36 @@ int runCommandLine(const std::vector<std::string>& arguments, std::ostream& out,
     }
 
     std::vector<std::uint8_t> image = memoryFile(program);
-    PendingFile imageFile(options.image);
-    if (std::optional<std::string> problem =
-            imageFile.write(std::string_view(reinterpret_cast<const char*>(image.data()), image.size())))
-        return refuse("cannot write '" + options.image + "': " + *problem);
-    std::optional<PendingFile> listingFile;
+    std::vector<Output> outputs(options.listing.empty() ? 1 : 2);
+    outputs[0].name = options.image;
+    outputs[0].contents.assign(image.begin(), image.end());
     if (!options.listing.empty()) {
-        listingFile.emplace(options.listing);
-        if (std::optional<std::string> problem = listingFile->write(listing(program, *source)))
-            return refuse("cannot write '" + options.listing + "': " + *problem);
+        outputs[1].name = options.listing;
+        outputs[1].contents = listing(program, *source);
     }
-    if (std::optional<std::string> problem = imageFile.commit())
-        return refuse("cannot write '" + options.image + "': " + *problem);
-    if (listingFile) {
-        if (std::optional<std::string> problem = listingFile->commit())
-            return refuse("cannot write '" + options.listing + "': " + *problem);
+
+    // Everything is written under temporary names first; only then does any
+    // target change.
+    for (Output& output : outputs) {
+        output.stream = standardStream(output.name, out, err);
+        if (output.stream) continue;
+        output.file = std::make_unique<PendingFile>(output.name);
+        if (std::optional<std::string> problem = output.file->write(output.contents))
+            return refuse("cannot write '" + output.name + "': " + *problem);
     }
-    out << "tarnwick-asm: wrote " << options.image << " (addresses " << hex4(program.first) << " to "
-        << hex4(program.last) << ")\n";
+    bool toStandardOutput = false;
+    for (Output& output : outputs) {
+        if (output.stream) {
+            *output.stream << output.contents << std::flush;
+            toStandardOutput = toStandardOutput || output.stream == &out;
+        } else if (std::optional<std::string> problem = output.file->commit()) {
+            return refuse("cannot write '" + output.name + "': " + *problem);
+        }
+    }
+    if (!toStandardOutput) {
+        out << "tarnwick-asm: wrote " << options.image << " (addresses " << hex4(program.first) << " to "
+            << hex4(program.last) << ")\n";
+    }
     return exitSuccess;
 }
 

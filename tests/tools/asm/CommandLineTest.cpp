@@ -196,6 +196,17 @@ TEST_F(CommandLine, APipeIsWrittenInPlaceNotReplaced) {
     EXPECT_EQ(fs::status(path("pipe")).type(), fs::file_type::fifo);
 }
 
+TEST_F(CommandLine, StandardOutputAndErrorGoToTheOpenStreams) {
+    write("p.asm", "hlt");
+    ASSERT_EQ(run({"-l", "/dev/stdout", path("p.asm")}), exitSuccess) << err.str();
+    EXPECT_EQ(out.str(), "Addr   Bytes        Line  Source\n0000   FF              1  hlt\n");
+    EXPECT_EQ(read("p.RAM"), std::string("\0\0\0\0\0\0\0\0\xFF", 9));
+
+    ASSERT_EQ(run({"-o", "/dev/stdout", "-l", "/dev/stderr", path("p.asm")}), exitSuccess);
+    EXPECT_EQ(out.str(), std::string("\0\0\0\0\0\0\0\0\xFF", 9)) << "the image alone";
+    EXPECT_EQ(err.str(), "Addr   Bytes        Line  Source\n0000   FF              1  hlt\n");
+}
+
 TEST_F(CommandLine, HelpDescribesTheOptions) {
     EXPECT_EQ(run({"--help"}), exitSuccess);
     EXPECT_EQ(out.str().rfind("Usage: tarnwick-asm [-o IMAGE] [-l LISTING] SOURCE\n", 0), 0u) << out.str();
