@@ -18,6 +18,7 @@
 #include "panel/qt/IndicatorLampWidget.h"
 #include "panel/qt/MainWindow.h"
 #include "panel/qt/ToggleSwitchWidget.h"
+#include "tests/panel/PaintProbe.h"
 #include "tests/panel/PanelTestSupport.h"
 
 namespace tarnwick::test {
@@ -300,6 +301,23 @@ private slots:
         click(panel->addressSwitch(1));
         click(panel->addressSwitch(5));
         QTRY_COMPARE_WITH_TIMEOUT(lampByte(f.machine.controlPanel.dataLamps, false), std::uint8_t{0x8D}, 5000);
+    }
+
+    void addressLampsArePaintedWhileTheFileLoads() {
+        Front f;
+        QVERIFY(QTest::qWaitForWindowExposed(&f.window));
+        QTemporaryDir dir;
+        const QString path = dir.filePath(QStringLiteral("COUNT.RAM"));
+        QVERIFY(writeMemoryFile(path, 0, 0x1F, std::vector<std::uint8_t>(0x20, 0x11)));
+        PaintProbe lampZero(windowOf(f.machine.addressLamps[0]));
+        settle();
+        lampZero.reset();
+
+        f.loadThroughTheDialog(path);
+        // Bit 0 changes at every address; the lamp was painted as it went,
+        // not once at the end.
+        QVERIFY2(lampZero.paints >= 16, qPrintable(QString::number(lampZero.paints)));
+        QCOMPARE(readMemoryRange(f.machine, 0x00, 0x1F), std::vector<std::uint8_t>(0x20, 0x11));
     }
 
     void rejectedFileIsReportedAndNothingIsWritten() {
