@@ -91,7 +91,9 @@ private:
     static std::unique_ptr<SixtyFourKbRAM> buildMemory(bool& fastRam);
 
     // The 25 lines last passed to linesMemory: bits 0 to 15 address, 16 to 23
-    // data, 24 Write. A different ram (replaced directly by a test) gets all.
+    // data, 24 Write. A memory at another address gets all 25 at its next
+    // step, so ram may also be assigned directly, as long as the new memory
+    // is created before the old one is released (plain assignment does that).
     const SixtyFourKbRAM* linesMemory = nullptr;
     std::uint32_t appliedLines = 0;
 };
