@@ -15,7 +15,8 @@ QRect units(int x, int y, int w, int h) { return QRect(x * unit, y * unit, w * u
 }  // namespace
 
 AboutBox::AboutBox(QWidget* owner)
-    : QDialog(owner, Qt::Dialog | Qt::WindowTitleHint | Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint) {
+    : QDialog(owner,
+              Qt::Dialog | Qt::WindowTitleHint | Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint) {
     setWindowTitle(QStringLiteral("About"));
     setFixedSize(units(0, 0, 230, 75).size());
 

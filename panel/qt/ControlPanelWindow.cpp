@@ -40,9 +40,10 @@ ControlPanelWindow::ControlPanelWindow(Computer& computer, QWidget* parent)
         addressSwitches_[k] = new ToggleSwitchWidget(panel.addressSwitches[k], firstAddressSwitchId + k,
                                                      edge + 415 - 26 * k, edge + 25, *this, this);
     for (int j = 0; j < 8; ++j)
-        dataSwitches_[j] = new ToggleSwitchWidget(panel.dataSwitches[j], firstDataSwitchId + j, edge + 207 - 26 * j,
-                                                  edge + 93, *this, this);
-    writeSwitch_ = new ToggleSwitchWidget(panel.writeSwitch, writeSwitchId, edge + 337, edge + 128, *this, this);
+        dataSwitches_[j] = new ToggleSwitchWidget(panel.dataSwitches[j], firstDataSwitchId + j,
+                                                  edge + 207 - 26 * j, edge + 93, *this, this);
+    writeSwitch_ =
+        new ToggleSwitchWidget(panel.writeSwitch, writeSwitchId, edge + 337, edge + 128, *this, this);
     takeoverSwitch_ =
         new ToggleSwitchWidget(panel.takeoverSwitch, takeoverSwitchId, edge + 387, edge + 128, *this, this);
     for (int b = 0; b < 8; ++b)
@@ -118,9 +119,10 @@ void ControlPanelWindow::paintEvent(QPaintEvent*) {
 
     painter.setFont(controlPanelLabelFont());
     static constexpr Label marks[] = {
-        {"1", 7, 28, 13, 14},   {"1", 7, 93, 13, 14},   {"1", 319, 128, 13, 14}, {"1", 371, 128, 13, 14},
-        {"0", 7, 54, 13, 14},   {"0", 7, 119, 13, 14},  {"0", 319, 154, 13, 14}, {"0", 371, 154, 13, 14},
-        {"Write", 332, 176, 34, 14}, {"Takeover", 373, 176, 52, 14},
+        {"1", 7, 28, 13, 14},           {"1", 7, 93, 13, 14},    {"1", 319, 128, 13, 14},
+        {"1", 371, 128, 13, 14},        {"0", 7, 54, 13, 14},    {"0", 7, 119, 13, 14},
+        {"0", 319, 154, 13, 14},        {"0", 371, 154, 13, 14}, {"Write", 332, 176, 34, 14},
+        {"Takeover", 373, 176, 52, 14},
     };
     for (const Label& label : marks) drawLabel(painter, label);
 

@@ -43,11 +43,13 @@ protected:
             int left, top, width, height;
         };
         static constexpr Label labels[] = {
-            {"Power", 36, 100, 37, 13}, {"Reset", 108, 100, 35, 13}, {"Pause", 178, 100, 37, 13},
-            {"1", 23, 55, 13, 13},      {"1", 94, 55, 13, 13},       {"1", 164, 55, 13, 13},
-            {"0", 23, 80, 13, 13},      {"0", 94, 80, 13, 13},       {"0", 164, 80, 13, 13},
-            {"Accumulator", 245, 368, 66, 13},
-            {"Code", 245, 396, 32, 13}, {"ZF", 354, 396, 32, 13},    {"CF", 432, 396, 32, 13},
+            {"Power", 36, 100, 37, 13},  {"Reset", 108, 100, 35, 13},
+            {"Pause", 178, 100, 37, 13}, {"1", 23, 55, 13, 13},
+            {"1", 94, 55, 13, 13},       {"1", 164, 55, 13, 13},
+            {"0", 23, 80, 13, 13},       {"0", 94, 80, 13, 13},
+            {"0", 164, 80, 13, 13},      {"Accumulator", 245, 368, 66, 13},
+            {"Code", 245, 396, 32, 13},  {"ZF", 354, 396, 32, 13},
+            {"CF", 432, 396, 32, 13},
         };
         QPainter painter(this);
         painter.setFont(mainLabelFont());
@@ -63,8 +65,9 @@ protected:
 }  // namespace
 
 MainWindow::MainWindow(Machine& machine)
-    : QMainWindow(nullptr, Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
-                               Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint),
+    : QMainWindow(nullptr, Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
+                               Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint |
+                               Qt::WindowCloseButtonHint),
       machine_(machine) {
     setWindowTitle(QStringLiteral("Tarnwick Simulation"));
     setWindowIcon(programIcon());
@@ -153,30 +156,30 @@ void MainWindow::buildPanel() {
 
 void MainWindow::command(int id, int code) {
     switch (id) {
-    case aboutId:
-        showAbout();
-        break;
-    case exitId:
-        // Through the close event, which stops the simulation thread first.
-        close();
-        break;
-    case powerId:
-        if (code == 0) machine_.powerCommand();
-        break;
-    case resetId:
-        if (code == 0) machine_.resetCommand();
-        break;
-    case pauseId:
-        if (code == 0) machine_.startSimulation();
-        break;
-    case useFastRamId:
-        machine_.toggleFastRam();
-        break;
-    case loadMemoryFileId:
-        loadMemoryFile();
-        break;
-    default:
-        break;
+        case aboutId:
+            showAbout();
+            break;
+        case exitId:
+            // Through the close event, which stops the simulation thread first.
+            close();
+            break;
+        case powerId:
+            if (code == 0) machine_.powerCommand();
+            break;
+        case resetId:
+            if (code == 0) machine_.resetCommand();
+            break;
+        case pauseId:
+            if (code == 0) machine_.startSimulation();
+            break;
+        case useFastRamId:
+            machine_.toggleFastRam();
+            break;
+        case loadMemoryFileId:
+            loadMemoryFile();
+            break;
+        default:
+            break;
     }
 }
 
@@ -192,7 +195,8 @@ void MainWindow::changeEvent(QEvent* event) {
     // maximise regardless.
     constexpr Qt::WindowStates enlarged = Qt::WindowMaximized | Qt::WindowFullScreen;
     if (event->type() == QEvent::WindowStateChange && (windowState() & enlarged))
-        QMetaObject::invokeMethod(this, [this, enlarged] { setWindowState(windowState() & ~enlarged); }, Qt::QueuedConnection);
+        QMetaObject::invokeMethod(
+            this, [this, enlarged] { setWindowState(windowState() & ~enlarged); }, Qt::QueuedConnection);
 }
 
 void MainWindow::showAbout() {

@@ -55,12 +55,14 @@ const QImage& leverDownImage() {
 QIcon programIcon() {
     ensureResources();
     QIcon icon;
-    for (int size : {16, 32, 48, 128}) icon.addFile(QStringLiteral(":/tarnwick/icon-%1.png").arg(size), QSize(size, size));
+    for (int size : {16, 32, 48, 128})
+        icon.addFile(QStringLiteral(":/tarnwick/icon-%1.png").arg(size), QSize(size, size));
     return icon;
 }
 
 QFont mainLabelFont() {
-    return panelFont({"Microsoft Sans Serif", "Arial", "Liberation Sans"}, QFont::SansSerif, 11, QFont::Medium);
+    return panelFont({"Microsoft Sans Serif", "Arial", "Liberation Sans"}, QFont::SansSerif, 11,
+                     QFont::Medium);
 }
 
 QFont controlPanelTitleFont() {

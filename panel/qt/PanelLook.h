@@ -23,8 +23,8 @@ QIcon programIcon();
 // Fonts are asked for by the family the panel was designed with; where it is
 // missing a metric-compatible face is preferred over the generic fallback,
 // so that the labels keep their widths.
-QFont mainLabelFont();         // sans serif, 11 px, medium weight
-QFont controlPanelTitleFont(); // serif, 13 px, bold
-QFont controlPanelLabelFont(); // serif, 11 px
+QFont mainLabelFont();          // sans serif, 11 px, medium weight
+QFont controlPanelTitleFont();  // serif, 13 px, bold
+QFont controlPanelLabelFont();  // serif, 11 px
 
 }  // namespace tarnwick

@@ -100,12 +100,13 @@ private slots:
         const int e = ControlPanelWindow::edge;
         QCOMPARE(image.pixelColor(e + 100, e + 5), QColor(192, 192, 192));
         const QRect boxes[] = {
-            {157, 6, 154, 15},  {7, 28, 13, 14},    {7, 54, 13, 14},   {7, 93, 13, 14},
+            {157, 6, 154, 15},  {7, 28, 13, 14},    {7, 54, 13, 14},    {7, 93, 13, 14},
             {7, 119, 13, 14},   {319, 128, 13, 14}, {319, 154, 13, 14}, {371, 128, 13, 14},
-            {371, 154, 13, 14}, {417, 77, 21, 14},  {24, 77, 27, 14},  {209, 142, 21, 14},
+            {371, 154, 13, 14}, {417, 77, 21, 14},  {24, 77, 27, 14},   {209, 142, 21, 14},
             {27, 142, 21, 14},  {332, 176, 34, 14}, {373, 176, 52, 14},
         };
-        for (const QRect& box : boxes) QVERIFY2(hasInk(image, box.translated(e, e)), qPrintable(QString::number(box.x())));
+        for (const QRect& box : boxes)
+            QVERIFY2(hasInk(image, box.translated(e, e)), qPrintable(QString::number(box.x())));
         // The space between the rows holds no text.
         QVERIFY(!hasInk(image, QRect(e + 60, e + 4, 80, 18)));
     }

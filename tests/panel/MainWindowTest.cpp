@@ -1,7 +1,6 @@
 // The whole front panel on a real Machine, driven through its menus, keys,
 // switches and slider as a user would.
 
-#include <QtTest>
 #include <QFileDialog>
 #include <QLabel>
 #include <QMenuBar>
@@ -9,6 +8,7 @@
 #include <QPushButton>
 #include <QSlider>
 #include <QStyleOptionSlider>
+#include <QtTest>
 #include <algorithm>
 
 #include "app/Machine.h"
@@ -78,8 +78,8 @@ struct Front {
     void loadThroughTheDialog(const QString& path) {
         auto picked = whenModalAppears<QFileDialog>([path](QFileDialog* dialog) {
             QCOMPARE(dialog->windowTitle(), QStringLiteral("Open memory file"));
-            QCOMPARE(dialog->nameFilters(),
-                     (QStringList{QStringLiteral("Memory files (*.RAM)"), QStringLiteral("All files (*.*)")}));
+            QCOMPARE(dialog->nameFilters(), (QStringList{QStringLiteral("Memory files (*.RAM)"),
+                                                         QStringLiteral("All files (*.*)")}));
             QCOMPARE(dialog->selectedNameFilter(), QStringLiteral("Memory files (*.RAM)"));
             dialog->selectFile(path);
             static_cast<QDialog*>(dialog)->accept();  // as the Open button does
@@ -137,7 +137,8 @@ private slots:
         Front f;
         auto texts = [](QMenu* menu) {
             QStringList list;
-            for (QAction* action : menu->actions()) list << (action->isSeparator() ? QStringLiteral("-") : action->text());
+            for (QAction* action : menu->actions())
+                list << (action->isSeparator() ? QStringLiteral("-") : action->text());
             return list;
         };
         QStringList titles;
@@ -238,7 +239,8 @@ private slots:
         option.upsideDown = slider->invertedAppearance();
         option.tickPosition = slider->tickPosition();
         option.tickInterval = slider->tickInterval();
-        const QRect handle = slider->style()->subControlRect(QStyle::CC_Slider, &option, QStyle::SC_SliderHandle, slider);
+        const QRect handle =
+            slider->style()->subControlRect(QStyle::CC_Slider, &option, QStyle::SC_SliderHandle, slider);
 
         QPoint at = handle.center();
         QTest::mousePress(slider, Qt::LeftButton, {}, at);
@@ -260,7 +262,8 @@ private slots:
         QCOMPARE(f.machine.clockPeriod(), 10000);
         option.sliderPosition = slider->sliderPosition();
         option.sliderValue = slider->value();
-        const QRect fastest = slider->style()->subControlRect(QStyle::CC_Slider, &option, QStyle::SC_SliderHandle, slider);
+        const QRect fastest =
+            slider->style()->subControlRect(QStyle::CC_Slider, &option, QStyle::SC_SliderHandle, slider);
         QVERIFY(fastest.center().x() < slider->width() / 10);
     }
 
@@ -300,7 +303,8 @@ private slots:
         click(panel->takeoverSwitch());
         click(panel->addressSwitch(1));
         click(panel->addressSwitch(5));
-        QTRY_COMPARE_WITH_TIMEOUT(lampByte(f.machine.controlPanel.dataLamps, false), std::uint8_t{0x8D}, 5000);
+        QTRY_COMPARE_WITH_TIMEOUT(lampByte(f.machine.controlPanel.dataLamps, false), std::uint8_t{0x8D},
+                                  5000);
     }
 
     void addressLampsArePaintedWhileTheFileLoads() {
@@ -484,7 +488,8 @@ private slots:
         }
         const std::uint64_t cycles = f.machine.threadCycles();
         qInfo("%s: %llu cycles in 1.5 s, worst queue wait %lld ms, worst Reset click %lld ms",
-              fastRam ? "byte array" : "relay-built", static_cast<unsigned long long>(cycles), worstWait, worstClick);
+              fastRam ? "byte array" : "relay-built", static_cast<unsigned long long>(cycles), worstWait,
+              worstClick);
         QVERIFY(cycles > 0);
         // Bounds far above what is measured, so that only a real stall fails.
         QVERIFY(worstWait < 1000);

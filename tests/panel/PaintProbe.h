@@ -26,7 +26,8 @@ protected:
     bool eventFilter(QObject*, QEvent* event) override {
         if (event->type() == QEvent::Paint) {
             ++paints;
-            if (QThread::currentThread() != QCoreApplication::instance()->thread()) paintedOffWindowThread = true;
+            if (QThread::currentThread() != QCoreApplication::instance()->thread())
+                paintedOffWindowThread = true;
         } else if (event->type() == QEvent::MetaCall) {
             ++queuedCalls;
         }
