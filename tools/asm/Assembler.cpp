@@ -544,7 +544,14 @@ private:
 
 }  // namespace
 
-Program assemble(std::string_view source) { return Assembly(source).run(); }
+std::string_view withoutByteOrderMark(std::string_view source) {
+    // Some editors start UTF-8 files with EF BB BF; columns count from after it.
+    constexpr std::string_view mark = "\xEF\xBB\xBF";
+    if (source.substr(0, mark.size()) == mark) source.remove_prefix(mark.size());
+    return source;
+}
+
+Program assemble(std::string_view source) { return Assembly(withoutByteOrderMark(source)).run(); }
 
 std::string formatDiagnostic(std::string_view fileName, const Diagnostic& diagnostic) {
     return std::string(fileName) + ":" + std::to_string(diagnostic.line) + ":" + std::to_string(diagnostic.column) +

@@ -40,6 +40,10 @@ struct Program {
 // Never throws on bad input; every problem becomes a Diagnostic.
 Program assemble(std::string_view source);
 
+// The source without a leading UTF-8 byte order mark, as assemble and
+// listing read it.
+std::string_view withoutByteOrderMark(std::string_view source);
+
 // "file:line:column: message"
 std::string formatDiagnostic(std::string_view fileName, const Diagnostic& diagnostic);
 

@@ -57,6 +57,7 @@ std::string constantText(std::int64_t value) {
 }  // namespace
 
 std::string listing(const Program& program, std::string_view source) {
+    source = withoutByteOrderMark(source);
     std::string out = row("Addr", "Bytes", "Line", "Source");
     std::size_t start = 0;
     for (std::size_t index = 0; index < program.lines.size(); ++index) {

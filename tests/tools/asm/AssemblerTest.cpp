@@ -210,6 +210,16 @@ TEST(Assembler, SourceLinesMayEndInCarriageReturnsAndLackAFinalNewline) {
     EXPECT_EQ(program.lines.size(), 4u);
 }
 
+TEST(Assembler, AByteOrderMarkAtTheStartIsSkipped) {
+    const std::string source = "\xEF\xBB\xBFhlt\n";
+    Program program = assembleClean(source);
+    EXPECT_EQ(emitted(program), Bytes{0xFF});
+    EXPECT_EQ(listing(program, source), "Addr   Bytes        Line  Source\n0000   FF              1  hlt\n");
+    Program bad = assemble("\xEF\xBB\xBF  frob");
+    ASSERT_EQ(bad.errors.size(), 1u);
+    EXPECT_EQ(bad.errors[0].column, 3);
+}
+
 TEST(Assembler, ListingShowsAddressBytesLineAndSource) {
     const std::string source =
         "; sum\n"
