@@ -83,6 +83,10 @@ bool sameFile(const fs::path& a, const fs::path& b) {
 
 std::string systemError(int number) { return std::strerror(number); }
 
+// Far more than any program for 64 KB of memory; keeps a mistaken argument
+// such as /dev/zero from reading for ever.
+constexpr std::size_t largestSource = 16 * 1024 * 1024;
+
 std::optional<std::string> readFile(const std::string& path, std::string& error) {
     std::error_code code;
     if (fs::is_directory(path, code)) {
@@ -97,12 +101,17 @@ std::optional<std::string> readFile(const std::string& path, std::string& error)
     std::string text;
     char buffer[65536];
     std::size_t count;
-    while ((count = std::fread(buffer, 1, sizeof buffer, file)) > 0) text.append(buffer, count);
+    while (text.size() <= largestSource && (count = std::fread(buffer, 1, sizeof buffer, file)) > 0)
+        text.append(buffer, count);
     bool failed = std::ferror(file) != 0;
     int number = errno;
     std::fclose(file);
     if (failed) {
         error = systemError(number);
+        return std::nullopt;
+    }
+    if (text.size() > largestSource) {
+        error = "larger than 16 MiB, too large to be a source";
         return std::nullopt;
     }
     return text;

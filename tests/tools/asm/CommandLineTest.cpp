@@ -138,6 +138,7 @@ TEST_F(CommandLine, UsageErrorsExitWithStatusTwoAndSayWhatIsWrong) {
         {{""}, "empty source file name"},
         {{path("missing.asm")}, "cannot read '" + path("missing.asm") + "': No such file or directory"},
         {{directory.string()}, "cannot read '" + directory.string() + "': is a directory"},
+        {{"/dev/zero"}, "cannot read '/dev/zero': larger than 16 MiB, too large to be a source"},
         {{"-o", path("a.asm"), path("a.asm")}, "would overwrite the source"},
         {{"-l", path("a.asm"), path("a.asm")}, "would overwrite the source"},
         {{"-l", path("a.RAM"), path("a.asm")}, "the listing and the image are the same file"},
