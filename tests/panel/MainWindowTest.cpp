@@ -218,6 +218,7 @@ private slots:
         Front f;
         const QImage panel = f.window.panel()->grab().toImage();
         QCOMPARE(panel.pixelColor(300, 60), QColor(192, 192, 192));
+        QCOMPARE(panel.pixelColor(11, 11), QColor(192, 192, 192));  // the slider's background
         const QRect boxes[] = {{36, 100, 37, 13}, {108, 100, 35, 13}, {178, 100, 37, 13}, {23, 55, 13, 13},
                                {94, 55, 13, 13},  {164, 55, 13, 13},  {23, 80, 13, 13},   {94, 80, 13, 13},
                                {164, 80, 13, 13}, {245, 368, 66, 13}, {245, 396, 32, 13}, {354, 396, 32, 13},
