@@ -51,9 +51,10 @@ void check(std::string_view source) {
 // Pieces of assembler syntax, so that short inputs also make longer
 // well-formed programs and reach the passes behind the lexer.
 constexpr std::string_view fragments[] = {
-    "\n", " ", ":", ",", "+", "-", "(", ")", "$", ";c", "lda ", "sta ", "add ", "sbc ", "jmp ", "jz ", "jnc ",
-    "xor ", "shl", "rol", "nop", "nop1", "hlt", "org ", "db ", "dw ", " equ ", "high ", "low ", "a", "b", "a:",
-    "b:", "0", "1", "0FFh", "0FFFFh", "10000h", "0b101", "'x'", "\"st\"", "255", "256", "-129", "0x20",
+    "\n",     " ",      ":",     ",",     "+",      "-",    "(",   ")",    "$",    ";c",   "lda ", "sta ",
+    "add ",   "sbc ",   "jmp ",  "jz ",   "jnc ",   "xor ", "shl", "rol",  "nop",  "nop1", "hlt",  "org ",
+    "db ",    "dw ",    " equ ", "high ", "low ",   "a",    "b",   "a:",   "b:",   "0",    "1",    "0FFh",
+    "0FFFFh", "10000h", "0b101", "'x'",   "\"st\"", "255",  "256", "-129", "0x20",
 };
 
 std::string fromFragments(const std::uint8_t* data, std::size_t size) {

@@ -26,11 +26,6 @@ std::string hex(std::int64_t value) {
     return buffer;
 }
 
-std::string describe(const Token& token) {
-    if (token.kind == TokenKind::End) return "the end of the line";
-    return "'" + std::string(token.text) + "'";
-}
-
 // One item of a DB or DW list: a string (DB only) or an expression.
 struct DataItem {
     std::optional<Expression> expression;
@@ -77,7 +72,8 @@ public:
             report(current().column, "expected a label, mnemonic or directive, found " + describe(current()));
             return std::move(statement);
         }
-        if (tokens[position + 1].kind == TokenKind::Identifier && equalsIgnoringCase(tokens[position + 1].text, "EQU")) {
+        if (tokens[position + 1].kind == TokenKind::Identifier &&
+            equalsIgnoringCase(tokens[position + 1].text, "EQU")) {
             constant();
         } else {
             keyword();
@@ -88,11 +84,14 @@ public:
 private:
     const Token& current() const { return tokens[position]; }
     bool is(TokenKind kind) const { return current().kind == kind; }
-    void report(int column, std::string message) { errors.push_back({statement.line, column, std::move(message)}); }
+    void report(int column, std::string message) {
+        errors.push_back({statement.line, column, std::move(message)});
+    }
 
     bool nameAllowed(const Token& token, const char* what) {
         if (!isReservedWord(token.text)) return true;
-        report(token.column, "'" + std::string(token.text) + "' is a reserved word and cannot name a " + what);
+        report(token.column,
+               "'" + std::string(token.text) + "' is a reserved word and cannot name a " + what);
         return false;
     }
 
@@ -106,7 +105,8 @@ private:
     // label and the size of its instruction) so that later lines are not
     // flooded with consequential errors.
     void salvage() {
-        if (tokens.size() >= 2 && tokens[0].kind == TokenKind::Identifier && tokens[1].kind == TokenKind::Colon) {
+        if (tokens.size() >= 2 && tokens[0].kind == TokenKind::Identifier &&
+            tokens[1].kind == TokenKind::Colon) {
             label();
             position = 2;
         }
@@ -127,7 +127,8 @@ private:
 
     // Reports anything left on the line after a complete statement.
     void expectEnd(const char* after) {
-        if (!is(TokenKind::End)) report(current().column, "unexpected " + describe(current()) + " after " + after);
+        if (!is(TokenKind::End))
+            report(current().column, "unexpected " + describe(current()) + " after " + after);
     }
 
     void constant() {
@@ -164,14 +165,16 @@ private:
                 return;
             }
             if (is(TokenKind::End)) {
-                report(word.column, "missing operand: '" + std::string(instruction->mnemonic) + "' needs an address");
+                report(word.column,
+                       "missing operand: '" + std::string(instruction->mnemonic) + "' needs an address");
                 return;
             }
             statement.operand = expression();
             if (statement.operand) expectEnd("the operand");
         } else if (equalsIgnoringCase(word.text, "ORG")) {
             if (!statement.label.empty()) {
-                report(statement.labelColumn, "a label cannot stand on an ORG line; put it on the line after");
+                report(statement.labelColumn,
+                       "a label cannot stand on an ORG line; put it on the line after");
                 statement.label.clear();
             }
             if (is(TokenKind::End)) {
@@ -268,9 +271,10 @@ public:
         parse();
         assignAddresses();
         emit();
-        std::stable_sort(program.errors.begin(), program.errors.end(), [](const Diagnostic& a, const Diagnostic& b) {
-            return a.line != b.line ? a.line < b.line : a.column < b.column;
-        });
+        std::stable_sort(program.errors.begin(), program.errors.end(),
+                         [](const Diagnostic& a, const Diagnostic& b) {
+                             return a.line != b.line ? a.line < b.line : a.column < b.column;
+                         });
         return std::move(program);
     }
 
@@ -283,12 +287,15 @@ public:
         }
         Symbol& symbol = found->second;
         switch (symbol.state) {
-            case Symbol::State::Known: return known(symbol.value);
-            case Symbol::State::Failed: return Value{};  // reported where it is defined
+            case Symbol::State::Known:
+                return known(symbol.value);
+            case Symbol::State::Failed:
+                return Value{};  // reported where it is defined
             case Symbol::State::Evaluating:
                 error(column, "'" + name + "' is defined in terms of itself");
                 return Value{};
-            case Symbol::State::Unevaluated: break;
+            case Symbol::State::Unevaluated:
+                break;
         }
         if (chainDepth >= deepestConstantChain) {
             error(column, "constants refer to constants too deeply");
@@ -306,8 +313,12 @@ public:
                 symbol.state = Symbol::State::Known;
                 symbol.value = value.number;
                 break;
-            case Outcome::Failed: symbol.state = Symbol::State::Failed; break;
-            case Outcome::Later: symbol.state = Symbol::State::Unevaluated; break;
+            case Outcome::Failed:
+                symbol.state = Symbol::State::Failed;
+                break;
+            case Outcome::Later:
+                symbol.state = Symbol::State::Unevaluated;
+                break;
         }
         return value;
     }
@@ -365,10 +376,12 @@ private:
             currentLine = statement.line;
             statement.address = location;
             if (!statement.label.empty()) {
-                define(statement.label, statement.labelColumn, Symbol::label(statement.line, location), "label");
+                define(statement.label, statement.labelColumn, Symbol::label(statement.line, location),
+                       "label");
             }
             switch (statement.kind) {
-                case Statement::Kind::None: break;
+                case Statement::Kind::None:
+                    break;
                 case Statement::Kind::Origin: {
                     std::optional<std::int64_t> origin = originValue(statement);
                     if (origin) {
@@ -390,8 +403,9 @@ private:
                     if (statement.size == 0) break;
                     if (location + statement.size - 1 > highestAddress) {
                         if (!pastEndReported) {
-                            error(statement.keywordColumn, "address past FFFFh: this line's bytes would end at " +
-                                                               hex(location + statement.size - 1));
+                            error(statement.keywordColumn,
+                                  "address past FFFFh: this line's bytes would end at " +
+                                      hex(location + statement.size - 1));
                         }
                         pastEndReported = true;
                     } else {
@@ -407,8 +421,8 @@ private:
     std::optional<std::int64_t> originValue(const Statement& statement) {
         Value value = evaluate(*statement.operand, statement.address, *this);
         if (value.outcome == Outcome::Later) {
-            error(value.laterColumn,
-                  "ORG needs a value known at this line, but '" + value.laterName + "' is defined further down");
+            error(value.laterColumn, "ORG needs a value known at this line, but '" + value.laterName +
+                                         "' is defined further down");
             return std::nullopt;
         }
         if (value.outcome == Outcome::Failed) return std::nullopt;
@@ -434,7 +448,8 @@ private:
         }
         if (clash) {
             error(statement.keywordColumn, "overlapping origins: address " + hex(clash->first) +
-                                               " already holds a byte from line " + std::to_string(clash->second));
+                                               " already holds a byte from line " +
+                                               std::to_string(clash->second));
         } else {
             occupied.emplace(first, Occupied{last, statement.line});
         }
@@ -446,7 +461,8 @@ private:
         Value value = evaluate(expression, here, *this);
         if (value.outcome != Outcome::Known) return std::nullopt;
         if (value.number < lowest || value.number > highest) {
-            error(expression.column, "value " + std::to_string(value.number) + " is out of range for " + what);
+            error(expression.column,
+                  "value " + std::to_string(value.number) + " is out of range for " + what);
             return std::nullopt;
         }
         return value.number;
@@ -465,7 +481,8 @@ private:
                 if (statement.instruction->size == 3) {
                     std::optional<std::int64_t> address;
                     if (statement.operand)
-                        address = valueIn(*statement.operand, here, 0, highestAddress, "an address (0 to FFFFh)");
+                        address =
+                            valueIn(*statement.operand, here, 0, highestAddress, "an address (0 to FFFFh)");
                     push16(address.value_or(0));
                 }
                 break;
@@ -482,10 +499,12 @@ private:
                 break;
             case Statement::Kind::Words:
                 for (const DataItem& item : statement.items) {
-                    push16(valueIn(*item.expression, here, -32768, 65535, "a word (-32768 to 65535)").value_or(0));
+                    push16(valueIn(*item.expression, here, -32768, 65535, "a word (-32768 to 65535)")
+                               .value_or(0));
                 }
                 break;
-            default: break;
+            default:
+                break;
         }
         return bytes;
     }
@@ -501,11 +520,13 @@ private:
         for (const Statement& statement : statements) {
             currentLine = statement.line;
             ListedLine& listed = program.lines[static_cast<std::size_t>(statement.line - 1)];
-            if (!statement.label.empty() || statement.kind != Statement::Kind::None) listed.address = statement.address;
+            if (!statement.label.empty() || statement.kind != Statement::Kind::None)
+                listed.address = statement.address;
             if (statement.kind == Statement::Kind::Constant) {
                 listed.address.reset();
                 Value value = resolve(statement.name, statement.nameColumn);
-                if (value.outcome == Outcome::Known && symbols.at(statement.name).expression == &*statement.operand)
+                if (value.outcome == Outcome::Known &&
+                    symbols.at(statement.name).expression == &*statement.operand)
                     listed.constant = value.number;
                 continue;
             }
@@ -554,8 +575,8 @@ std::string_view withoutByteOrderMark(std::string_view source) {
 Program assemble(std::string_view source) { return Assembly(withoutByteOrderMark(source)).run(); }
 
 std::string formatDiagnostic(std::string_view fileName, const Diagnostic& diagnostic) {
-    return std::string(fileName) + ":" + std::to_string(diagnostic.line) + ":" + std::to_string(diagnostic.column) +
-           ": " + diagnostic.message;
+    return std::string(fileName) + ":" + std::to_string(diagnostic.line) + ":" +
+           std::to_string(diagnostic.column) + ": " + diagnostic.message;
 }
 
 }  // namespace tarnwick::assembler

@@ -26,11 +26,11 @@ struct ListedLine {
 inline constexpr std::size_t memorySize = 0x10000;
 
 struct Program {
-    std::vector<Diagnostic> errors;   // every error found, by line and column
-    std::vector<std::uint8_t> memory; // memorySize bytes; unused addresses hold 0
-    std::uint16_t first = 0;          // lowest address the source emits
-    std::uint16_t last = 0;           // highest address the source emits
-    std::vector<ListedLine> lines;    // one per source line
+    std::vector<Diagnostic> errors;    // every error found, by line and column
+    std::vector<std::uint8_t> memory;  // memorySize bytes; unused addresses hold 0
+    std::uint16_t first = 0;           // lowest address the source emits
+    std::uint16_t last = 0;            // highest address the source emits
+    std::vector<ListedLine> lines;     // one per source line
 
     bool ok() const { return errors.empty(); }
 };

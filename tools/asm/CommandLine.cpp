@@ -235,7 +235,8 @@ int runCommandLine(const std::vector<std::string>& arguments, std::ostream& out,
         return exitFailure;
     };
     if (sameFile(options.image, options.source))
-        return refuse("the image '" + options.image + "' would overwrite the source; choose another name with -o");
+        return refuse("the image '" + options.image +
+                      "' would overwrite the source; choose another name with -o");
     if (!options.listing.empty() && sameFile(options.listing, options.source))
         return refuse("the listing '" + options.listing + "' would overwrite the source");
     if (!options.listing.empty() && sameFile(options.listing, options.image))
@@ -247,7 +248,8 @@ int runCommandLine(const std::vector<std::string>& arguments, std::ostream& out,
 
     Program program = assemble(*source);
     if (!program.ok()) {
-        for (const Diagnostic& diagnostic : program.errors) err << formatDiagnostic(options.source, diagnostic) << "\n";
+        for (const Diagnostic& diagnostic : program.errors)
+            err << formatDiagnostic(options.source, diagnostic) << "\n";
         std::size_t count = program.errors.size();
         err << "tarnwick-asm: " << count << (count == 1 ? " error" : " errors") << "; nothing written\n";
         return exitFailure;

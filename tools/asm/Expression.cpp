@@ -6,11 +6,6 @@ namespace tarnwick::assembler {
 
 namespace {
 
-std::string describe(const Token& token) {
-    if (token.kind == TokenKind::End) return "the end of the line";
-    return "'" + std::string(token.text) + "'";
-}
-
 class Parser {
 public:
     Parser(const std::vector<Token>& tokens, std::size_t& position) : tokens(tokens), position(position) {}
@@ -69,7 +64,8 @@ private:
                 factor.number = token.value;
                 break;
             case TokenKind::Identifier:
-                if (isReservedWord(token.text)) return fail(token.column, "expected a value, found " + describe(token));
+                if (isReservedWord(token.text))
+                    return fail(token.column, "expected a value, found " + describe(token));
                 factor.kind = Factor::Kind::Symbol;
                 factor.symbol = std::string(token.text);
                 break;
@@ -105,17 +101,31 @@ Value evaluateSum(const Expression& expression, std::int64_t here, Resolver& res
 Value evaluateFactor(const Factor& factor, std::int64_t here, Resolver& resolver) {
     Value value;
     switch (factor.kind) {
-        case Factor::Kind::Number: value = known(factor.number); break;
-        case Factor::Kind::Here: value = known(here); break;
-        case Factor::Kind::Symbol: value = resolver.resolve(factor.symbol, factor.column); break;
-        case Factor::Kind::Group: value = evaluateSum(*factor.group, here, resolver); break;
+        case Factor::Kind::Number:
+            value = known(factor.number);
+            break;
+        case Factor::Kind::Here:
+            value = known(here);
+            break;
+        case Factor::Kind::Symbol:
+            value = resolver.resolve(factor.symbol, factor.column);
+            break;
+        case Factor::Kind::Group:
+            value = evaluateSum(*factor.group, here, resolver);
+            break;
     }
     if (value.outcome != Outcome::Known) return value;
     for (auto prefix = factor.prefixes.rbegin(); prefix != factor.prefixes.rend(); ++prefix) {
         switch (*prefix) {
-            case Prefix::Negate: value.number = -value.number; break;
-            case Prefix::High: value.number = (value.number >> 8) & 0xFF; break;
-            case Prefix::Low: value.number &= 0xFF; break;
+            case Prefix::Negate:
+                value.number = -value.number;
+                break;
+            case Prefix::High:
+                value.number = (value.number >> 8) & 0xFF;
+                break;
+            case Prefix::Low:
+                value.number &= 0xFF;
+                break;
         }
     }
     return value;

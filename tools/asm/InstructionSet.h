@@ -15,6 +15,7 @@ struct Instruction {
 };
 
 // The twenty-one codes the machine executes, one mnemonic each.
+// clang-format off
 inline constexpr std::array<Instruction, 21> instructionSet{{
     {"LDA", 0x10, 3},
     {"STA", 0x11, 3},
@@ -38,6 +39,7 @@ inline constexpr std::array<Instruction, 21> instructionSet{{
     {"NOP1", 0x51, 1},
     {"HLT", 0xFF, 1},
 }};
+// clang-format on
 
 // True when the two names are equal ignoring ASCII letter case.
 bool equalsIgnoringCase(std::string_view a, std::string_view b);

@@ -66,18 +66,31 @@ std::optional<char> escape(std::string_view line, std::size_t& i) {
     if (i >= line.size()) return std::nullopt;
     char c = line[i++];
     switch (c) {
-        case 'n': return '\n';
-        case 'r': return '\r';
-        case 't': return '\t';
-        case '0': return '\0';
-        case '\\': return '\\';
-        case '\'': return '\'';
-        case '"': return '"';
-        default: return std::nullopt;
+        case 'n':
+            return '\n';
+        case 'r':
+            return '\r';
+        case 't':
+            return '\t';
+        case '0':
+            return '\0';
+        case '\\':
+            return '\\';
+        case '\'':
+            return '\'';
+        case '"':
+            return '"';
+        default:
+            return std::nullopt;
     }
 }
 
 }  // namespace
+
+std::string describe(const Token& token) {
+    if (token.kind == TokenKind::End) return "the end of the line";
+    return "'" + std::string(token.text) + "'";
+}
 
 LexedLine lexLine(std::string_view line) {
     LexedLine result;
@@ -121,12 +134,14 @@ LexedLine lexLine(std::string_view line) {
                 if (d == '\\') {
                     std::size_t at = i - 1;
                     std::optional<char> resolved = escape(line, i);
-                    if (!resolved) return fail(at, "unknown escape in string (use \\n \\r \\t \\0 \\\\ \\' \\\")");
+                    if (!resolved)
+                        return fail(at, "unknown escape in string (use \\n \\r \\t \\0 \\\\ \\' \\\")");
                     d = *resolved;
                 }
                 bytes.push_back(d);
             }
-            Token token = makeToken(TokenKind::String, line.substr(start, i - start), static_cast<int>(start) + 1);
+            Token token =
+                makeToken(TokenKind::String, line.substr(start, i - start), static_cast<int>(start) + 1);
             token.bytes = std::move(bytes);
             result.tokens.push_back(std::move(token));
         } else if (c == '\'') {
@@ -145,7 +160,7 @@ LexedLine lexLine(std::string_view line) {
                 return fail(start, "character constant must be one character followed by \"'\"");
             ++i;
             result.tokens.push_back(makeToken(TokenKind::Number, line.substr(start, i - start),
-                                          static_cast<int>(start) + 1, static_cast<unsigned char>(d)));
+                                              static_cast<int>(start) + 1, static_cast<unsigned char>(d)));
         } else if (c == ':') {
             simple(TokenKind::Colon);
         } else if (c == ',') {

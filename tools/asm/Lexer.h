@@ -24,10 +24,10 @@ enum class TokenKind {
 
 struct Token {
     TokenKind kind = TokenKind::End;
-    std::string_view text;  // as written in the source, for messages
-    int column = 0;         // 1-based
-    std::int64_t value = 0; // Number
-    std::string bytes;      // String, escapes resolved
+    std::string_view text;   // as written in the source, for messages
+    int column = 0;          // 1-based
+    std::int64_t value = 0;  // Number
+    std::string bytes;       // String, escapes resolved
 };
 
 struct LineError {
@@ -46,5 +46,8 @@ struct LexedLine {
     std::optional<LineError> error;
 };
 LexedLine lexLine(std::string_view line);
+
+// The token as messages quote it: 'text', or "the end of the line".
+std::string describe(const Token& token);
 
 }  // namespace tarnwick::assembler

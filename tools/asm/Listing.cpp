@@ -63,7 +63,8 @@ std::string listing(const Program& program, std::string_view source) {
     for (std::size_t index = 0; index < program.lines.size(); ++index) {
         std::size_t end = source.find('\n', start);
         if (end == std::string_view::npos) end = source.size();
-        std::string_view text = start < source.size() ? source.substr(start, end - start) : std::string_view{};
+        std::string_view text =
+            start < source.size() ? source.substr(start, end - start) : std::string_view{};
         if (!text.empty() && text.back() == '\r') text.remove_suffix(1);
         start = end + 1;
 
@@ -76,7 +77,8 @@ std::string listing(const Program& program, std::string_view source) {
         }
         out += row(address, byteText(line.bytes, 0), std::to_string(index + 1), text);
         for (std::size_t from = bytesPerRow; from < line.bytes.size(); from += bytesPerRow) {
-            out += row(hexAddress(*line.address + static_cast<std::int64_t>(from)), byteText(line.bytes, from), "", {});
+            out += row(hexAddress(*line.address + static_cast<std::int64_t>(from)),
+                       byteText(line.bytes, from), "", {});
         }
     }
     return out;

@@ -62,13 +62,16 @@ TEST(AssemblerErrors, EachErrorNamesItsPosition) {
         // Where bytes go.
         {"  org 0FFFEh\n  lda 0", 2, 3, "address past FFFFh: this line's bytes would end at 10000h"},
         {"  org 0FFFFh\n  db \"ab\"", 2, 3, "address past FFFFh: this line's bytes would end at 10000h"},
-        {"nop\nnop\n  org 1\n  hlt", 4, 3, "overlapping origins: address 0001h already holds a byte from line 2"},
+        {"nop\nnop\n  org 1\n  hlt", 4, 3,
+         "overlapping origins: address 0001h already holds a byte from line 2"},
         {"  org 10h\n  dw 1\n  org 0Fh\n  dw 2", 4, 3,
          "overlapping origins: address 0010h already holds a byte from line 2"},
         {"  org 5\n  db 1\n  org 0\n  db \"0123456789\"", 4, 3,
          "overlapping origins: address 0005h already holds a byte from line 2"},
-        {"  org start\nstart: nop", 1, 7, "ORG needs a value known at this line, but 'start' is defined further down"},
-        {"  org n + 1\nn equ 3\nnop", 1, 7, "ORG needs a value known at this line, but 'n' is defined further down"},
+        {"  org start\nstart: nop", 1, 7,
+         "ORG needs a value known at this line, but 'start' is defined further down"},
+        {"  org n + 1\nn equ 3\nnop", 1, 7,
+         "ORG needs a value known at this line, but 'n' is defined further down"},
         {"start: org 10h\nnop", 1, 1, "a label cannot stand on an ORG line; put it on the line after"},
         {"  org\nnop", 1, 3, "missing operand: ORG needs an address"},
         {"  db\n", 1, 3, "missing operand: DB needs at least one value"},
@@ -134,7 +137,8 @@ TEST(AssemblerErrors, EveryErrorIsReportedInLineOrder) {
         "later:  hlt             ; 6\n");
     std::vector<std::pair<int, int>> positions;
     for (const Diagnostic& d : program.errors) positions.emplace_back(d.line, d.column);
-    EXPECT_EQ(positions, (std::vector<std::pair<int, int>>{{1, 13}, {2, 13}, {3, 9}, {4, 12}, {5, 13}, {6, 1}}))
+    EXPECT_EQ(positions,
+              (std::vector<std::pair<int, int>>{{1, 13}, {2, 13}, {3, 9}, {4, 12}, {5, 13}, {6, 1}}))
         << all(program);
 }
 

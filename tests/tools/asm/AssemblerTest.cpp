@@ -1,9 +1,9 @@
-#include "tools/asm/Assembler.h"
-
 #include <gtest/gtest.h>
 
 #include <string>
 #include <vector>
+
+#include "tools/asm/Assembler.h"
 
 namespace tarnwick::assembler {
 namespace {
@@ -13,7 +13,8 @@ using Bytes = std::vector<std::uint8_t>;
 // Assembles source that must be free of errors.
 Program assembleClean(const std::string& source) {
     Program program = assemble(source);
-    for (const Diagnostic& d : program.errors) ADD_FAILURE() << formatDiagnostic("source", d) << "\n" << source;
+    for (const Diagnostic& d : program.errors)
+        ADD_FAILURE() << formatDiagnostic("source", d) << "\n" << source;
     return program;
 }
 
@@ -23,7 +24,9 @@ Bytes bytesAt(const Program& program, std::size_t address, std::size_t count) {
 }
 
 // The whole emitted range, first to last.
-Bytes emitted(const Program& program) { return bytesAt(program, program.first, program.last - program.first + 1u); }
+Bytes emitted(const Program& program) {
+    return bytesAt(program, program.first, program.last - program.first + 1u);
+}
 
 TEST(Assembler, EveryMnemonicEncodesItsCode) {
     struct Case {
@@ -31,13 +34,27 @@ TEST(Assembler, EveryMnemonicEncodesItsCode) {
         Bytes bytes;
     };
     const Case cases[] = {
-        {"lda 1234h", {0x10, 0x12, 0x34}}, {"sta 1234h", {0x11, 0x12, 0x34}}, {"add 1234h", {0x20, 0x12, 0x34}},
-        {"sub 1234h", {0x21, 0x12, 0x34}}, {"adc 1234h", {0x22, 0x12, 0x34}}, {"sbc 1234h", {0x23, 0x12, 0x34}},
-        {"jmp 1234h", {0x30, 0x12, 0x34}}, {"jz 1234h", {0x31, 0x12, 0x34}},  {"jc 1234h", {0x32, 0x12, 0x34}},
-        {"jnz 1234h", {0x33, 0x12, 0x34}}, {"jnc 1234h", {0x34, 0x12, 0x34}}, {"or 1234h", {0x40, 0x12, 0x34}},
-        {"and 1234h", {0x41, 0x12, 0x34}}, {"xor 1234h", {0x42, 0x12, 0x34}}, {"shl", {0x44}},
-        {"shr", {0x45}},                   {"rol", {0x46}},                   {"ror", {0x47}},
-        {"nop", {0x50}},                   {"nop1", {0x51}},                  {"hlt", {0xFF}},
+        {"lda 1234h", {0x10, 0x12, 0x34}},
+        {"sta 1234h", {0x11, 0x12, 0x34}},
+        {"add 1234h", {0x20, 0x12, 0x34}},
+        {"sub 1234h", {0x21, 0x12, 0x34}},
+        {"adc 1234h", {0x22, 0x12, 0x34}},
+        {"sbc 1234h", {0x23, 0x12, 0x34}},
+        {"jmp 1234h", {0x30, 0x12, 0x34}},
+        {"jz 1234h", {0x31, 0x12, 0x34}},
+        {"jc 1234h", {0x32, 0x12, 0x34}},
+        {"jnz 1234h", {0x33, 0x12, 0x34}},
+        {"jnc 1234h", {0x34, 0x12, 0x34}},
+        {"or 1234h", {0x40, 0x12, 0x34}},
+        {"and 1234h", {0x41, 0x12, 0x34}},
+        {"xor 1234h", {0x42, 0x12, 0x34}},
+        {"shl", {0x44}},
+        {"shr", {0x45}},
+        {"rol", {0x46}},
+        {"ror", {0x47}},
+        {"nop", {0x50}},
+        {"nop1", {0x51}},
+        {"hlt", {0xFF}},
     };
     for (const Case& c : cases) {
         for (std::string text : {std::string(c.source), std::string("  ") + c.source}) {
@@ -75,9 +92,9 @@ TEST(Assembler, NumbersInEveryBase) {
         std::uint8_t value;
     };
     const Case cases[] = {
-        {"42", 42},         {"2Ah", 0x2A},   {"2ah", 0x2A},  {"0x2A", 0x2A},      {"0X2a", 0x2A},
-        {"0FFh", 0xFF},     {"101010b", 42}, {"0b101010", 42}, {"0B101010", 42},  {"0B1h", 0xB1},
-        {"'A'", 'A'},       {"'\\n'", '\n'}, {"'\\''", '\''}, {"';'", ';'},       {"0", 0},
+        {"42", 42},     {"2Ah", 0x2A},   {"2ah", 0x2A},    {"0x2A", 0x2A},   {"0X2a", 0x2A},
+        {"0FFh", 0xFF}, {"101010b", 42}, {"0b101010", 42}, {"0B101010", 42}, {"0B1h", 0xB1},
+        {"'A'", 'A'},   {"'\\n'", '\n'}, {"'\\''", '\''},  {"';'", ';'},     {"0", 0},
     };
     for (const Case& c : cases) {
         std::string source = std::string("db ") + c.text;

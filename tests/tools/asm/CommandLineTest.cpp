@@ -1,7 +1,5 @@
-#include "tools/asm/CommandLine.h"
-
-#include <gtest/gtest.h>
 #include <fcntl.h>
+#include <gtest/gtest.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -13,6 +11,8 @@
 #include <sstream>
 #include <string>
 #include <vector>
+
+#include "tools/asm/CommandLine.h"
 
 namespace tarnwick::assembler {
 namespace {
@@ -58,7 +58,8 @@ protected:
 
     std::vector<std::string> files() const {
         std::vector<std::string> names;
-        for (const auto& entry : fs::directory_iterator(directory)) names.push_back(entry.path().filename().string());
+        for (const auto& entry : fs::directory_iterator(directory))
+            names.push_back(entry.path().filename().string());
         std::sort(names.begin(), names.end());
         return names;
     }
@@ -142,7 +143,8 @@ TEST_F(CommandLine, UsageErrorsExitWithStatusTwoAndSayWhatIsWrong) {
         {{"-o", path("a.asm"), path("a.asm")}, "would overwrite the source"},
         {{"-l", path("a.asm"), path("a.asm")}, "would overwrite the source"},
         {{"-l", path("a.RAM"), path("a.asm")}, "the listing and the image are the same file"},
-        {{"-o", path("no/such/dir/a.RAM"), path("a.asm")}, "cannot write '" + path("no/such/dir/a.RAM") + "'"},
+        {{"-o", path("no/such/dir/a.RAM"), path("a.asm")},
+         "cannot write '" + path("no/such/dir/a.RAM") + "'"},
     };
     for (const Case& c : cases) {
         std::string shown;
