@@ -236,10 +236,10 @@ private:
     Statement statement;
 };
 
+// A label (known from the first pass on) or a constant (evaluated when first
+// needed, so that it may use names defined further down).
 struct Symbol {
-    enum class Kind : std::uint8_t { Label, Constant };
     enum class State : std::uint8_t { Unevaluated, Evaluating, Known, Failed };
-    Kind kind = Kind::Label;
     State state = State::Unevaluated;
     int line = 0;
     std::int64_t value = 0;
@@ -255,7 +255,6 @@ struct Symbol {
     }
     static Symbol constant(int line, const Expression& expression, std::int64_t here) {
         Symbol symbol;
-        symbol.kind = Kind::Constant;
         symbol.line = line;
         symbol.expression = &expression;
         symbol.here = here;
