@@ -19,10 +19,8 @@ struct Label {
 };
 
 void drawLabel(QPainter& painter, const Label& label) {
-    // Substitute fonts may run a little wider than the box: let them spill
-    // rather than lose letters.
-    painter.drawText(QRect(label.left, label.top, label.width, label.height),
-                     Qt::AlignCenter | Qt::TextDontClip, QString::fromLatin1(label.text));
+    drawPanelLabel(painter, QRect(label.left, label.top, label.width, label.height),
+                   QString::fromLatin1(label.text));
 }
 
 }  // namespace
@@ -129,11 +127,10 @@ void ControlPanelWindow::paintEvent(QPaintEvent*) {
     for (int k = 0; k < 16; ++k) {
         const QString text = QStringLiteral("A%1").arg(k);
         const QRect box = k < 10 ? QRect(417 - 26 * k, 77, 21, 14) : QRect(154 - 26 * (k - 10), 77, 27, 14);
-        painter.drawText(box, Qt::AlignCenter | Qt::TextDontClip, text);
+        drawPanelLabel(painter, box, text);
     }
     for (int j = 0; j < 8; ++j)
-        painter.drawText(QRect(209 - 26 * j, 142, 21, 14), Qt::AlignCenter | Qt::TextDontClip,
-                         QStringLiteral("D%1").arg(j));
+        drawPanelLabel(painter, QRect(209 - 26 * j, 142, 21, 14), QStringLiteral("D%1").arg(j));
 }
 
 }  // namespace tarnwick

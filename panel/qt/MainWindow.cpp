@@ -54,11 +54,9 @@ protected:
         QPainter painter(this);
         painter.setFont(mainLabelFont());
         painter.setPen(Qt::black);
-        // Substitute fonts may run a little wider than the box: let them
-        // spill rather than lose letters.
         for (const Label& label : labels)
-            painter.drawText(QRect(label.left, label.top, label.width, label.height),
-                             Qt::AlignCenter | Qt::TextDontClip, QString::fromLatin1(label.text));
+            drawPanelLabel(painter, QRect(label.left, label.top, label.width, label.height),
+                           QString::fromLatin1(label.text));
     }
 };
 

@@ -1,7 +1,8 @@
 #include "panel/qt/PanelLook.h"
 
+#include <QFontMetrics>
+#include <QPainter>
 #include <QStringList>
-
 // Resources compiled into a static library must be registered by hand; the
 // macro has to be used outside any namespace.
 static void registerPanelResources() { Q_INIT_RESOURCE(tarnwick); }
@@ -71,6 +72,22 @@ QFont controlPanelTitleFont() {
 
 QFont controlPanelLabelFont() {
     return panelFont({"Times New Roman", "Liberation Serif"}, QFont::Serif, 11, QFont::Normal);
+}
+
+void drawPanelLabel(QPainter& painter, const QRect& box, const QString& text) {
+    const int advance = QFontMetrics(painter.font()).horizontalAdvance(text);
+    if (advance <= box.width()) {
+        painter.drawText(box, Qt::AlignCenter | Qt::TextDontClip, text);
+        return;
+    }
+    // Squeeze horizontally: centred in a box as wide as the text, then
+    // scaled down into the real one. Works for every face, scalable or not.
+    const qreal squeeze = qreal(box.width()) / advance;
+    painter.save();
+    painter.translate(box.left(), 0);
+    painter.scale(squeeze, 1);
+    painter.drawText(QRectF(0, box.top(), advance, box.height()), Qt::AlignCenter | Qt::TextDontClip, text);
+    painter.restore();
 }
 
 }  // namespace tarnwick

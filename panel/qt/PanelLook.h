@@ -4,6 +4,10 @@
 #include <QFont>
 #include <QIcon>
 #include <QImage>
+#include <QRect>
+#include <QString>
+
+class QPainter;
 
 namespace tarnwick {
 
@@ -26,5 +30,10 @@ QIcon programIcon();
 QFont mainLabelFont();          // sans serif, 11 px, medium weight
 QFont controlPanelTitleFont();  // serif, 13 px, bold
 QFont controlPanelLabelFont();  // serif, 11 px
+
+// Draws text centred in its box with the painter's font. A substitute face
+// that runs wider than the box is narrowed to fit rather than clipped or
+// left to spill into the lamps beside it.
+void drawPanelLabel(QPainter& painter, const QRect& box, const QString& text);
 
 }  // namespace tarnwick

@@ -109,6 +109,8 @@ private slots:
             QVERIFY2(hasInk(image, box.translated(e, e)), qPrintable(QString::number(box.x())));
         // The space between the rows holds no text.
         QVERIFY(!hasInk(image, QRect(e + 60, e + 4, 80, 18)));
+        // Labels keep to their boxes: "Write" and "Takeover" do not meet.
+        QVERIFY(!hasInk(image, QRect(e + 367, e + 174, 5, 18)));
     }
 
     void handWriteStoresTheByteAndWriteSpringsBack_data() {

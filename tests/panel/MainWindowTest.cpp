@@ -225,6 +225,9 @@ private slots:
                                {432, 396, 32, 13}};
         for (const QRect& box : boxes) QVERIFY2(hasInk(panel, box), qPrintable(QString::number(box.x())));
         QVERIFY(!hasInk(panel, QRect(250, 60, 60, 20)));
+        // Whatever face stands in for the label font, the text keeps to its
+        // box: nothing between the last accumulator lamp and its label.
+        QVERIFY(!hasInk(panel, QRect(243, 366, 2, 17)));
     }
 
     void sliderSetsThePeriodAtEveryMoveAndFastestIsLeft() {
