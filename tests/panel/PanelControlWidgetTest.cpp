@@ -164,7 +164,14 @@ private slots:
         QTest::mouseClick(widget, Qt::LeftButton, {}, QPoint(1, 38));
         QVERIFY(!toggle.isOn());
 
-        QCOMPARE(target.received.size(), size_t{2});
+        // A double click is two clicks: press, release, then a double-click
+        // event in place of the second press, and its release.
+        QTest::mouseClick(widget, Qt::LeftButton, {}, QPoint(12, 20));
+        QTest::mouseDClick(widget, Qt::LeftButton, {}, QPoint(12, 20));
+        QTest::mouseRelease(widget, Qt::LeftButton, {}, QPoint(12, 20));
+        QVERIFY(!toggle.isOn());
+
+        QCOMPARE(target.received.size(), size_t{4});
         QCOMPARE(target.received[0].id, 137);
         QCOMPARE(target.received[0].code, 0);
         QCOMPARE(target.received[0].stateSeen, true);
