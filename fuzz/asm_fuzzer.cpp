@@ -18,6 +18,7 @@ void require(bool condition) {
 
 void check(std::string_view source) {
     Program program = assemble(source);
+    source = withoutByteOrderMark(source);  // as the assembler counts lines and columns
 
     std::size_t lineCount = 0;
     for (std::size_t start = 0; start < source.size(); ++lineCount) {
