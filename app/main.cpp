@@ -2,15 +2,16 @@
 // event loop, and stop the simulation thread before any window goes.
 
 #include <QApplication>
-#include <memory>
 
 #include "app/Machine.h"
 #include "panel/qt/MainWindow.h"
+#include "panel/qt/PanelLook.h"
 
 int main(int argc, char* argv[]) {
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Tarnwick"));
     QApplication::setDesktopFileName(QStringLiteral("tarnwick"));
+    QApplication::setWindowIcon(tarnwick::programIcon());
 
     // The machine outlives its windows: the lamps and switches detach from
     // it as their windows are destroyed.
