@@ -109,9 +109,12 @@ void MainWindow::buildMenus() {
 
     // Alt + "?" and Alt + "/" open the About box from anywhere in the window.
     // They sit on an action of their own so the menu item shows no shortcut.
+    // "?" is the character: the Shift that types it is not part of the
+    // sequence (adding Alt + Shift + "?" as well would make the press
+    // ambiguous, and an ambiguous shortcut does nothing).
     auto* aboutKeys = new QAction(this);
-    aboutKeys->setShortcuts({QKeySequence(Qt::ALT | Qt::Key_Question), QKeySequence(Qt::ALT | Qt::Key_Slash),
-                             QKeySequence(Qt::ALT | Qt::SHIFT | Qt::Key_Question)});
+    aboutKeys->setShortcuts(
+        {QKeySequence(Qt::ALT | Qt::Key_Question), QKeySequence(Qt::ALT | Qt::Key_Slash)});
     aboutKeys->setShortcutContext(Qt::WindowShortcut);
     connect(aboutKeys, &QAction::triggered, this, [this] { command(aboutId, 1); });
     addAction(aboutKeys);
