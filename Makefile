@@ -4,7 +4,7 @@
 
 PACKAGES := cmake ninja-build g++ clang libclang-rt-14-dev \
             libgtest-dev libgmock-dev libbenchmark-dev \
-            qt6-base-dev qt6-base-dev-tools libgl-dev
+            qt6-base-dev qt6-base-dev-tools libgl-dev fonts-liberation
 JOBS ?= $(shell nproc)
 CMAKE := cmake -G Ninja
 CTEST := ctest --output-on-failure -j $(JOBS)
