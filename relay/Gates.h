@@ -23,35 +23,16 @@ public:
     bool output() const { return contact(relays_[N - 1]); }
 
     // Each relay is ticked before its contact feeds the next one, so power and
-    // inputs cross the whole chain in one step:
-    //
-    //   for k = 0 to N-2: tick relay k; supply of relay k+1 = contact of relay k
-    //   tick relay N-1
-    //
-    // Relay k therefore ends up supplied exactly when relay 0's supply is on and
-    // every relay before k passes it (coil on for AND, off for NOR): all relays
-    // up to and including the first that blocks. The word form computes that
-    // with one load and one store; it leaves every relay in the same state as
-    // the loop, which is the form used where bytes are not in that order.
+    // inputs cross the whole chain in one step. Unrolled so that the relays of
+    // a chain stay in registers: the relay-built memory steps millions of
+    // these per step.
     void step() {
-        if constexpr (relayWordsAvailable) {
-            constexpr std::uint64_t coilBits = relayLanes(N, 0x40);
-            constexpr std::uint64_t supplyBits = relayLanes(N, 0x80);
-            const std::uint64_t word = loadRelays(relays_);
-            const std::uint64_t coils = word & coilBits;
-            const std::uint64_t passing = NormallyOpen ? coils : (~word & coilBits);
-            const std::uint64_t blocking = ~passing & coilBits;
-            // Lanes 0 to the first blocking one (all lanes when none blocks).
-            const std::uint64_t fed = ((blocking & (~blocking + 1)) << 2) - 1;
-            const std::uint64_t powered = std::uint64_t{0} - ((word >> 7) & 1);
-            storeRelays(relays_, tickRelayWord(coils | (supplyBits & fed & powered)));
-        } else {
-            for (int k = 0; k < N - 1; ++k) {
-                relays_[k].tick();
-                relays_[k + 1].setVoltage(contact(relays_[k]));
-            }
-            relays_[N - 1].tick();
+#pragma GCC unroll 8
+        for (int k = 0; k < N - 1; ++k) {
+            relays_[k].tick();
+            relays_[k + 1].setVoltage(contact(relays_[k]));
         }
+        relays_[N - 1].tick();
     }
 
 private:
@@ -80,24 +61,13 @@ public:
         relays_[index].setCoil(on);
     }
     bool output() const {
-        if constexpr (relayWordsAvailable) {
-            // Current supply is bit 3, current coil bit 2 of each relay.
-            const std::uint64_t word = loadRelays(relays_);
-            const std::uint64_t coil = NormallyOpen ? word : ~word;
-            return ((word >> 1) & coil & relayLanes(N, 0x04)) != 0;
-        } else {
-            for (const Relay& relay : relays_) {
-                if (NormallyOpen ? relay.normallyOpen() : relay.normallyClosed()) return true;
-            }
-            return false;
+        for (const Relay& relay : relays_) {
+            if (NormallyOpen ? relay.normallyOpen() : relay.normallyClosed()) return true;
         }
+        return false;
     }
     void step() {
-        if constexpr (relayWordsAvailable) {
-            storeRelays(relays_, tickRelayWord(loadRelays(relays_)));
-        } else {
-            for (Relay& relay : relays_) relay.tick();
-        }
+        for (Relay& relay : relays_) relay.tick();
     }
 
 private:
@@ -127,11 +97,7 @@ public:
     }
     bool output(int index) const { return relays_[index].normallyOpen(); }
     void step() {
-        if constexpr (relayWordsAvailable) {
-            storeRelays(relays_, tickRelayWord(loadRelays(relays_)));
-        } else {
-            for (Relay& relay : relays_) relay.tick();
-        }
+        for (Relay& relay : relays_) relay.tick();
     }
 
 private:

@@ -2,11 +2,7 @@
 
 #include <gtest/gtest.h>
 
-#include <cstdint>
-#include <cstring>
 #include <functional>
-#include <random>
-#include <type_traits>
 
 namespace tarnwick {
 namespace {
@@ -109,73 +105,6 @@ TEST(Gates, BuzzerAlternatesWhilePoweredAndRestartsTrue) {
     EXPECT_TRUE(buzzer.output());
     buzzer.step();
     EXPECT_FALSE(buzzer.output());
-}
-
-}  // namespace
-}  // namespace tarnwick
-
-namespace tarnwick {
-namespace {
-
-// The gates tick their relays as whole words; this checks every relay byte
-// against the relay-by-relay step over random inputs and power changes.
-template <int N, bool Series, bool NormallyOpen>
-void expectSameRelaysAsOneByOne(std::uint32_t seed) {
-    using Gate = std::conditional_t<Series, SeriesChain<N, NormallyOpen>, ParallelGroup<N, NormallyOpen>>;
-    static_assert(sizeof(Gate) == N);
-    Gate gate;
-    Relay reference[N];
-    std::mt19937 random(seed);
-    for (int round = 0; round < 2000; ++round) {
-        const bool power = random() % 8 != 0;
-        gate.setVoltage(power);
-        if (Series) {
-            reference[0].setVoltage(power);
-        } else {
-            for (Relay& relay : reference) relay.setVoltage(power);
-        }
-        for (int i = 0; i < N; ++i) {
-            if (random() % 2) {
-                const bool on = random() % 2;
-                gate.setInput(i, on);
-                reference[i].setCoil(on);
-            }
-        }
-        gate.step();
-        auto contact = [](const Relay& relay) {
-            return NormallyOpen ? relay.normallyOpen() : relay.normallyClosed();
-        };
-        if (Series) {
-            for (int k = 0; k < N - 1; ++k) {
-                reference[k].tick();
-                reference[k + 1].setVoltage(contact(reference[k]));
-            }
-            reference[N - 1].tick();
-        } else {
-            for (Relay& relay : reference) relay.tick();
-        }
-        std::uint8_t bytes[N];
-        std::memcpy(bytes, &gate, N);
-        for (int i = 0; i < N; ++i) ASSERT_EQ(bytes[i], reference[i].bits()) << "relay " << i << ", round " << round;
-        bool anyContact = false;
-        for (const Relay& relay : reference) anyContact = anyContact || contact(relay);
-        ASSERT_EQ(gate.output(), Series ? contact(reference[N - 1]) : anyContact) << "round " << round;
-    }
-}
-
-TEST(Gates, WordStepsLeaveEveryRelayAsTheOneByOneStep) {
-    expectSameRelaysAsOneByOne<2, true, true>(1);
-    expectSameRelaysAsOneByOne<3, true, true>(2);
-    expectSameRelaysAsOneByOne<4, true, true>(3);
-    expectSameRelaysAsOneByOne<8, true, true>(4);
-    expectSameRelaysAsOneByOne<2, true, false>(5);
-    expectSameRelaysAsOneByOne<3, true, false>(6);
-    expectSameRelaysAsOneByOne<8, true, false>(7);
-    expectSameRelaysAsOneByOne<2, false, true>(8);
-    expectSameRelaysAsOneByOne<3, false, true>(9);
-    expectSameRelaysAsOneByOne<5, false, true>(10);
-    expectSameRelaysAsOneByOne<8, false, true>(11);
-    expectSameRelaysAsOneByOne<2, false, false>(12);
 }
 
 }  // namespace
