@@ -87,6 +87,10 @@ struct Image {
     }
 };
 
+// Load 5Ah, add 33h, store the sum at 0022h, halt.
+inline const Image workedExample =
+    Image{0x10, 0x00, 0x20, 0x20, 0x00, 0x21, 0x11, 0x00, 0x22, 0xFF}.at(0x20, {0x5A, 0x33});
+
 // A computer started as the front panel and tarnwick-run start it: Power on
 // with Reset on, the image loaded, Reset off. Cycles are numbered as in the
 // timing table: cycle 1 is the first that ends with the clock and phase 0 lit.

@@ -10,9 +10,6 @@
 namespace tarnwick::testing {
 namespace {
 
-const Image workedExample =
-    Image{0x10, 0x00, 0x20, 0x20, 0x00, 0x21, 0x11, 0x00, 0x22, 0xFF}.at(0x20, {0x5A, 0x33});
-
 TEST(WorkedExample, HoldsCycleForCycle) {
     Rig rig(workedExample);
     rig.runTo(7);
