@@ -1,5 +1,10 @@
 #pragma once
 
+#include <cstdint>
+#include <cstring>
+#include <type_traits>
+
+#include "relay/CounterLanes.h"
 #include "relay/Gates.h"
 #include "relay/Storage.h"
 
@@ -68,7 +73,21 @@ public:
     void setClock(bool on) { stages_[0].setClock(on); }
     bool q(int index) const { return stages_[index].q(); }
 
+    // Sixteen passes of: every stage's data takes its own notQ, stage i+1's
+    // clock takes stage i's notQ, then every stage steps. The passes run on
+    // all sixteen stages side by side (relay/CounterLanes.h), which leaves
+    // every relay as referenceStep() does, several times faster.
     void step() {
+        std::uint8_t bytes[sizeof stages_];
+        std::memcpy(bytes, stages_, sizeof stages_);
+        counterlanes::Stages lanes = counterlanes::load(bytes);
+        for (int pass = 0; pass < 16; ++pass) lanes.pass();
+        counterlanes::store(lanes, bytes);
+        std::memcpy(static_cast<void*>(stages_), bytes, sizeof stages_);
+    }
+
+    // The same step, stage by stage: the definition the fast step follows.
+    void referenceStep() {
         for (int pass = 0; pass < 16; ++pass) {
             for (CounterStage& stage : stages_) stage.setData(stage.notQ());
             for (int i = 0; i < 15; ++i) stages_[i + 1].setClock(stages_[i].notQ());
@@ -77,6 +96,9 @@ public:
     }
 
 private:
+    static_assert(std::is_trivially_copyable_v<CounterStage>);
+    static_assert(sizeof(CounterStage) == counterlanes::StageBytes);
+
     CounterStage stages_[16];
 };
 

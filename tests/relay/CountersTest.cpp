@@ -2,6 +2,11 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdint>
+#include <cstring>
+#include <random>
+#include <type_traits>
+
 namespace tarnwick {
 namespace {
 
@@ -155,6 +160,54 @@ TEST(RingCounter, NeverResetHasNoOnStage) {
     for (int i = 0; i < 12; ++i) {
         d.step(i % 2 == 0);
         EXPECT_EQ(d.onStage(), -1) << "step " << i;
+    }
+}
+
+}  // namespace
+}  // namespace tarnwick
+
+namespace tarnwick {
+namespace {
+
+// The counter steps its sixteen stages side by side; every relay byte must
+// end up as in the stage-by-stage step, whatever the inputs and power do.
+TEST(SixteenBitCounter, SideBySideStepLeavesEveryRelayAsTheReferenceStep) {
+    static_assert(std::is_trivially_copyable_v<SixteenBitCounter>);
+    SixteenBitCounter fast;
+    SixteenBitCounter reference;
+    std::mt19937 random(2024);
+    auto both = [&](auto apply) {
+        apply(fast);
+        apply(reference);
+    };
+    for (int round = 0; round < 600; ++round) {
+        const unsigned pick = random() % 100;
+        const bool on = random() % 2;
+        if (pick < 3) {
+            both([&](SixteenBitCounter& c) { c.setVoltage(on); });
+        } else if (pick < 8) {
+            both([&](SixteenBitCounter& c) { c.setClear(on); });
+        } else if (pick < 13) {
+            both([&](SixteenBitCounter& c) { c.setLoad(on); });
+        } else if (pick < 20) {
+            const int bit = static_cast<int>(random() % 16);
+            both([&](SixteenBitCounter& c) { c.setLoadData(bit, on); });
+        }
+        if (round < 40 || random() % 3 != 0) {
+            both([&](SixteenBitCounter& c) { c.setVoltage(true); });
+        }
+        const bool clock = random() % 2;
+        both([&](SixteenBitCounter& c) { c.setClock(clock); });
+        fast.step();
+        reference.referenceStep();
+        std::uint8_t fastBytes[sizeof fast];
+        std::uint8_t referenceBytes[sizeof reference];
+        std::memcpy(fastBytes, &fast, sizeof fast);
+        std::memcpy(referenceBytes, &reference, sizeof reference);
+        for (std::size_t i = 0; i < sizeof fast; ++i) {
+            ASSERT_EQ(fastBytes[i], referenceBytes[i]) << "relay byte " << i << " (stage " << i / 26
+                                                       << "), round " << round;
+        }
     }
 }
 
