@@ -41,13 +41,16 @@ bool isPanelGrey(QColor c) { return c == QColor(192, 192, 192); }
 
 }  // namespace
 
+// Each test declares its lamp or switch before the parent window: the
+// windows detach from their control when the parent destroys them, so the
+// control must still exist then.
 class PanelControlWidgetTest : public QObject {
     Q_OBJECT
 
 private slots:
     void lampShowsItsStateAndIsTwentyFourSquare() {
-        QWidget parent;
         IndicatorLamp lamp;
+        QWidget parent;
         auto* widget = new IndicatorLampWidget(lamp, 5, 7, &parent);
         QCOMPARE(widget->geometry(), QRect(5, 7, 24, 24));
 
@@ -59,9 +62,9 @@ private slots:
     }
 
     void lampRepaintsOnlyWhenItsStateChanges() {
+        IndicatorLamp lamp;
         QWidget parent;
         parent.resize(40, 40);
-        IndicatorLamp lamp;
         auto* widget = new IndicatorLampWidget(lamp, 0, 0, &parent);
         parent.show();
         QVERIFY(QTest::qWaitForWindowExposed(&parent));
@@ -104,9 +107,9 @@ private slots:
     }
 
     void changesOffTheWindowThreadAreQueuedOnceAndPaintedOnTheWindowThread() {
+        IndicatorLamp lamp;
         QWidget parent;
         parent.resize(40, 40);
-        IndicatorLamp lamp;
         auto* widget = new IndicatorLampWidget(lamp, 0, 0, &parent);
         parent.show();
         QVERIFY(QTest::qWaitForWindowExposed(&parent));
@@ -138,9 +141,9 @@ private slots:
     }
 
     void switchShowsLeverUpWhenOn() {
-        QWidget parent;
         ToggleSwitch toggle;
         RecordingTarget target(toggle);
+        QWidget parent;
         auto* widget = new ToggleSwitchWidget(toggle, 110, 3, 4, target, &parent);
         QCOMPARE(widget->geometry(), QRect(3, 4, 24, 40));
 
@@ -154,9 +157,9 @@ private slots:
     }
 
     void clickFlipsTheStateThenNotifiesWithTheNewState() {
-        QWidget parent;
         ToggleSwitch toggle;
         RecordingTarget target(toggle);
+        QWidget parent;
         auto* widget = new ToggleSwitchWidget(toggle, 137, 0, 0, target, &parent);
 
         QTest::mouseClick(widget, Qt::LeftButton, {}, QPoint(12, 20));
@@ -180,9 +183,9 @@ private slots:
     }
 
     void pressInsideReleaseOutsideDoesNothing() {
-        QWidget parent;
         ToggleSwitch toggle;
         RecordingTarget target(toggle);
+        QWidget parent;
         auto* widget = new ToggleSwitchWidget(toggle, 111, 0, 0, target, &parent);
 
         QTest::mousePress(widget, Qt::LeftButton, {}, QPoint(12, 20));
@@ -205,10 +208,10 @@ private slots:
     }
 
     void settingTheSameStateNeitherRepaintsNorNotifies() {
-        QWidget parent;
-        parent.resize(40, 50);
         ToggleSwitch toggle;
         RecordingTarget target(toggle);
+        QWidget parent;
+        parent.resize(40, 50);
         auto* widget = new ToggleSwitchWidget(toggle, 112, 0, 0, target, &parent);
         parent.show();
         QVERIFY(QTest::qWaitForWindowExposed(&parent));
