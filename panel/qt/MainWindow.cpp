@@ -5,6 +5,7 @@
 #include <QCoreApplication>
 #include <QFile>
 #include <QFileDialog>
+#include <QKeyEvent>
 #include <QLayout>
 #include <QMenuBar>
 #include <QMessageBox>
@@ -111,7 +112,8 @@ void MainWindow::buildMenus() {
     // They sit on an action of their own so the menu item shows no shortcut.
     // "?" is the character: the Shift that types it is not part of the
     // sequence (adding Alt + Shift + "?" as well would make the press
-    // ambiguous, and an ambiguous shortcut does nothing).
+    // ambiguous, and an ambiguous shortcut does nothing). Where the keyboard
+    // map does not offer the Shift-less form, keyPressEvent catches the press.
     auto* aboutKeys = new QAction(this);
     aboutKeys->setShortcuts(
         {QKeySequence(Qt::ALT | Qt::Key_Question), QKeySequence(Qt::ALT | Qt::Key_Slash)});
@@ -190,6 +192,21 @@ void MainWindow::closeEvent(QCloseEvent* event) {
     event->accept();
 }
 
+void MainWindow::keyPressEvent(QKeyEvent* event) {
+    // Alt with the key that types "?" or "/", whatever Shift the layout needs
+    // for it (Alt + Shift + "/" on a US keyboard, Alt + Shift + "7" for "/" on
+    // a German one): the presses no shortcut took reach the window here.
+    const bool alt = event->modifiers() & Qt::AltModifier;
+    const bool aboutKey = event->key() == Qt::Key_Question || event->key() == Qt::Key_Slash ||
+                          event->text() == QStringLiteral("?") || event->text() == QStringLiteral("/");
+    if (alt && aboutKey && !event->isAutoRepeat()) {
+        event->accept();
+        command(aboutId, 1);
+        return;
+    }
+    QMainWindow::keyPressEvent(event);
+}
+
 void MainWindow::changeEvent(QEvent* event) {
     QMainWindow::changeEvent(event);
     // The size hints already forbid it; this covers window systems that
@@ -205,16 +222,19 @@ void MainWindow::showAbout() {
     box.exec();
 }
 
+std::optional<std::string> MainWindow::askForMemoryFile() {
+    if (memoryFileChooser_) return memoryFileChooser_();
+    QFileDialog dialog(this, QStringLiteral("Open memory file"));
+    dialog.setAcceptMode(QFileDialog::AcceptOpen);
+    dialog.setFileMode(QFileDialog::ExistingFile);
+    dialog.setNameFilters({QStringLiteral("Memory files (*.RAM)"), QStringLiteral("All files (*.*)")});
+    dialog.setDefaultSuffix(QStringLiteral("RAM"));
+    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return std::nullopt;
+    return QFile::encodeName(dialog.selectedFiles().constFirst()).toStdString();
+}
+
 void MainWindow::loadMemoryFile() {
-    auto chooseFile = [this]() -> std::optional<std::string> {
-        QFileDialog dialog(this, QStringLiteral("Open memory file"));
-        dialog.setAcceptMode(QFileDialog::AcceptOpen);
-        dialog.setFileMode(QFileDialog::ExistingFile);
-        dialog.setNameFilters({QStringLiteral("Memory files (*.RAM)"), QStringLiteral("All files (*.*)")});
-        dialog.setDefaultSuffix(QStringLiteral("RAM"));
-        if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return std::nullopt;
-        return QFile::encodeName(dialog.selectedFiles().constFirst()).toStdString();
-    };
+    auto chooseFile = [this] { return askForMemoryFile(); };
     // While loading, the window shows the lamps changing but takes no input:
     // only queued repaint requests and the paints themselves are handled.
     auto paintPending = [] {

@@ -2,6 +2,9 @@
 
 #include <QMainWindow>
 #include <array>
+#include <functional>
+#include <optional>
+#include <string>
 
 #include "panel/qt/CommandTarget.h"
 
@@ -61,15 +64,23 @@ public:
     QMenu* helpMenu() const { return helpMenu_; }
     QAction* useFastRamAction() const { return useFastRamAction_; }
 
+    // Asks for the memory file to load: a path, or nothing when cancelled.
+    using FileChooser = std::function<std::optional<std::string>()>;
+    // Replaces the open dialog, for callers that already know the file.
+    // An empty chooser brings the dialog back.
+    void setMemoryFileChooser(FileChooser chooser) { memoryFileChooser_ = std::move(chooser); }
+
 protected:
     void closeEvent(QCloseEvent* event) override;
     void changeEvent(QEvent* event) override;
+    void keyPressEvent(QKeyEvent* event) override;
 
 private:
     void buildMenus();
     void buildPanel();
     void showAbout();
     void loadMemoryFile();
+    std::optional<std::string> askForMemoryFile();
 
     Machine& machine_;
     QWidget* panel_ = nullptr;
@@ -82,6 +93,7 @@ private:
     QMenu* optionsMenu_ = nullptr;
     QMenu* helpMenu_ = nullptr;
     QAction* useFastRamAction_ = nullptr;
+    FileChooser memoryFileChooser_;
 };
 
 }  // namespace tarnwick

@@ -1,6 +1,9 @@
 #pragma once
 
 #include <QApplication>
+#include <QDialog>
+#include <QPointer>
+#include <QtTest>
 #include <QElapsedTimer>
 #include <QFile>
 #include <QTimer>
@@ -24,32 +27,85 @@ inline void settle() {
     }
 }
 
-// Runs action on the first modal widget of type T that appears (a dialog
-// opened with exec() blocks the caller, so the test acts from a timer inside
-// the dialog's own loop). The returned flag tells whether it ever ran.
+// Acts on the first modal widget of type T that appears, from a timer inside
+// the modal's own event loop (a dialog opened with exec() blocks the caller).
+// Every wait is bounded and nothing is left open:
+// - if no such modal appears within appearWithinMs, failure() says so, and a
+//   modal that shows up later is rejected at once;
+// - if the modal is still open closeWithinMs after the action ran (an action
+//   that failed half-way, say), it is rejected and failure() says so.
+// The watch ends when the object goes; keep it alive across the call that
+// opens the modal and check failure() afterwards.
 template <typename T>
-std::shared_ptr<bool> whenModalAppears(std::function<void(T*)> action, int timeoutMs = 10000) {
-    auto ran = std::make_shared<bool>(false);
-    auto* timer = new QTimer;
-    auto* clock = new QElapsedTimer;
-    clock->start();
-    timer->setInterval(10);
-    QObject::connect(timer, &QTimer::timeout, [timer, clock, ran, action, timeoutMs] {
-        if (T* modal = qobject_cast<T*>(QApplication::activeModalWidget())) {
-            timer->stop();
-            *ran = true;
-            action(modal);
-        } else if (clock->elapsed() > timeoutMs) {
-            timer->stop();
-        } else {
+class ModalWatch {
+public:
+    explicit ModalWatch(std::function<void(T*)> action, int appearWithinMs = 5000, int closeWithinMs = 5000)
+        : action_(std::move(action)), appearWithinMs_(appearWithinMs), closeWithinMs_(closeWithinMs) {
+        clock_.start();
+        timer_.setInterval(10);
+        QObject::connect(&timer_, &QTimer::timeout, [this] { poll(); });
+        timer_.start();
+    }
+    ~ModalWatch() {
+        timer_.stop();
+        if (target_ && target_->isVisible()) closeModal(target_);
+    }
+    ModalWatch(const ModalWatch&) = delete;
+    ModalWatch& operator=(const ModalWatch&) = delete;
+
+    bool acted() const { return acted_; }
+    // Empty when the modal appeared in time and closed after the action.
+    QString failure() const { return failure_; }
+
+private:
+    static void closeModal(QWidget* modal) {
+        if (auto* dialog = qobject_cast<QDialog*>(modal))
+            dialog->reject();
+        else
+            modal->close();
+    }
+
+    void poll() {
+        QWidget* modal = QApplication::activeModalWidget();
+        T* wanted = qobject_cast<T*>(modal);
+        const qint64 now = clock_.elapsed();
+        if (!acted_ && wanted && wanted->isVisible() && now <= appearWithinMs_) {
+            acted_ = true;
+            target_ = wanted;
+            actedAt_ = now;
+            action_(wanted);
             return;
         }
-        timer->deleteLater();
-        delete clock;
-    });
-    timer->start();
-    return ran;
-}
+        if (!acted_ && now > appearWithinMs_) {
+            if (failure_.isEmpty())
+                failure_ = QStringLiteral("waited %1 ms for a %2 to open").arg(appearWithinMs_).arg(T::staticMetaObject.className());
+            if (wanted) {
+                failure_ += QStringLiteral("; it opened late and was closed");
+                closeModal(wanted);
+            }
+            return;
+        }
+        if (acted_ && target_ && target_->isVisible() && now - actedAt_ > closeWithinMs_) {
+            failure_ = QStringLiteral("the %1 was still open %2 ms after the test acted on it; closed it")
+                           .arg(T::staticMetaObject.className())
+                           .arg(closeWithinMs_);
+            closeModal(target_);
+        }
+    }
+
+    std::function<void(T*)> action_;
+    int appearWithinMs_;
+    int closeWithinMs_;
+    QTimer timer_;
+    QElapsedTimer clock_;
+    QPointer<T> target_;
+    qint64 actedAt_ = 0;
+    bool acted_ = false;
+    QString failure_;
+};
+
+// Fails the running test with the watch's message, if it has one.
+#define TARNWICK_VERIFY_MODAL(watch) QVERIFY2((watch).failure().isEmpty(), qPrintable((watch).failure()))
 
 // A memory file: big-endian first and last address, then the image from
 // address 0 (zeros up to first).

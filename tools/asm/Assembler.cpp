@@ -91,7 +91,7 @@ private:
     bool nameAllowed(const Token& token, const char* what) {
         if (!isReservedWord(token.text)) return true;
         report(token.column,
-               "'" + std::string(token.text) + "' is a reserved word and cannot name a " + what);
+               describe(token) + " is a reserved word and cannot name a " + what);
         return false;
     }
 

@@ -148,8 +148,9 @@ public:
         fs::path directory = target.parent_path();
         int descriptor = -1;
         for (int attempt = 0; attempt < 100 && descriptor < 0; ++attempt) {
-            std::string name = "." + target.filename().string() + ".tmp" + std::to_string(::getpid()) + "-" +
-                               std::to_string(attempt);
+            std::string name(1, '.');  // appended, not "." + ...: see describe()
+            name += target.filename().string();
+            name += ".tmp" + std::to_string(::getpid()) + "-" + std::to_string(attempt);
             temporary = directory.empty() ? fs::path(name) : directory / name;
             descriptor = ::open(temporary.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
             if (descriptor < 0 && errno != EEXIST) break;

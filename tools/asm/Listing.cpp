@@ -50,8 +50,9 @@ std::string hexAddress(std::int64_t address) {
 }
 
 std::string constantText(std::int64_t value) {
-    if (value >= 0 && value <= 0xFFFF) return "=" + hexAddress(value);
-    return "=" + std::to_string(value);
+    std::string text(1, '=');  // appended, not "=" + ...: see describe()
+    text += (value >= 0 && value <= 0xFFFF) ? hexAddress(value) : std::to_string(value);
+    return text;
 }
 
 }  // namespace

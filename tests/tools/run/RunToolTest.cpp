@@ -2,16 +2,19 @@
 // and the messages for bad arguments and bad images.
 
 #include <fcntl.h>
+#include <signal.h>
 #include <gtest/gtest.h>
 #include <spawn.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <chrono>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
 #include <sstream>
 #include <string>
+#include <thread>
 #include <vector>
 
 extern char** environ;
@@ -85,8 +88,18 @@ protected:
             ADD_FAILURE() << "cannot start " << argv[0];
             return result;
         }
+        // Bounded: a run that does not end in time is killed and fails the test.
         int status = 0;
-        waitpid(pid, &status, 0);
+        const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(120);
+        while (waitpid(pid, &status, WNOHANG) == 0) {
+            if (std::chrono::steady_clock::now() > deadline) {
+                kill(pid, SIGKILL);
+                waitpid(pid, &status, 0);
+                ADD_FAILURE() << argv[0] << " did not end within 120 s; killed";
+                break;
+            }
+            std::this_thread::sleep_for(std::chrono::milliseconds(5));
+        }
         result.status = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
         result.out = slurp(outPath);
         result.err = slurp(errPath);
