@@ -136,7 +136,13 @@ void Computer::counterStep() {
     // a flip-flop still set from a taken jump would otherwise resample the
     // jump's stale condition when the target's phase 3 begins and run the
     // target twice. For three-byte instructions both clear in the same cycle.
-    jumpFlipFlop.setClear(codeStrobe.output());
+    // The strobe passes only while Reset is off: a one-cycle Reset right after
+    // a code strobe would otherwise clear as it presets, leave the flip-flop
+    // unset, and restart at 0001h.
+    jumpClearRelay.setVoltage(codeStrobe.output());
+    jumpClearRelay.setCoil(reset);
+    jumpClearRelay.tick();
+    jumpFlipFlop.setClear(jumpClearRelay.normallyClosed());
     jumpFlipFlop.step();
 
     counterLoadGate.setInput(0, jumpFlipFlop.q());
@@ -212,8 +218,13 @@ void Computer::memoryStep() {
     controlPanel.setDataInBit6(arithmeticUnit.accumulatorBit(6));
     controlPanel.setDataInBit7(arithmeticUnit.accumulatorBit(7));
 
+    // In the first cycle that reads Reset on, the store's code is still latched
+    // and the ring is forced to phase 3: Reset must hold Write off itself.
+    writeEnableRelay.setVoltage(clockOscillator.clockOff());
+    writeEnableRelay.setCoil(resetSwitch.isOn());
+    writeEnableRelay.tick();
     writeGate.setInput(0, decoder.line<0x11>());
-    writeGate.setInput(1, clockOscillator.clockOff());
+    writeGate.setInput(1, writeEnableRelay.normallyClosed());
     writeGate.setInput(2, phaseSequencer.phase(3));
     writeGate.step();
     controlPanel.setWrite(writeGate.output());

@@ -19,7 +19,7 @@
 namespace tarnwick {
 
 // The simulated relay computer: its front-panel lamps and switches and its
-// 41 circuits. One machine cycle steps eight sections in a fixed order; a
+// 43 circuits. One machine cycle steps eight sections in a fixed order; a
 // section reads what earlier sections of the same cycle produced and what
 // later sections produced in the previous cycle, and that is the timing.
 class Computer {
@@ -76,6 +76,9 @@ public:
     InstructionDecoder decoder;
     ThreeInputAndGate shortCycleGate;
     TwoInputOrGate phaseResetGate;
+    // Supply from clockOff, coil from Reset: Write only while the clock is off
+    // and Reset is off, so Reset in the middle of a store writes nothing.
+    Relay writeEnableRelay;
     ThreeInputAndGate writeGate;
     ThreeInputOrGate loadGroupGate;
     ThreeInputOrGate memoryLoadGate;
@@ -89,6 +92,9 @@ public:
     ThreeInputAndGate memoryLatchGate;
     ThreeInputAndGate shiftLatchGate;
     TwoInputOrGate accumulatorClockGate;
+    // Supply from codeStrobe, coil from Reset: clears jumpFlipFlop only while
+    // Reset is off, so a one-cycle Reset still restarts at 0000h.
+    Relay jumpClearRelay;
     SixNorFlipFlop jumpFlipFlop;
     ThreeInputOrGate jumpGroupGate;
     ThreeInputOrGate jumpConditionGate;

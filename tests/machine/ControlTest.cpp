@@ -3,6 +3,9 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <set>
+
 #include "tests/machine/MachineTestSupport.h"
 
 namespace tarnwick::testing {
@@ -20,29 +23,39 @@ TEST(Power, OnWithResetOnLightsOnlyPhaseThree) {
     }
 }
 
+// The buzzer runs on while Reset stops the clock, so how long Reset was held
+// decides whether the clock comes on in the first or the second cycle.
 TEST(Power, ResetOffStartsTheClockWithinTwoCycles) {
-    Computer computer(true);
-    computer.resetSwitch.setState(1);
-    computer.distributePower(true);
-    computer.runCycle();
-    computer.runCycle();
-    computer.resetSwitch.setState(0);
-    std::vector<bool> clock;
-    std::vector<int> firstPhaseZero;
-    for (int i = 0; i < 12; ++i) {
-        computer.runCycle();
-        clock.push_back(computer.clockLamp.isOn());
-        if (computer.phaseLamps[0].isOn() && firstPhaseZero.empty()) firstPhaseZero.push_back(i);
+    std::set<int> firstOnSeen;
+    for (int held : {2, 3}) {
+        SCOPED_TRACE(::testing::Message() << "Reset held " << held << " cycles");
+        Computer computer(true);
+        computer.resetSwitch.setState(1);
+        computer.distributePower(true);
+        for (int i = 0; i < held; ++i) computer.runCycle();
+        computer.resetSwitch.setState(0);
+        std::vector<bool> clock;
+        std::vector<int> firstPhaseZero;
+        for (int i = 0; i < 12; ++i) {
+            computer.runCycle();
+            clock.push_back(computer.clockLamp.isOn());
+            if (computer.phaseLamps[0].isOn() && firstPhaseZero.empty()) {
+                firstPhaseZero.push_back(i);
+                EXPECT_EQ(readLamps(computer).address, 0u);
+            }
+        }
+        const int firstOn = clock[0] ? 0 : 1;
+        firstOnSeen.insert(firstOn);
+        ASSERT_TRUE(clock[static_cast<std::size_t>(firstOn)]) << "on within two cycles";
+        for (std::size_t i = static_cast<std::size_t>(firstOn) + 1; i < clock.size(); ++i) {
+            EXPECT_NE(clock[i], clock[i - 1]) << "alternates, cycle " << i;
+        }
+        // A clock that rises in the cycle that first reads Reset off is lost to the ring.
+        ASSERT_EQ(firstPhaseZero.size(), 1u);
+        EXPECT_EQ(firstPhaseZero[0], firstOn == 0 ? 2 : 1);
+        EXPECT_TRUE(clock[static_cast<std::size_t>(firstPhaseZero[0])]);
     }
-    const int firstOn = clock[0] ? 0 : 1;
-    ASSERT_TRUE(clock[static_cast<std::size_t>(firstOn)]) << "on within two cycles";
-    for (std::size_t i = static_cast<std::size_t>(firstOn) + 1; i < clock.size(); ++i) {
-        EXPECT_NE(clock[i], clock[i - 1]) << "alternates, cycle " << i;
-    }
-    // A clock that rises in the cycle that first reads Reset off is lost to the ring.
-    ASSERT_EQ(firstPhaseZero.size(), 1u);
-    EXPECT_EQ(firstPhaseZero[0], firstOn == 0 ? 2 : 1);
-    EXPECT_TRUE(clock[static_cast<std::size_t>(firstPhaseZero[0])]);
+    EXPECT_EQ(firstOnSeen, (std::set<int>{0, 1})) << "both buzzer parities";
 }
 
 TEST(Power, OffDarkensEveryLampAndErasesMemory) {
@@ -137,6 +150,65 @@ TEST(Reset, WhileRunning) {
         computer.runCycle();
         EXPECT_EQ(rig.lamps().address, 0u);
         EXPECT_EQ(rig.lamps().phase, 3);
+    }
+}
+
+// A store program with its target low or high: LDA 0030h, ADD 0031h, STA, HLT.
+Image storeProgram(std::uint8_t high, std::uint8_t low) {
+    return Image{0x10, 0x00, 0x30, 0x20, 0x00, 0x31, 0x11, high, low, 0xFF}.at(0x30, {0x77, 0x01});
+}
+
+// In the first cycle that reads Reset on the store's code is still latched,
+// the stopped clock reads as clock off and the ring is forced to phase 3:
+// Reset must keep Write off itself, whenever it comes and however long.
+TEST(Reset, NeverWritesMemory) {
+    for (const Image& image : {storeProgram(0x00, 0x40), storeProgram(0x12, 0x34)}) {
+        const int halt = Rig(image).runToHalt().value_or(0);
+        ASSERT_EQ(halt, 26);
+        for (int after = 1; after <= halt + 1; ++after) {
+            Rig reference(image);
+            reference.runTo(after);
+            const std::vector<std::uint8_t> before = std::move(reference).takeMemory();
+            for (int held = 1; held <= 3; ++held) {
+                SCOPED_TRACE(::testing::Message()
+                             << "target " << std::hex << (image.bytes[7] << 8 | image.bytes[8]) << std::dec
+                             << "h, Reset after cycle " << after << " for " << held);
+                Rig rig(image);
+                rig.runTo(after);
+                rig.pressReset(held);
+                const std::vector<std::uint8_t> memory = std::move(rig).takeMemory();
+                const auto [now, was] = std::ranges::mismatch(memory, before);
+                ASSERT_TRUE(now == memory.end()) << std::hex << "changed at " << now - memory.begin()
+                                                 << "h from " << int{*was} << "h to " << int{*now} << "h";
+            }
+        }
+    }
+}
+
+// Reset at any cycle, one cycle long included, restarts the program at
+// 0000h, and it ends as a clean run does.
+TEST(Reset, RestartsAtZeroFromEveryCycle) {
+    // LDA 0030h, SHL, ADD 0031h, ROL, SHL, STA 0032h, HLT.
+    const Image image =
+        Image{0x10, 0x00, 0x30, 0x44, 0x20, 0x00, 0x31, 0x46, 0x44, 0x11, 0x00, 0x32, 0xFF}.at(0x30,
+                                                                                               {0x5A, 0x33});
+    Rig clean(image);
+    const int halt = clean.runToHalt().value_or(0);
+    ASSERT_EQ(halt, 38);
+    const Lamps halted = clean.lamps();
+    ASSERT_EQ(halted.accumulator, 0x9Eu);
+    ASSERT_EQ(clean.peek(0x32), 0x9E);
+    for (int held = 1; held <= 3; ++held) {
+        for (int after = 1; after <= halt + 1; ++after) {
+            SCOPED_TRACE(::testing::Message() << "Reset after cycle " << after << " for " << held);
+            Rig rig(image);
+            rig.runTo(after);
+            rig.pressReset(held);
+            ASSERT_EQ(rig.lamps().address, 0u) << "first fetch";
+            EXPECT_EQ(rig.runToHalt(), halt);
+            EXPECT_EQ(rig.lamps(), halted);
+            EXPECT_EQ(rig.peek(0x32), 0x9E);
+        }
     }
 }
 

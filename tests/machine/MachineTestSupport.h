@@ -103,14 +103,15 @@ public:
         c.distributePower(true);
         c.runCycle();
         load(image);
-        c.resetSwitch.setState(0);
-        c.runCycle();
-        while (!(c.clockLamp.isOn() && c.phaseLamps[0].isOn())) {
-            c.runCycle();
-            ++cyclesBeforeFirst_;
-            if (cyclesBeforeFirst_ > 8) break;
-        }
-        cycle_ = 1;
+        release();
+    }
+
+    // Reset on for the given number of cycles, then off; cycles are numbered
+    // again from the first phase 0.
+    void pressReset(int cycles) {
+        computer_->resetSwitch.setState(1);
+        for (int i = 0; i < cycles; ++i) computer_->runCycle();
+        release();
     }
 
     void load(const Image& image) {
@@ -144,8 +145,59 @@ public:
         return cycle_;
     }
     std::uint8_t peek(std::uint16_t address) { return readMemoryRange(*computer_, address, address)[0]; }
+    // The whole memory, read straight from the memory object, which the rig
+    // gives up: the last thing done with a rig. Through the panel, whose
+    // selectors step for every byte, this would cost several times as much.
+    std::vector<std::uint8_t> takeMemory() && {
+        using Setter = void (SixtyFourKbRAM::*)(bool);
+        using Getter = bool (SixtyFourKbRAM::*)();
+        static constexpr Setter address[16] = {
+            &SixtyFourKbRAM::setAddressBit0,  &SixtyFourKbRAM::setAddressBit1,
+            &SixtyFourKbRAM::setAddressBit2,  &SixtyFourKbRAM::setAddressBit3,
+            &SixtyFourKbRAM::setAddressBit4,  &SixtyFourKbRAM::setAddressBit5,
+            &SixtyFourKbRAM::setAddressBit6,  &SixtyFourKbRAM::setAddressBit7,
+            &SixtyFourKbRAM::setAddressBit8,  &SixtyFourKbRAM::setAddressBit9,
+            &SixtyFourKbRAM::setAddressBit10, &SixtyFourKbRAM::setAddressBit11,
+            &SixtyFourKbRAM::setAddressBit12, &SixtyFourKbRAM::setAddressBit13,
+            &SixtyFourKbRAM::setAddressBit14, &SixtyFourKbRAM::setAddressBit15};
+        static constexpr Getter data[8] = {&SixtyFourKbRAM::getDataOutBit0, &SixtyFourKbRAM::getDataOutBit1,
+                                           &SixtyFourKbRAM::getDataOutBit2, &SixtyFourKbRAM::getDataOutBit3,
+                                           &SixtyFourKbRAM::getDataOutBit4, &SixtyFourKbRAM::getDataOutBit5,
+                                           &SixtyFourKbRAM::getDataOutBit6, &SixtyFourKbRAM::getDataOutBit7};
+        const std::unique_ptr<SixtyFourKbRAM> ram = std::move(computer_->controlPanel.ram);
+        ram->setWrite(false);
+        std::vector<std::uint8_t> bytes(0x10000);
+        for (unsigned a = 0; a < bytes.size(); ++a) {
+            const unsigned changed = a == 0 ? 0xFFFFu : a ^ (a - 1);
+            // Each member pointer is copied out before the call: GCC's bounds
+            // sanitizer misreports an indexed member-pointer call.
+            for (int k = 0; k < 16; ++k) {
+                const Setter set = address[k];
+                if ((changed >> k) & 1) ((*ram).*set)(((a >> k) & 1) != 0);
+            }
+            ram->step();
+            for (int k = 0; k < 8; ++k) {
+                const Getter get = data[k];
+                bytes[a] |= static_cast<std::uint8_t>(((*ram).*get)() << k);
+            }
+        }
+        return bytes;
+    }
 
 private:
+    void release() {
+        Computer& c = *computer_;
+        c.resetSwitch.setState(0);
+        c.runCycle();
+        cyclesBeforeFirst_ = 0;
+        while (!(c.clockLamp.isOn() && c.phaseLamps[0].isOn())) {
+            c.runCycle();
+            ++cyclesBeforeFirst_;
+            if (cyclesBeforeFirst_ > 8) break;
+        }
+        cycle_ = 1;
+    }
+
     std::unique_ptr<Computer> computer_;
     int cycle_ = 0;
     int cyclesBeforeFirst_ = 0;
