@@ -28,8 +28,7 @@ build: deps
 	cmake --build build -j $(JOBS)
 
 run: build
-	@if [ -x build/tarnwick ]; then ./build/tarnwick; \
-	else echo "The front panel is not built yet (panel/ is missing)."; fi
+	./build/tarnwick
 
 test: test-plain test-asan test-tsan test-fuzz test-clang
 
@@ -64,13 +63,13 @@ test-asan: deps
 # Only the suites that exercise threads run under ThreadSanitizer.
 test-tsan: deps
 	$(CMAKE) -S . -B build-tsan -DCMAKE_BUILD_TYPE=Debug -DTARNWICK_SANITIZE=thread \
-	    -DTARNWICK_BUILD_BENCH=OFF -DTARNWICK_BUILD_PANEL=OFF -DCMAKE_CXX_FLAGS=-O1
+	    -DTARNWICK_BUILD_BENCH=OFF -DTARNWICK_BUILD_GUI=OFF -DCMAKE_CXX_FLAGS=-O1
 	cmake --build build-tsan -j $(JOBS)
 	cd build-tsan && TSAN_OPTIONS=halt_on_error=1 $(CTEST) -L threads --no-tests=ignore
 
 test-fuzz: deps
 	CXX=clang++ $(CMAKE) -S . -B build-fuzz -DCMAKE_BUILD_TYPE=RelWithDebInfo -DTARNWICK_FUZZ=ON \
-	    -DTARNWICK_BUILD_TESTS=OFF -DTARNWICK_BUILD_BENCH=OFF -DTARNWICK_BUILD_PANEL=OFF
+	    -DTARNWICK_BUILD_TESTS=OFF -DTARNWICK_BUILD_BENCH=OFF -DTARNWICK_BUILD_GUI=OFF
 	cmake --build build-fuzz -j $(JOBS)
 	cd build-fuzz && $(CTEST) -L fuzz --no-tests=ignore
 

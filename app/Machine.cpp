@@ -1,6 +1,8 @@
 #include "app/Machine.h"
 
-#include "app/MemoryFile.h"
+#include "app/MemoryLoader.h"
+
+#include <system_error>
 
 #ifdef __linux__
 #include <sys/prctl.h>
@@ -15,12 +17,12 @@ Machine::Machine(bool startWithFastRam) : Computer(startWithFastRam) {
 Machine::~Machine() { stopSimulation(); }
 
 std::int32_t Machine::clockPeriod() {
-    std::lock_guard lock(periodLock);
+    std::lock_guard lock(periodLock_);
     return period_;
 }
 
 void Machine::setClockPeriod(std::int32_t period) {
-    std::lock_guard lock(periodLock);
+    std::lock_guard lock(periodLock_);
     period_ = period;
 }
 
@@ -29,27 +31,35 @@ bool Machine::runnable() const {
 }
 
 bool Machine::simulationAlive() {
-    std::lock_guard lock(threadStateLock);
-    return threadAlive;
+    std::lock_guard lock(threadStateLock_);
+    return threadAlive_;
 }
 
 void Machine::startSimulation() {
     if (!runnable()) return;
-    std::lock_guard lock(threadStateLock);
-    if (threadAlive) return;  // the running thread sees the runnable switches at its next check
-    if (simulationThread.joinable()) simulationThread.join();  // has ended already
-    threadAlive = true;
-    simulationThread = std::thread(&Machine::runSimulationThread, this);
+    std::lock_guard lock(threadStateLock_);
+    if (threadAlive_) return;  // the running thread sees the runnable switches at its next check
+    if (simulationThread_.joinable()) simulationThread_.join();  // has ended already
+    try {
+        simulationThread_ = launchSimulationThread();
+    } catch (const std::system_error&) {
+        // No thread to be had (the system is out of them): the machine stays
+        // stopped, as if Pause were on, and the next command may try again.
+        return;
+    }
+    threadAlive_ = true;
 }
 
+std::thread Machine::launchSimulationThread() { return std::thread(&Machine::runSimulationThread, this); }
+
 void Machine::stopSimulation() {
-    if (!simulationThread.joinable()) return;
+    if (!simulationThread_.joinable()) return;
     powerSwitch.setState(0);
-    simulationThread.join();
+    simulationThread_.join();
 }
 
 void Machine::armClockTimer() {
-    clockTimer = Clock::now() + std::chrono::nanoseconds(std::int64_t{clockPeriod()} * 100);
+    clockTimer_ = Clock::now() + std::chrono::nanoseconds(std::int64_t{clockPeriod()} * 100);
 }
 
 void Machine::runSimulationThread() {
@@ -60,17 +70,17 @@ void Machine::runSimulationThread() {
     armClockTimer();
     for (;;) {
         {
-            std::lock_guard lock(threadStateLock);
+            std::lock_guard lock(threadStateLock_);
             if (!runnable()) {
-                threadAlive = false;
+                threadAlive_ = false;
                 break;
             }
         }
         // A one-shot timer: sleep until it expires, then run its routine here.
-        std::this_thread::sleep_until(*clockTimer);
+        std::this_thread::sleep_until(*clockTimer_);
         onClockExpiry();
     }
-    clockTimer.reset();
+    clockTimer_.reset();
 }
 
 void Machine::onClockExpiry() {
@@ -82,8 +92,7 @@ void Machine::onClockExpiry() {
 }
 
 void Machine::powerCommand() {
-    distributePower(powerSwitch.isOn());
-    runCycle();
+    applyPower();
     startSimulation();
 }
 
@@ -97,14 +106,9 @@ void Machine::toggleFastRam() {
     powerSwitch.setState(0);
     resetSwitch.setState(1);
     pauseSwitch.setState(0);
-    useFastRam = !useFastRam;
-    {
-        std::lock_guard lock(cycleLock);
-        controlPanel.replaceMemory(useFastRam);
-    }
     // Building the relay-built memory may have failed and fallen back to the
     // byte array: the flag follows the memory actually in use.
-    useFastRam = controlPanel.fastRam;
+    useFastRam = replaceMemory(!useFastRam);
 }
 
 std::optional<std::string> Machine::loadMemoryFile(const FileChooser& chooseFile,
@@ -123,6 +127,7 @@ std::optional<std::string> Machine::loadMemoryFile(const FileChooser& chooseFile
         if (afterEachAddress) afterEachAddress();
         // The byte array is so fast that the lamps would not be seen to move.
         if (useFastRam) std::this_thread::sleep_for(std::chrono::milliseconds(10));
+        return true;
     });
     return std::nullopt;
 }

@@ -29,7 +29,7 @@ public:
     // startWithFastRam is set (tests and tools that never use it).
     explicit Machine(bool startWithFastRam = false);
     // Stops and joins the simulation thread before anything it uses goes.
-    ~Machine();
+    virtual ~Machine();
 
     std::int32_t clockPeriod();
     void setClockPeriod(std::int32_t period);
@@ -69,7 +69,12 @@ public:
     std::uint64_t threadCycles() const { return threadCycles_.load(std::memory_order_acquire); }
     // Whether a simulation thread is alive, and which one.
     bool simulationAlive();
-    std::thread::id simulationThreadId() const { return simulationThread.get_id(); }
+    std::thread::id simulationThreadId() const { return simulationThread_.get_id(); }
+
+protected:
+    // Starts the simulation thread; throws std::system_error when the system
+    // has no thread to give. A seam for tests.
+    virtual std::thread launchSimulationThread();
 
 private:
     using Clock = std::chrono::steady_clock;
@@ -79,19 +84,19 @@ private:
     void onClockExpiry();
     void armClockTimer();
 
-    std::mutex periodLock;
-    std::int32_t period_ = 0;  // guarded by periodLock
+    std::mutex periodLock_;
+    std::int32_t period_ = 0;  // guarded by periodLock_
 
     // The pending expiry of the running thread's one-shot timer. Touched only
     // by the simulation thread.
-    std::optional<Clock::time_point> clockTimer;
-    std::thread simulationThread;
+    std::optional<Clock::time_point> clockTimer_;
+    std::thread simulationThread_;
 
-    // Guards threadAlive, so that the thread's decision to end and
+    // Guards threadAlive_, so that the thread's decision to end and
     // startSimulation's look at it cannot cross: a thread that found the
     // machine not runnable is already marked dead when startSimulation looks.
-    std::mutex threadStateLock;
-    bool threadAlive = false;
+    std::mutex threadStateLock_;
+    bool threadAlive_ = false;
 
     std::atomic<std::uint64_t> threadCycles_{0};
 };

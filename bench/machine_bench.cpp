@@ -17,7 +17,7 @@
 #include <memory>
 #include <vector>
 
-#include "app/MemoryFile.h"
+#include "app/Session.h"
 #include "machine/Computer.h"
 #include "memory/MemoryLines.h"
 #include "memory/SixtyFourKilobyteRAM.h"
@@ -34,12 +34,8 @@ double threadSeconds() {
 
 // A program that never halts and uses memory reads, arithmetic, a store and
 // a jump: load, add, store, shift, jump back to the start.
-std::unique_ptr<Computer> runningComputer(bool fastRam) {
-    auto computer = std::make_unique<Computer>(fastRam);
-    computer->resetSwitch.setState(1);
-    computer->powerSwitch.setState(1);
-    computer->distributePower(true);
-    computer->runCycle();
+std::unique_ptr<tarnwick::Session> runningComputer(bool fastRam) {
+    auto session = std::make_unique<tarnwick::Session>(fastRam);
     tarnwick::MemoryImage image;
     image.first = 0;
     image.bytes = {0x10, 0x00, 0x20, 0x20, 0x00, 0x21, 0x11, 0x00, 0x22, 0x44, 0x30, 0x00, 0x00};
@@ -47,16 +43,16 @@ std::unique_ptr<Computer> runningComputer(bool fastRam) {
     image.bytes[0x20] = 0x5A;
     image.bytes[0x21] = 0x33;
     image.last = static_cast<std::int32_t>(image.bytes.size()) - 1;
-    tarnwick::writeMemoryImage(*computer, image);
-    computer->resetSwitch.setState(0);
-    for (int i = 0; i < 8; ++i) computer->runCycle();
-    return computer;
+    session->load(image);
+    session->start();
+    return session;
 }
 
 void MachineCycleFast(benchmark::State& state) {
-    auto computer = runningComputer(true);
-    for (auto _ : state) computer->runCycle();
-    benchmark::DoNotOptimize(computer->accumulatorValue());
+    auto session = runningComputer(true);
+    Computer& computer = session->computer();
+    for (auto _ : state) computer.runCycle();
+    benchmark::DoNotOptimize(computer.accumulatorValue());
 }
 BENCHMARK(MachineCycleFast)->Name("MachineCycle/fast");
 
@@ -79,7 +75,8 @@ Lines appliedLines(const Computer& computer) {
 }
 
 void MachineCycleRelay(benchmark::State& state) {
-    auto computer = runningComputer(false);
+    auto session = runningComputer(false);
+    Computer* computer = &session->computer();
     std::vector<Lines> applied;
     double cycleSeconds = 0;
     for (auto _ : state) {
@@ -93,7 +90,7 @@ void MachineCycleRelay(benchmark::State& state) {
     // The relay-built memory's step costs more when its inputs change, so the
     // step alone is timed on the same memory fed the same sequence of lines
     // the cycles gave it (the program loops, so the sequence repeats).
-    tarnwick::SixtyFourKbRAM& memory = *computer->controlPanel.ram;
+    tarnwick::SixtyFourKbRAM& memory = computer->controlPanel.memory();
     double stepSeconds = 0;
     for (const Lines& lines : applied) {
         tarnwick::applyAddress(memory, lines.address);

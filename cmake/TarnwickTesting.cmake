@@ -2,11 +2,12 @@ find_package(GTest REQUIRED)
 include(GoogleTest)
 
 # tarnwick_add_test(NAME SOURCES... [LABELS label...] [LIBS lib...])
-# One GoogleTest executable, each of its tests registered with CTest.
+# One GoogleTest executable, each of its tests registered with CTest. LIBS
+# names the layer under test (and any it needs beyond those it links).
 function(tarnwick_add_test name)
   cmake_parse_arguments(ARG "" "" "SOURCES;LABELS;LIBS" ${ARGN})
   add_executable(${name} ${ARG_SOURCES} ${ARG_UNPARSED_ARGUMENTS})
-  target_link_libraries(${name} PRIVATE tarnwick_core GTest::gtest GTest::gtest_main ${ARG_LIBS})
+  target_link_libraries(${name} PRIVATE ${ARG_LIBS} GTest::gtest GTest::gtest_main)
   set(properties TIMEOUT 900)
   if(ARG_LABELS)
     list(APPEND properties LABELS "${ARG_LABELS}")

@@ -5,21 +5,17 @@
 #include <cstdint>
 #include <cstdlib>
 #include <span>
+#include <vector>
 
-#include "app/MemoryFile.h"
-#include "machine/Computer.h"
+#include "app/MemoryLoader.h"
+#include "app/Session.h"
 
 namespace {
 
+// Powered, with Reset on, as the front panel starts.
 tarnwick::Computer& computer() {
-    static tarnwick::Computer* instance = [] {
-        auto* c = new tarnwick::Computer(true);
-        c->resetSwitch.setState(1);
-        c->distributePower(true);
-        c->runCycle();
-        return c;
-    }();
-    return *instance;
+    static tarnwick::Session* session = new tarnwick::Session(true);
+    return session->computer();
 }
 
 void check(bool condition) {
@@ -35,6 +31,11 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         check(!result.error.empty());
         return 0;
     }
+    // Whatever parses serialises back to the same header and range.
+    const std::vector<std::uint8_t> again = tarnwick::serialiseMemoryFile(*result.image);
+    const tarnwick::MemoryFileResult reparsed = tarnwick::parseMemoryFile(again);
+    check(reparsed && reparsed.image->first == result.image->first && reparsed.image->last == result.image->last &&
+          reparsed.image->bytes == result.image->bytes);
     const tarnwick::MemoryImage& image = *result.image;
     check(result.error.empty());
     check(size >= tarnwick::memoryFileHeaderSize);

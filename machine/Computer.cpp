@@ -1,5 +1,7 @@
 #include "machine/Computer.h"
 
+#include "memory/MemoryLines.h"
+
 namespace tarnwick {
 
 namespace {
@@ -11,7 +13,7 @@ std::uint8_t lampState(bool on) { return on ? 1 : 0; }
 Computer::Computer(bool startWithFastRam) : controlPanel(startWithFastRam) {}
 
 void Computer::runCycle() {
-    std::scoped_lock lock(cycleLock);
+    std::scoped_lock lock(cycleLock_);
     clockStep();
     phaseStep();
     counterStep();
@@ -23,7 +25,7 @@ void Computer::runCycle() {
 }
 
 void Computer::distributePower(bool on) {
-    std::scoped_lock lock(cycleLock);
+    std::scoped_lock lock(cycleLock_);
     clockStopGate.setVoltage(on);
     clockOscillator.setVoltage(on);
     phaseSequencer.setVoltage(on);
@@ -68,8 +70,54 @@ void Computer::distributePower(bool on) {
 }
 
 void Computer::stepControlPanel() {
-    std::scoped_lock lock(cycleLock);
+    std::scoped_lock lock(cycleLock_);
     controlPanel.step();
+}
+
+void Computer::applyPower() {
+    distributePower(powerSwitch.isOn());
+    runCycle();
+}
+
+void Computer::loadByte(std::uint16_t address, std::uint8_t byte) {
+    // Through the interface: GCC's bounds sanitizer mishandles a call through
+    // a member-function pointer on an object of a final class.
+    SixtyFourKbRAM& panel = controlPanel;
+    std::scoped_lock lock(cycleLock_);
+    for (int i = 0; i < 16; ++i) {
+        const bool bit = ((address >> i) & 1) != 0;
+        (panel.*addressLineSetters[i])(bit);
+        addressLamps[i].setState(lampState(bit));
+    }
+    applyDataIn(panel, byte);
+    panel.setWrite(true);
+    panel.step();
+}
+
+std::uint8_t Computer::readByte(std::uint16_t address) {
+    SixtyFourKbRAM& panel = controlPanel;
+    std::scoped_lock lock(cycleLock_);
+    applyAddress(panel, address);
+    panel.setWrite(false);
+    panel.step();
+    return readDataOut(panel);
+}
+
+bool Computer::replaceMemory(bool fastRam) {
+    std::scoped_lock lock(cycleLock_);
+    controlPanel.replaceMemory(fastRam);
+    return controlPanel.fastRam;
+}
+
+std::unique_ptr<SixtyFourKbRAM> Computer::installMemory(std::unique_ptr<SixtyFourKbRAM> memory) {
+    std::scoped_lock lock(cycleLock_);
+    return controlPanel.installMemory(std::move(memory));
+}
+
+bool Computer::cycleLockFree() {
+    if (!cycleLock_.try_lock()) return false;
+    cycleLock_.unlock();
+    return true;
 }
 
 std::uint16_t Computer::programCounterValue() const {

@@ -2,6 +2,7 @@
 
 #include <array>
 #include <cstdint>
+#include <memory>
 #include <mutex>
 
 #include "machine/ArithmeticUnit.h"
@@ -35,6 +36,27 @@ public:
     // One step of the RAM control panel alone (Takeover, the address timer,
     // Write), under the cycle lock.
     void stepControlPanel();
+    // The machine's side of the Power command: every circuit powered with the
+    // Power switch's state, then one cycle.
+    void applyPower();
+
+    // One memory step through the control panel that writes byte at address,
+    // the address lamps following the address lines: what the loader does
+    // for each address. Under the cycle lock.
+    void loadByte(std::uint16_t address, std::uint8_t byte);
+    // One memory step through the control panel with Write off; the byte the
+    // memory shows. Under the cycle lock.
+    std::uint8_t readByte(std::uint16_t address);
+
+    // The memory swap, under the cycle lock: an empty memory of the asked
+    // kind. Returns whether the byte array is what was built (it stands in
+    // when the relay-built memory cannot be had).
+    bool replaceMemory(bool fastRam);
+    // Puts the given memory in use, under the cycle lock; returns the old.
+    std::unique_ptr<SixtyFourKbRAM> installMemory(std::unique_ptr<SixtyFourKbRAM> memory);
+
+    // For tests: whether the cycle lock is free at this moment.
+    bool cycleLockFree();
 
     // Register values, read straight from the relays.
     std::uint16_t programCounterValue() const;
@@ -107,11 +129,11 @@ public:
     TwoInputAndGate jumpIfNoCarryGate;
     ArithmeticUnit arithmeticUnit;
 
+private:
     // Held around every machine cycle and every memory step, on whichever
     // thread runs it. Never held while waiting for another thread.
-    std::mutex cycleLock;
+    std::mutex cycleLock_;
 
-private:
     void clockStep();
     void phaseStep();
     void counterStep();

@@ -9,7 +9,7 @@
 namespace tarnwick {
 
 SixtyFourKilobyteRAMControlPanel::SixtyFourKilobyteRAMControlPanel(bool startWithFastRam)
-    : fastRam(startWithFastRam), ram(buildMemory(fastRam)) {}
+    : fastRam(startWithFastRam), ram_(buildMemory(fastRam)) {}
 
 SixtyFourKilobyteRAMControlPanel::~SixtyFourKilobyteRAMControlPanel() = default;
 
@@ -30,16 +30,16 @@ void SixtyFourKilobyteRAMControlPanel::step() {
     // One reading of Takeover for the whole step, so that all 25 selectors
     // switch together even while the window thread flips the switch.
     const bool takeover = takeoverSwitch.isOn();
-    SixtyFourKbRAM& memory = *ram;
+    SixtyFourKbRAM& memory = *ram_;
     const std::uint32_t allLines = (1u << 25) - 1;
-    const std::uint32_t stale = (&memory == linesMemory) ? 0 : allLines;
+    const std::uint32_t stale = linesApplied_ ? 0 : allLines;
     std::uint32_t lines = 0;
 
     for (int k = 0; k < 16; ++k) selectors[k].setB(addressSwitches[k].isOn());
     for (int k = 0; k < 16; ++k) selectors[k].setSelect(takeover);
     for (int k = 0; k < 16; ++k) selectors[k].step();
     for (int k = 0; k < 16; ++k) lines |= std::uint32_t{selectors[k].output()} << k;
-    std::uint32_t changed = (lines ^ appliedLines) | stale;
+    std::uint32_t changed = (lines ^ appliedLines_) | stale;
     for (int k = 0; k < 16; ++k) {
         if ((changed >> k) & 1) (memory.*addressLineSetters[k])(((lines >> k) & 1) != 0);
     }
@@ -50,14 +50,14 @@ void SixtyFourKilobyteRAMControlPanel::step() {
     for (int i = firstDataSelector; i <= writeSelector; ++i) selectors[i].step();
     for (int i = firstDataSelector; i <= writeSelector; ++i)
         lines |= std::uint32_t{selectors[i].output()} << i;
-    changed = (lines ^ appliedLines) | stale;
+    changed = (lines ^ appliedLines_) | stale;
     for (int j = 0; j < 8; ++j) {
         const int line = firstDataSelector + j;
         if ((changed >> line) & 1) (memory.*dataInLineSetters[j])(((lines >> line) & 1) != 0);
     }
     if ((changed >> writeSelector) & 1) memory.setWrite(((lines >> writeSelector) & 1) != 0);
-    appliedLines = lines;
-    linesMemory = &memory;
+    appliedLines_ = lines;
+    linesApplied_ = true;
 
     memory.step();
 
@@ -67,11 +67,18 @@ void SixtyFourKilobyteRAMControlPanel::step() {
 SixtyFourKbRAM& SixtyFourKilobyteRAMControlPanel::replaceMemory(bool newFastRam) {
     // Release first: the relay-built memory is large enough that holding two
     // at once could be what makes building the new one fail.
-    ram.reset();
-    linesMemory = nullptr;
+    ram_.reset();
+    linesApplied_ = false;
     fastRam = newFastRam;
-    ram = buildMemory(fastRam);
-    return *ram;
+    ram_ = buildMemory(fastRam);
+    return *ram_;
+}
+
+std::unique_ptr<SixtyFourKbRAM> SixtyFourKilobyteRAMControlPanel::installMemory(
+    std::unique_ptr<SixtyFourKbRAM> memory) {
+    linesApplied_ = false;
+    ram_.swap(memory);
+    return memory;
 }
 
 }  // namespace tarnwick

@@ -28,7 +28,7 @@ public:
     ~SixtyFourKilobyteRAMControlPanel() override;
 
     void setVoltage(bool on) override {
-        ram->setVoltage(on);
+        ram_->setVoltage(on);
         for (TwoWaySelector& selector : selectors) selector.setVoltage(on);
     }
     void setWrite(bool on) override { selectors[writeSelector].setA(on); }
@@ -56,14 +56,14 @@ public:
     void setDataInBit5(bool on) override { selectors[firstDataSelector + 5].setA(on); }
     void setDataInBit6(bool on) override { selectors[firstDataSelector + 6].setA(on); }
     void setDataInBit7(bool on) override { selectors[firstDataSelector + 7].setA(on); }
-    bool getDataOutBit0() override { return ram->getDataOutBit0(); }
-    bool getDataOutBit1() override { return ram->getDataOutBit1(); }
-    bool getDataOutBit2() override { return ram->getDataOutBit2(); }
-    bool getDataOutBit3() override { return ram->getDataOutBit3(); }
-    bool getDataOutBit4() override { return ram->getDataOutBit4(); }
-    bool getDataOutBit5() override { return ram->getDataOutBit5(); }
-    bool getDataOutBit6() override { return ram->getDataOutBit6(); }
-    bool getDataOutBit7() override { return ram->getDataOutBit7(); }
+    bool getDataOutBit0() override { return ram_->getDataOutBit0(); }
+    bool getDataOutBit1() override { return ram_->getDataOutBit1(); }
+    bool getDataOutBit2() override { return ram_->getDataOutBit2(); }
+    bool getDataOutBit3() override { return ram_->getDataOutBit3(); }
+    bool getDataOutBit4() override { return ram_->getDataOutBit4(); }
+    bool getDataOutBit5() override { return ram_->getDataOutBit5(); }
+    bool getDataOutBit6() override { return ram_->getDataOutBit6(); }
+    bool getDataOutBit7() override { return ram_->getDataOutBit7(); }
 
     // One memory step through the selectors; the data lamps then show the
     // memory's output. The memory's inputs are level-held and a line of the
@@ -77,6 +77,14 @@ public:
     // memory cannot be built for lack of storage, a byte array takes its place
     // and fastRam says so: callers read fastRam to learn what they got.
     SixtyFourKbRAM& replaceMemory(bool fastRam);
+    // Puts the given memory in place of the one in use and hands that one
+    // back; fastRam is left as it is. The new memory receives all 25 lines at
+    // its next step. For callers that bring a memory of their own.
+    std::unique_ptr<SixtyFourKbRAM> installMemory(std::unique_ptr<SixtyFourKbRAM> memory);
+
+    // The memory in use.
+    SixtyFourKbRAM& memory() { return *ram_; }
+    const SixtyFourKbRAM& memory() const { return *ram_; }
 
     std::array<IndicatorLamp, 8> dataLamps;
     std::array<ToggleSwitch, 16> addressSwitches;
@@ -84,18 +92,16 @@ public:
     ToggleSwitch writeSwitch;
     ToggleSwitch takeoverSwitch;
     bool fastRam = false;
-    std::unique_ptr<SixtyFourKbRAM> ram;
     std::array<TwoWaySelector, 25> selectors;
 
 private:
     static std::unique_ptr<SixtyFourKbRAM> buildMemory(bool& fastRam);
 
-    // The 25 lines last passed to linesMemory: bits 0 to 15 address, 16 to 23
-    // data, 24 Write. A memory at another address gets all 25 at its next
-    // step, so ram may also be assigned directly, as long as the new memory
-    // is created before the old one is released (plain assignment does that).
-    const SixtyFourKbRAM* linesMemory = nullptr;
-    std::uint32_t appliedLines = 0;
+    std::unique_ptr<SixtyFourKbRAM> ram_;
+    // The 25 lines last passed to the memory in use: bits 0 to 15 address,
+    // 16 to 23 data, 24 Write. Void whenever the memory changes.
+    bool linesApplied_ = false;
+    std::uint32_t appliedLines_ = 0;
 };
 
 }  // namespace tarnwick

@@ -7,12 +7,13 @@
 #include <fstream>
 #include <random>
 #include <set>
+#include <system_error>
 #include <thread>
 
 #include <unistd.h>
 
 #include "app/Machine.h"
-#include "app/MemoryFile.h"
+#include "app/MemoryLoader.h"
 #include "memory/FastRAM.h"
 #include "memory/SixtyFourKilobyteRAM.h"
 #include "tests/app/ProbeMemory.h"
@@ -49,7 +50,7 @@ protected:
     RunControlTest() : machine(true) {
         auto memory = std::make_unique<ProbeMemory>();
         probe = memory.get();
-        machine.controlPanel.ram = std::move(memory);
+        machine.installMemory(std::move(memory));
         machine.useFastRam = true;
         machine.resetSwitch.setState(1);
     }
@@ -196,7 +197,7 @@ TEST_F(RunControlTest, ToggleFastRamStopsAndLeavesPowerOffResetOnPauseOff) {
     EXPECT_TRUE(machine.resetSwitch.isOn());
     EXPECT_FALSE(machine.pauseSwitch.isOn());
     EXPECT_FALSE(machine.useFastRam);
-    EXPECT_NE(dynamic_cast<SixtyFourKilobyteRAM*>(machine.controlPanel.ram.get()), nullptr);
+    EXPECT_NE(dynamic_cast<SixtyFourKilobyteRAM*>(&machine.controlPanel.memory()), nullptr);
 
     // The circuits keep their power until the next Power command: with Reset
     // on, a cycle still shows phase 3.
@@ -205,7 +206,7 @@ TEST_F(RunControlTest, ToggleFastRamStopsAndLeavesPowerOffResetOnPauseOff) {
 
     machine.toggleFastRam();
     EXPECT_TRUE(machine.useFastRam);
-    EXPECT_NE(dynamic_cast<FastRAM*>(machine.controlPanel.ram.get()), nullptr);
+    EXPECT_NE(dynamic_cast<FastRAM*>(&machine.controlPanel.memory()), nullptr);
     // The new memory is unpowered: an unpowered byte-array step erases
     // everything before it stores, so the first byte is gone after the second.
     write(1, 0x11);
@@ -312,6 +313,37 @@ TEST(MachineShutdown, DestroyingARunningMachineJoinsItsThread) {
     ASSERT_TRUE(waitFor([&] { return machine->threadCycles() > 3; }));
     machine.reset();  // must not terminate or leave the thread touching freed memory
     SUCCEED();
+}
+
+// A machine whose system has no thread to give until told otherwise.
+class ThreadlessMachine : public Machine {
+public:
+    ThreadlessMachine() : Machine(true) {}
+    bool threadsAvailable = false;
+
+protected:
+    std::thread launchSimulationThread() override {
+        if (!threadsAvailable) throw std::system_error(std::make_error_code(std::errc::resource_unavailable_try_again));
+        return Machine::launchSimulationThread();
+    }
+};
+
+TEST(RunControl, AThreadThatCannotStartLeavesTheMachineStoppedAndStartableAgain) {
+    ThreadlessMachine machine;
+    machine.powerSwitch.setState(1);
+    machine.powerCommand();
+    machine.resetSwitch.setState(0);
+    EXPECT_NO_THROW(machine.resetCommand());
+    EXPECT_FALSE(machine.simulationAlive());
+    EXPECT_NO_THROW(machine.startSimulation());
+    EXPECT_FALSE(machine.simulationAlive());
+
+    machine.threadsAvailable = true;
+    machine.startSimulation();  // the Pause command, say
+    EXPECT_TRUE(machine.simulationAlive());
+    ASSERT_TRUE(waitFor([&] { return machine.threadCycles() > 0; })) << "a cycle on the new thread";
+    machine.stopSimulation();
+    EXPECT_FALSE(machine.simulationAlive());
 }
 
 }  // namespace

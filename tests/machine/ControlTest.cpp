@@ -226,7 +226,7 @@ TEST(Takeover, KeepsTheMachineOffTheMemory) {
     EXPECT_EQ(c.codeValue(), 0x5A);
     EXPECT_EQ(c.operandValue(), 0x5A5A);
     EXPECT_EQ(c.accumulatorValue(), 0x5A) << "no add";
-    EXPECT_EQ(lampBits(panel.dataLamps, false), 0x5Au);
+    EXPECT_EQ(lampValue(panel.dataLamps, LampOrder::lowBitFirst), 0x5Au);
 
     panel.takeoverSwitch.setState(0);
     rig.runTo(18);
@@ -251,8 +251,8 @@ TEST(Memory, RelayBuiltAndByteArrayShowTheSameLamps) {
     ASSERT_EQ(fast.cyclesBeforeFirst(), relay.cyclesBeforeFirst());
     for (int cycle = 1; cycle <= 40; ++cycle) {
         ASSERT_EQ(fast.lamps(), relay.lamps()) << "cycle " << cycle;
-        ASSERT_EQ(lampBits(fast.computer().controlPanel.dataLamps, false),
-                  lampBits(relay.computer().controlPanel.dataLamps, false))
+        ASSERT_EQ(lampValue(fast.computer().controlPanel.dataLamps, LampOrder::lowBitFirst),
+                  lampValue(relay.computer().controlPanel.dataLamps, LampOrder::lowBitFirst))
             << "cycle " << cycle;
         fast.step();
         relay.step();

@@ -8,57 +8,16 @@
 #include <utility>
 #include <vector>
 
-#include "app/MemoryFile.h"
+#include "app/MemoryLoader.h"
+#include "app/Session.h"
 #include "machine/Computer.h"
+#include "machine/Lamps.h"
+#include "memory/FastRAM.h"
+#include "memory/MemoryLines.h"
 
 namespace tarnwick::testing {
 
-// What the 55 lamps show, as numbers.
-struct Lamps {
-    bool clock = false;
-    std::optional<int> phase;  // the one lit phase lamp; empty when none or several
-    unsigned phaseMask = 0;
-    unsigned address = 0;
-    unsigned code = 0;
-    unsigned operand = 0;
-    unsigned accumulator = 0;
-    bool zero = false;
-    bool carry = false;
-
-    bool operator==(const Lamps&) const = default;
-};
-
-inline std::ostream& operator<<(std::ostream& out, const Lamps& l) {
-    out << std::hex << "{clock " << l.clock << " phases " << l.phaseMask << " address " << l.address
-        << " code " << l.code << " operand " << l.operand << " A " << l.accumulator << " Z " << l.zero
-        << " C " << l.carry << "}" << std::dec;
-    return out;
-}
-
-template <std::size_t N>
-unsigned lampBits(const std::array<IndicatorLamp, N>& lamps, bool firstIsHighBit) {
-    unsigned value = 0;
-    for (std::size_t k = 0; k < N; ++k) {
-        if (lamps[k].isOn()) value |= 1u << (firstIsHighBit ? N - 1 - k : k);
-    }
-    return value;
-}
-
-inline Lamps readLamps(const Computer& c) {
-    Lamps l;
-    l.clock = c.clockLamp.isOn();
-    l.phaseMask = lampBits(c.phaseLamps, false);
-    for (int k = 0; k < 4; ++k) {
-        if (l.phaseMask == (1u << k)) l.phase = k;
-    }
-    l.address = lampBits(c.addressLamps, false);
-    l.code = lampBits(c.codeLamps, true);
-    l.operand = lampBits(c.operandLamps, true);
-    l.accumulator = lampBits(c.accumulatorLamps, true);
-    l.zero = c.zeroFlagLamp.isOn();
-    l.carry = c.carryFlagLamp.isOn();
-    return l;
-}
+using Lamps = LampReading;
 
 inline unsigned lampCount(const Computer& c) {
     unsigned lit = 0;
@@ -91,27 +50,20 @@ struct Image {
 inline const Image workedExample =
     Image{0x10, 0x00, 0x20, 0x20, 0x00, 0x21, 0x11, 0x00, 0x22, 0xFF}.at(0x20, {0x5A, 0x33});
 
-// A computer started as the front panel and tarnwick-run start it: Power on
-// with Reset on, the image loaded, Reset off. Cycles are numbered as in the
-// timing table: cycle 1 is the first that ends with the clock and phase 0 lit.
+// A computer started as the front panel and tarnwick-run start it (see
+// Session), with the cycle count the timing table uses.
 class Rig {
 public:
-    explicit Rig(const Image& image, bool fastRam = true) : computer_(std::make_unique<Computer>(fastRam)) {
-        Computer& c = *computer_;
-        c.resetSwitch.setState(1);
-        c.powerSwitch.setState(1);
-        c.distributePower(true);
-        c.runCycle();
+    explicit Rig(const Image& image, bool fastRam = true) : session_(fastRam) {
         load(image);
-        release();
+        session_.start();
     }
 
     // Reset on for the given number of cycles, then off; cycles are numbered
     // again from the first phase 0.
     void pressReset(int cycles) {
-        computer_->resetSwitch.setState(1);
-        for (int i = 0; i < cycles; ++i) computer_->runCycle();
-        release();
+        session_.pressReset(cycles);
+        while (!session_.started() && session_.cyclesBeforeFirst() < Session::startLimit) session_.runCycle();
     }
 
     void load(const Image& image) {
@@ -119,52 +71,35 @@ public:
         memoryImage.first = 0;
         memoryImage.last = static_cast<std::int32_t>(image.bytes.size()) - 1;
         memoryImage.bytes = image.bytes;
-        writeMemoryImage(*computer_, memoryImage);
+        session_.load(memoryImage);
     }
 
-    Computer& computer() { return *computer_; }
-    int cycle() const { return cycle_; }
-    int cyclesBeforeFirst() const { return cyclesBeforeFirst_; }
-    Lamps lamps() const { return readLamps(*computer_); }
+    Computer& computer() { return session_.computer(); }
+    int cycle() const { return static_cast<int>(session_.cycle()); }
+    int cyclesBeforeFirst() const { return session_.cyclesBeforeFirst(); }
+    Lamps lamps() const { return session_.lamps(); }
 
-    void step() {
-        computer_->runCycle();
-        ++cycle_;
-    }
+    void step() { session_.runCycle(); }
     // Runs until the given cycle has run.
     void runTo(int cycle) {
-        while (cycle_ < cycle) step();
+        while (this->cycle() < cycle) step();
     }
     // Runs until the code register holds FFh; the halting cycle's number, or
     // nothing within the limit.
     std::optional<int> runToHalt(int limit = 2000) {
-        while (computer_->codeValue() != 0xFF) {
-            if (cycle_ >= limit) return std::nullopt;
+        while (computer().codeValue() != 0xFF) {
+            if (cycle() >= limit) return std::nullopt;
             step();
         }
-        return cycle_;
+        return cycle();
     }
-    std::uint8_t peek(std::uint16_t address) { return readMemoryRange(*computer_, address, address)[0]; }
+    std::uint8_t peek(std::uint16_t address) { return session_.peek(address); }
     // The whole memory, read straight from the memory object, which the rig
-    // gives up: the last thing done with a rig. Through the panel, whose
-    // selectors step for every byte, this would cost several times as much.
+    // gives up (an empty byte array takes its place): the last thing done
+    // with a rig. Through the panel, whose selectors step for every byte,
+    // this would cost several times as much.
     std::vector<std::uint8_t> takeMemory() && {
-        using Setter = void (SixtyFourKbRAM::*)(bool);
-        using Getter = bool (SixtyFourKbRAM::*)();
-        static constexpr Setter address[16] = {
-            &SixtyFourKbRAM::setAddressBit0,  &SixtyFourKbRAM::setAddressBit1,
-            &SixtyFourKbRAM::setAddressBit2,  &SixtyFourKbRAM::setAddressBit3,
-            &SixtyFourKbRAM::setAddressBit4,  &SixtyFourKbRAM::setAddressBit5,
-            &SixtyFourKbRAM::setAddressBit6,  &SixtyFourKbRAM::setAddressBit7,
-            &SixtyFourKbRAM::setAddressBit8,  &SixtyFourKbRAM::setAddressBit9,
-            &SixtyFourKbRAM::setAddressBit10, &SixtyFourKbRAM::setAddressBit11,
-            &SixtyFourKbRAM::setAddressBit12, &SixtyFourKbRAM::setAddressBit13,
-            &SixtyFourKbRAM::setAddressBit14, &SixtyFourKbRAM::setAddressBit15};
-        static constexpr Getter data[8] = {&SixtyFourKbRAM::getDataOutBit0, &SixtyFourKbRAM::getDataOutBit1,
-                                           &SixtyFourKbRAM::getDataOutBit2, &SixtyFourKbRAM::getDataOutBit3,
-                                           &SixtyFourKbRAM::getDataOutBit4, &SixtyFourKbRAM::getDataOutBit5,
-                                           &SixtyFourKbRAM::getDataOutBit6, &SixtyFourKbRAM::getDataOutBit7};
-        const std::unique_ptr<SixtyFourKbRAM> ram = std::move(computer_->controlPanel.ram);
+        const std::unique_ptr<SixtyFourKbRAM> ram = computer().installMemory(std::make_unique<FastRAM>());
         ram->setWrite(false);
         std::vector<std::uint8_t> bytes(0x10000);
         for (unsigned a = 0; a < bytes.size(); ++a) {
@@ -172,12 +107,12 @@ public:
             // Each member pointer is copied out before the call: GCC's bounds
             // sanitizer misreports an indexed member-pointer call.
             for (int k = 0; k < 16; ++k) {
-                const Setter set = address[k];
+                const LineSetter set = addressLineSetters[k];
                 if ((changed >> k) & 1) ((*ram).*set)(((a >> k) & 1) != 0);
             }
             ram->step();
             for (int k = 0; k < 8; ++k) {
-                const Getter get = data[k];
+                const LineGetter get = dataOutLineGetters[k];
                 bytes[a] |= static_cast<std::uint8_t>(((*ram).*get)() << k);
             }
         }
@@ -185,22 +120,7 @@ public:
     }
 
 private:
-    void release() {
-        Computer& c = *computer_;
-        c.resetSwitch.setState(0);
-        c.runCycle();
-        cyclesBeforeFirst_ = 0;
-        while (!(c.clockLamp.isOn() && c.phaseLamps[0].isOn())) {
-            c.runCycle();
-            ++cyclesBeforeFirst_;
-            if (cyclesBeforeFirst_ > 8) break;
-        }
-        cycle_ = 1;
-    }
-
-    std::unique_ptr<Computer> computer_;
-    int cycle_ = 0;
-    int cyclesBeforeFirst_ = 0;
+    Session session_;
 };
 
 }  // namespace tarnwick::testing

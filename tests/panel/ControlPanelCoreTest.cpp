@@ -83,7 +83,7 @@ struct Bench {
     Bench() {
         auto recording = std::make_unique<RecordingRAM>();
         memory = recording.get();
-        panel.ram = std::move(recording);
+        panel.installMemory(std::move(recording));
         panel.setVoltage(true);
     }
     void machineLines(unsigned address, unsigned data, bool write) {
@@ -154,7 +154,7 @@ TEST(ControlPanel, StepPassesLinesInOrderAndOnlyWhenTheyChange) {
     // A memory put in place directly still gets every line at its first step.
     auto replacement = std::make_unique<RecordingRAM>();
     RecordingRAM* second = replacement.get();
-    bench.panel.ram = std::move(replacement);
+    bench.panel.installMemory(std::move(replacement));
     bench.panel.step();
     EXPECT_EQ(second->calls.size(), 26u);
     EXPECT_EQ(second->address, 0x8003u);
@@ -232,7 +232,7 @@ TEST(ControlPanel, ReplaceMemoryGivesAnEmptyUnpoweredMemoryOfTheAskedKind) {
     for (bool fast : {false, true, false}) {
         SCOPED_TRACE(fast ? "to the byte array" : "to the relay-built memory");
         SixtyFourKbRAM& memory = panel.replaceMemory(fast);
-        EXPECT_EQ(&memory, panel.ram.get());
+        EXPECT_EQ(&memory, &panel.memory());
         EXPECT_EQ(panel.fastRam, fast);
         EXPECT_EQ(dynamic_cast<FastRAM*>(&memory) != nullptr, fast);
         EXPECT_EQ(dynamic_cast<SixtyFourKilobyteRAM*>(&memory) != nullptr, !fast);
@@ -266,7 +266,7 @@ TEST(ControlPanel, FallsBackToTheByteArrayWhenTheRelayMemoryCannotBeBuilt) {
     SixtyFourKilobyteRAMControlPanel built;
     testing::failAllocation(0);
     EXPECT_TRUE(built.fastRam) << "the constructor falls back too";
-    EXPECT_NE(dynamic_cast<FastRAM*>(built.ram.get()), nullptr);
+    EXPECT_NE(dynamic_cast<FastRAM*>(&built.memory()), nullptr);
 }
 
 class CountingWindow final : public PanelWindow {

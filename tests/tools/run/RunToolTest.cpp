@@ -1,5 +1,6 @@
-// tarnwick-run, run as a separate process: exit status, the JSON it prints
-// and the messages for bad arguments and bad images.
+// tarnwick-run: exit status, the JSON it prints and the messages for bad
+// arguments and bad images. Most cases run in-process; the binary is run
+// as a user runs it and must answer exactly the same.
 
 #include <fcntl.h>
 #include <signal.h>
@@ -16,6 +17,8 @@
 #include <string>
 #include <thread>
 #include <vector>
+
+#include "tools/run/CommandLine.h"
 
 extern char** environ;
 
@@ -68,6 +71,16 @@ protected:
     }
 
     Result run(const std::vector<std::string>& arguments) const {
+        std::ostringstream out;
+        std::ostringstream err;
+        Result result;
+        result.status = tarnwick::run::runCommandLine(arguments, out, err);
+        result.out = out.str();
+        result.err = err.str();
+        return result;
+    }
+
+    Result runBinary(const std::vector<std::string>& arguments) const {
         const fs::path outPath = directory / "stdout";
         const fs::path errPath = directory / "stderr";
         std::vector<std::string> argv = {TARNWICK_RUN_PATH};
@@ -263,3 +276,23 @@ TEST_F(RunTool, RefusesBadArgumentsAndImages) {
 }
 
 }  // namespace
+
+TEST_F(RunTool, TheBinaryAnswersAsTheLibraryDoes) {
+    const std::string example = workedExample();
+    const std::vector<std::string> cases[] = {
+        {example},
+        {"--trace", "--max-cycles", "3", example},
+        {"--dump", "20:22", example},
+        {"--help"},
+        {"--max-cycles"},
+        {(directory / "missing.RAM").string()},
+    };
+    for (const std::vector<std::string>& arguments : cases) {
+        SCOPED_TRACE(arguments[0]);
+        const Result library = run(arguments);
+        const Result binary = runBinary(arguments);
+        EXPECT_EQ(binary.status, library.status);
+        EXPECT_EQ(binary.out, library.out);
+        EXPECT_EQ(binary.err, library.err);
+    }
+}

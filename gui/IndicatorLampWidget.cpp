@@ -1,8 +1,8 @@
-#include "panel/qt/IndicatorLampWidget.h"
+#include "gui/IndicatorLampWidget.h"
 
 #include <QPainter>
 
-#include "panel/qt/PanelLook.h"
+#include "gui/PanelLook.h"
 
 namespace tarnwick {
 

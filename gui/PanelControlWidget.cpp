@@ -1,4 +1,4 @@
-#include "panel/qt/PanelControlWidget.h"
+#include "gui/PanelControlWidget.h"
 
 #include <QMetaObject>
 

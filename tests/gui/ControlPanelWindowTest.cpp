@@ -4,12 +4,13 @@
 #include <QtTest>
 #include <memory>
 
-#include "app/MemoryFile.h"
+#include "app/MemoryLoader.h"
+#include "machine/Lamps.h"
 #include "machine/Computer.h"
-#include "panel/qt/ControlPanelWindow.h"
-#include "panel/qt/IndicatorLampWidget.h"
-#include "panel/qt/ToggleSwitchWidget.h"
-#include "tests/panel/PanelTestSupport.h"
+#include "gui/ControlPanelWindow.h"
+#include "gui/IndicatorLampWidget.h"
+#include "gui/ToggleSwitchWidget.h"
+#include "tests/gui/PanelTestSupport.h"
 
 namespace tarnwick::test {
 namespace {
@@ -29,10 +30,7 @@ void dial(ControlPanelWindow& window, std::uint16_t address, std::uint8_t data) 
 }
 
 std::uint8_t dataLamps(const Computer& computer) {
-    std::uint8_t value = 0;
-    for (int b = 0; b < 8; ++b)
-        if (computer.controlPanel.dataLamps[b].isOn()) value |= static_cast<std::uint8_t>(1 << b);
-    return value;
+    return static_cast<std::uint8_t>(lampValue(computer.controlPanel.dataLamps, LampOrder::lowBitFirst));
 }
 
 bool hasInk(const QImage& image, QRect box) {
@@ -54,7 +52,7 @@ struct Bench {
     CountingRAM& countSteps() {
         auto counting = std::make_unique<CountingRAM>();
         CountingRAM& ram = *counting;
-        computer.controlPanel.ram = std::move(counting);
+        computer.installMemory(std::move(counting));
         computer.controlPanel.fastRam = true;
         computer.distributePower(true);
         return ram;

@@ -3,7 +3,6 @@
 #include <cstddef>
 #include <cstdint>
 #include <filesystem>
-#include <functional>
 #include <optional>
 #include <span>
 #include <string>
@@ -11,13 +10,14 @@
 
 namespace tarnwick {
 
-class Computer;
-
-// A memory image file: an 8-byte big-endian header holding the first and the
+// The memory file format, and nothing else: no machine in here.
+//
+// A memory file is an 8-byte big-endian header holding the first and the
 // last address (signed 32-bit), then the image, the byte for address a at
 // offset 8 + a. Only the first 65544 bytes of a file are ever read.
 inline constexpr std::size_t memoryFileHeaderSize = 8;
 inline constexpr std::size_t memoryFileMaxSize = memoryFileHeaderSize + 65536;
+inline constexpr std::int32_t memoryFileLastAddress = 65535;
 
 // The part of a file that gets loaded: the bytes for first to last. A file
 // whose first address is above its last loads nothing (bytes is empty).
@@ -25,6 +25,11 @@ struct MemoryImage {
     std::int32_t first = 0;
     std::int32_t last = -1;
     std::vector<std::uint8_t> bytes;
+
+    bool empty() const { return first > last; }
+    // True when the range lies within 0 to 65535 and bytes fills it exactly
+    // (or the range is empty and so are the bytes).
+    bool consistent() const;
 };
 
 // Either an image or the reason the file is refused.
@@ -42,22 +47,23 @@ struct MemoryFileResult {
 MemoryFileResult parseMemoryFile(std::span<const std::uint8_t> contents);
 
 // Reads at most memoryFileMaxSize bytes of the file at path and parses them.
+// Only a regular file or a character device is read: a named pipe would
+// block until some other program wrote to it, and a directory has no bytes.
 // Open and read errors are refused like malformed files; messages begin
 // with the path.
 MemoryFileResult readMemoryFile(const std::filesystem::path& path);
 
-// Writes the image into the computer's memory through its control panel, one
-// memory step per address in increasing order: the sixteen address lines,
-// each followed by its address lamp, the eight data-in lines, Write on, one
-// panel step, all under the cycle lock. afterEach, if given, runs after
-// each address with the lock released (to repaint or to pause). Returns false
-// and writes nothing if the image is not one that parseMemoryFile could give
-// (range outside 0 to 65535, or bytes not matching the range).
-bool writeMemoryImage(Computer& computer, const MemoryImage& image,
-                      const std::function<void(std::int32_t address)>& afterEach = {});
+// The file for an image: the header, then every address from 0 to last, the
+// addresses below first as 0. An empty image gives its header alone.
+// The image must be consistent().
+std::vector<std::uint8_t> serialiseMemoryFile(const MemoryImage& image);
 
-// Reads the memory from first to last through the control panel with Write
-// off, one memory step per address, under the cycle lock.
-std::vector<std::uint8_t> readMemoryRange(Computer& computer, std::uint16_t first, std::uint16_t last);
+// "0022h": the way addresses are written in messages.
+std::string hexAddress(std::int64_t value);
+
+// A warning for a file that parsed but is not what it seems, or nothing: an
+// empty range (first above last) loads nothing, and a file that starts with
+// text is most likely an assembler source or a listing.
+std::optional<std::string> memoryFileWarning(std::span<const std::uint8_t> contents, const MemoryImage& image);
 
 }  // namespace tarnwick

@@ -1,13 +1,13 @@
-#include "panel/qt/ControlPanelWindow.h"
+#include "gui/ControlPanelWindow.h"
 
 #include <QPainter>
 #include <chrono>
 #include <thread>
 
 #include "machine/Computer.h"
-#include "panel/qt/IndicatorLampWidget.h"
-#include "panel/qt/PanelLook.h"
-#include "panel/qt/ToggleSwitchWidget.h"
+#include "gui/IndicatorLampWidget.h"
+#include "gui/PanelLook.h"
+#include "gui/ToggleSwitchWidget.h"
 
 namespace tarnwick {
 

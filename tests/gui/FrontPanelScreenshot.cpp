@@ -14,8 +14,8 @@
 #include <vector>
 
 #include "app/Machine.h"
-#include "app/MemoryFile.h"
-#include "panel/qt/MainWindow.h"
+#include "app/MemoryLoader.h"
+#include "gui/FrontPanel.h"
 
 int main(int argc, char* argv[]) {
     QApplication app(argc, argv);
@@ -24,8 +24,9 @@ int main(int argc, char* argv[]) {
         return 2;
     }
 
-    tarnwick::Machine machine;
-    tarnwick::MainWindow window(machine);
+    tarnwick::FrontPanel frontPanel;
+    tarnwick::Machine& machine = frontPanel.machine();
+    tarnwick::MainWindow& window = frontPanel.window();
     window.show();
 
     // Load 5Ah, add 33h, store at 22h, halt; run it on this thread.

@@ -1,4 +1,4 @@
-#include "panel/qt/MainWindow.h"
+#include "gui/MainWindow.h"
 
 #include <QAction>
 #include <QCloseEvent>
@@ -15,11 +15,11 @@
 #include <string>
 
 #include "app/Machine.h"
-#include "panel/qt/AboutBox.h"
-#include "panel/qt/ControlPanelWindow.h"
-#include "panel/qt/IndicatorLampWidget.h"
-#include "panel/qt/PanelLook.h"
-#include "panel/qt/ToggleSwitchWidget.h"
+#include "gui/AboutBox.h"
+#include "gui/ControlPanelWindow.h"
+#include "gui/IndicatorLampWidget.h"
+#include "gui/PanelLook.h"
+#include "gui/ToggleSwitchWidget.h"
 
 namespace tarnwick {
 
@@ -79,11 +79,7 @@ MainWindow::MainWindow(Machine& machine)
     machine_.toggleFastRam();
 }
 
-MainWindow::~MainWindow() {
-    // Also here, for owners that destroy the window without closing it: the
-    // lamps' windows go next.
-    machine_.stopSimulation();
-}
+MainWindow::~MainWindow() = default;
 
 void MainWindow::buildMenus() {
     auto addCommand = [this](QMenu* menu, const QString& text, int id) {

@@ -1,18 +1,19 @@
-// The memory-file loader: decoding and validating files, reading them from
-// disk, and writing an image through the control panel.
+// The memory file format: decoding and validating files, reading them from
+// disk, and writing them.
 
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
+#include <chrono>
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
+#include <future>
 #include <string>
 #include <vector>
 
-#include "app/MemoryFile.h"
-#include "machine/Computer.h"
-#include "memory/MemoryLines.h"
+#include "memory/MemoryFile.h"
 
 namespace tarnwick {
 namespace {
@@ -132,111 +133,75 @@ TEST(MemoryFile, ReadsFromDiskAndNamesThePathInErrors) {
     const MemoryFileResult absent = readMemoryFile(missing);
     EXPECT_FALSE(absent.image.has_value());
     EXPECT_EQ(absent.error, missing.string() + ": cannot open: No such file or directory");
+}
+
+TEST(MemoryFile, RefusesWhatIsNotARegularFileWithoutBlocking) {
+    const std::filesystem::path fifo = std::filesystem::temp_directory_path() /
+                                       ("tarnwick-fifo-" + std::to_string(::getpid()) + ".RAM");
+    std::filesystem::remove(fifo);
+    ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+    // A named pipe with no writer: reading it the ordinary way would block.
+    auto read = std::async(std::launch::async, [&] { return readMemoryFile(fifo); });
+    const bool returned = read.wait_for(std::chrono::seconds(10)) == std::future_status::ready;
+    if (!returned) {
+        // Unblock the reader before failing, so that nothing is left waiting.
+        std::ofstream(fifo).put('\0');
+    }
+    const MemoryFileResult result = read.get();
+    std::filesystem::remove(fifo);
+    ASSERT_TRUE(returned) << "reading a named pipe blocked";
+    EXPECT_FALSE(result.image.has_value());
+    EXPECT_EQ(result.error, fifo.string() + ": is not a regular file (a pipe, socket or the like cannot be loaded)");
 
     const MemoryFileResult directory = readMemoryFile(std::filesystem::temp_directory_path());
-    EXPECT_FALSE(directory.image.has_value());
-    EXPECT_NE(directory.error.find(": cannot "), std::string::npos) << directory.error;
+    EXPECT_EQ(directory.error, std::filesystem::temp_directory_path().string() + ": is a directory, not a memory file");
+
+    // A character device is read like a file: /dev/zero's header is 0 to 0.
+    const MemoryFileResult zero = readMemoryFile("/dev/zero");
+    ASSERT_TRUE(zero.image.has_value()) << zero.error;
+    EXPECT_EQ(zero.image->bytes, Bytes{0});
 }
 
-// A powered computer (Reset on) whose memory holds `fill` at 0000h to 0003h
-// and 00FFh to 0103h (few addresses: each step of the relay-built memory
-// steps all its relays).
-std::unique_ptr<Computer> poweredComputer(bool fastRam, std::uint8_t fill) {
-    auto computer = std::make_unique<Computer>(fastRam);
-    computer->resetSwitch.setState(1);
-    computer->distributePower(true);
-    computer->runCycle();
-    EXPECT_TRUE(writeMemoryImage(*computer, MemoryImage{0, 3, Bytes(4, fill)}));
-    EXPECT_TRUE(writeMemoryImage(*computer, MemoryImage{0xFF, 0x103, Bytes(5, fill)}));
-    return computer;
+TEST(MemoryFile, NamesTextForWhatItIs) {
+    const std::string source = "; adds two numbers\n        lda 20h\n";
+    const Bytes text(source.begin(), source.end());
+    const MemoryFileResult refused = parseMemoryFile(text);
+    EXPECT_FALSE(refused.image.has_value());
+    EXPECT_EQ(refused.error,
+              "is not a memory file (it starts with text; is it an assembler source? assemble it with "
+              "tarnwick-asm, or pass it with its .asm name)");
+
+    // A range that loads nothing is no error, but worth a warning that says why.
+    const Bytes backwards = file(5, 4, 0);
+    const MemoryFileResult empty = parseMemoryFile(backwards);
+    ASSERT_TRUE(empty.image.has_value());
+    EXPECT_EQ(memoryFileWarning(backwards, *empty.image),
+              "the first address 5 is above the last address 4: nothing is loaded");
+    const MemoryFileResult loads = parseMemoryFile(file(0, 0, 1));
+    EXPECT_EQ(memoryFileWarning(file(0, 0, 1), *loads.image), std::nullopt);
 }
 
-unsigned addressLamps(const Computer& computer) {
-    unsigned value = 0;
-    for (int k = 0; k < 16; ++k) value |= unsigned{computer.addressLamps[k].isOn()} << k;
-    return value;
-}
-
-TEST(WriteMemoryImage, WritesOnlyItsRangeOnEitherMemory) {
-    for (bool fastRam : {true, false}) {
-        SCOPED_TRACE(fastRam ? "byte array" : "relay-built memory");
-        auto computer = poweredComputer(fastRam, 0xEE);
-        const MemoryFileResult one = parseMemoryFile(file(0, 0, 1));
-        ASSERT_TRUE(one.image.has_value());
-        ASSERT_TRUE(writeMemoryImage(*computer, *one.image));
-        EXPECT_EQ(addressLamps(*computer), 0u);
-        EXPECT_EQ(readMemoryRange(*computer, 0, 2), (Bytes{1, 0xEE, 0xEE}));
-
-        const MemoryFileResult middle = parseMemoryFile(file(0x100, 0x102, 0x103));
-        ASSERT_TRUE(writeMemoryImage(*computer, *middle.image));
-        EXPECT_EQ(addressLamps(*computer), 0x102u);
-        EXPECT_EQ(
-            readMemoryRange(*computer, 0xFF, 0x103),
-            (Bytes{0xEE, static_cast<std::uint8_t>(0x100 * 7 + 1), static_cast<std::uint8_t>(0x101 * 7 + 1),
-                   static_cast<std::uint8_t>(0x102 * 7 + 1), 0xEE}));
-    }
-}
-
-TEST(WriteMemoryImage, FullRangeEndsWithEveryAddressLampLit) {
-    auto computer = poweredComputer(true, 0);
-    const MemoryFileResult full = parseMemoryFile(file(0, 0xFFFF, 0x10000));
-    ASSERT_TRUE(full.image.has_value());
-    std::int32_t expected = 0;
-    bool inOrder = true;
-    bool lockFree = true;
-    ASSERT_TRUE(writeMemoryImage(*computer, *full.image, [&](std::int32_t address) {
-        inOrder = inOrder && address == expected++;
-        // Called between memory steps, with the cycle lock released.
-        if (computer->cycleLock.try_lock()) {
-            computer->cycleLock.unlock();
-        } else {
-            lockFree = false;
-        }
-    }));
-    EXPECT_TRUE(inOrder);
-    EXPECT_EQ(expected, 0x10000);
-    EXPECT_TRUE(lockFree);
-    EXPECT_EQ(addressLamps(*computer), 0xFFFFu);
-    EXPECT_EQ(readMemoryRange(*computer, 0, 0xFFFF), full.image->bytes);
-}
-
-TEST(WriteMemoryImage, RefusesAnInconsistentImageWithoutWriting) {
-    const MemoryImage cases[] = {
-        {0, 3, Bytes{1, 2, 3}},          // fewer bytes than the range
-        {0, 1, Bytes{1, 2, 3}},          // more
-        {-1, 0, Bytes{1, 2}},            // below address 0
-        {0xFFFF, 0x10000, Bytes{1, 2}},  // above FFFFh
-        {5, 4, Bytes{1}},                // empty range with bytes
+TEST(MemoryFile, SerialisesWhatItParses) {
+    const MemoryImage images[] = {
+        {0, 0, Bytes{0x3E}},
+        {0x20, 0x22, Bytes{0x5A, 0x33, 0x8D}},
+        {0xFFFE, 0xFFFF, Bytes{1, 2}},
+        {7, 6, Bytes{}},
     };
-    for (const MemoryImage& image : cases) {
+    for (const MemoryImage& image : images) {
         SCOPED_TRACE(::testing::Message() << image.first << " to " << image.last);
-        auto computer = poweredComputer(true, 0xEE);
-        for (IndicatorLamp& lamp : computer->addressLamps) lamp.setState(0);
-        int calls = 0;
-        EXPECT_FALSE(writeMemoryImage(*computer, image, [&](std::int32_t) { ++calls; }));
-        EXPECT_EQ(calls, 0);
-        EXPECT_EQ(addressLamps(*computer), 0u);
-        EXPECT_EQ(readMemoryRange(*computer, 0, 3), (Bytes{0xEE, 0xEE, 0xEE, 0xEE}));
-        EXPECT_EQ(readMemoryRange(*computer, 0xFFFF, 0xFFFF), Bytes{0});
+        ASSERT_TRUE(image.consistent());
+        const Bytes bytes = serialiseMemoryFile(image);
+        EXPECT_EQ(bytes.size(), image.empty() ? 8u : 8u + static_cast<std::size_t>(image.last) + 1);
+        const MemoryFileResult back = parseMemoryFile(bytes);
+        ASSERT_TRUE(back.image.has_value()) << back.error;
+        EXPECT_EQ(back.image->first, image.first);
+        EXPECT_EQ(back.image->last, image.last);
+        EXPECT_EQ(back.image->bytes, image.bytes);
     }
-    auto computer = poweredComputer(true, 0xEE);
-    EXPECT_TRUE(writeMemoryImage(*computer, MemoryImage{5, 4, {}})) << "an empty range is no error";
-}
-
-// The loader drives the panel's machine side, so Takeover puts the switches'
-// settings into memory instead of the file's bytes.
-TEST(WriteMemoryImage, TakeoverWritesTheSwitchesInstead) {
-    auto computer = poweredComputer(true, 0xEE);
-    SixtyFourKilobyteRAMControlPanel& panel = computer->controlPanel;
-    panel.addressSwitches[6].setState(1);  // 0040h
-    panel.dataSwitches[0].setState(1);     // 01h
-    panel.writeSwitch.setState(1);
-    panel.takeoverSwitch.setState(1);
-    const MemoryFileResult image = parseMemoryFile(file(0, 3, 4));
-    ASSERT_TRUE(writeMemoryImage(*computer, *image.image));
-    panel.takeoverSwitch.setState(0);
-    EXPECT_EQ(readMemoryRange(*computer, 0, 3), (Bytes{0xEE, 0xEE, 0xEE, 0xEE}));
-    EXPECT_EQ(readMemoryRange(*computer, 0x40, 0x40), Bytes{0x01});
+    EXPECT_EQ(serialiseMemoryFile({0x20, 0x20, Bytes{0x5A}}), (Bytes{0, 0, 0, 0x20, 0, 0, 0, 0x20, 0, 0, 0, 0, 0, 0,
+                                                                     0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0,
+                                                                     0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0x5A}));
 }
 
 }  // namespace

@@ -1,4 +1,4 @@
-#include "panel/qt/PanelLook.h"
+#include "gui/PanelLook.h"
 
 #include <QFontMetrics>
 #include <QPainter>

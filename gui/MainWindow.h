@@ -6,7 +6,7 @@
 #include <optional>
 #include <string>
 
-#include "panel/qt/CommandTarget.h"
+#include "gui/CommandTarget.h"
 
 class QAction;
 class QMenu;

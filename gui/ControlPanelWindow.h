@@ -4,7 +4,7 @@
 #include <QWidget>
 #include <array>
 
-#include "panel/qt/CommandTarget.h"
+#include "gui/CommandTarget.h"
 
 namespace tarnwick {
 

@@ -1,27 +1,25 @@
 // tarnwick-run: powers the simulated computer up as the front panel does,
 // loads a memory image, releases Reset and runs cycles back to back until the
 // machine halts or a cycle limit is reached. Reports registers (and, on
-// request, every cycle's lamps and a memory range) as JSON on stdout.
-//
-// Exit status: 0 halted, 1 cycle limit reached, 2 usage error, image that
-// cannot be loaded, or output that could not be written.
+// request, every cycle's lamps and a memory range) as JSON.
+
+#include "tools/run/CommandLine.h"
 
 #include <cstdint>
 #include <cstdio>
-#include <cstring>
-#include <exception>
 #include <new>
 #include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
 
-#include "app/MemoryFile.h"
-#include "machine/Computer.h"
+#include "app/MemoryLoader.h"
+#include "app/Session.h"
+#include "memory/MemoryFile.h"
+
+namespace tarnwick::run {
 
 namespace {
-
-using tarnwick::Computer;
 
 constexpr const char* usageText =
     "Usage: tarnwick-run [--relay-ram] [--max-cycles N] [--dump FIRST:LAST] [--trace] IMAGE\n"
@@ -115,12 +113,13 @@ void parseDump(std::string_view text, Options& options) {
     options.dumpLast = *last;
 }
 
-Options parseOptions(int argc, char** argv) {
+Options parseOptions(const std::vector<std::string>& arguments) {
     Options options;
     bool onlyOperands = false;
     std::vector<std::string_view> operands;
-    for (int i = 1; i < argc; ++i) {
-        const std::string_view arg = argv[i];
+    const std::size_t count = arguments.size();
+    for (std::size_t i = 0; i < count; ++i) {
+        const std::string_view arg = arguments[i];
         if (onlyOperands || arg.empty() || arg[0] != '-' || arg == "-") {
             operands.push_back(arg);
             continue;
@@ -128,8 +127,8 @@ Options parseOptions(int argc, char** argv) {
         // Options that take a value accept it as the next argument or after '='.
         auto value = [&](std::string_view name) -> std::optional<std::string_view> {
             if (arg == name) {
-                if (i + 1 >= argc) throw UsageError{std::string(name) + " needs a value"};
-                return std::string_view(argv[++i]);
+                if (i + 1 >= count) throw UsageError{std::string(name) + " needs a value"};
+                return std::string_view(arguments[++i]);
             }
             if (arg.size() > name.size() && arg.substr(0, name.size()) == name && arg[name.size()] == '=') {
                 return arg.substr(name.size() + 1);
@@ -160,162 +159,105 @@ Options parseOptions(int argc, char** argv) {
     return options;
 }
 
-// Collects stdout in large pieces; a trace can run to millions of lines.
-class Output {
-public:
-    ~Output() { flush(); }
-    void append(std::string_view text) {
-        buffer_.append(text);
-        if (buffer_.size() >= 1 << 16) flush();
-    }
-    void flush() {
-        if (!buffer_.empty() && std::fwrite(buffer_.data(), 1, buffer_.size(), stdout) != buffer_.size()) {
-            failed_ = true;
-        }
-        buffer_.clear();
-    }
-    // True once everything reached stdout.
-    bool finish() {
-        flush();
-        if (std::fflush(stdout) != 0 || std::ferror(stdout)) failed_ = true;
-        return !failed_;
-    }
-
-private:
-    std::string buffer_;
-    bool failed_ = false;
-};
-
 const char* jsonBool(bool value) { return value ? "true" : "false"; }
 
-template <std::size_t N>
-unsigned lampValue(const std::array<tarnwick::IndicatorLamp, N>& lamps, bool firstIsHighBit) {
-    unsigned value = 0;
-    for (std::size_t k = 0; k < N; ++k) {
-        const std::size_t bit = firstIsHighBit ? N - 1 - k : k;
-        if (lamps[k].isOn()) value |= 1u << bit;
-    }
-    return value;
-}
-
-void traceLine(Output& out, std::uint64_t cycle, const Computer& c) {
-    int phase = -1;
-    for (int k = 0; k < 4; ++k) {
-        if (c.phaseLamps[k].isOn()) phase = (phase == -1) ? k : -2;
-    }
+void traceLine(std::string& out, std::uint64_t cycle, const LampReading& l) {
     static constexpr const char* phaseTexts[] = {"0", "1", "2", "3"};
-    const char* phaseText = phase >= 0 ? phaseTexts[phase] : "null";
+    const char* phaseText = l.phase ? phaseTexts[*l.phase] : "null";
     char line[256];
     std::snprintf(line, sizeof line,
                   "{\"cycle\":%llu,\"clock\":%s,\"phase\":%s,\"address\":%u,\"code\":%u,\"operand\":%u,"
                   "\"accumulator\":%u,\"zero\":%s,\"carry\":%s}\n",
-                  static_cast<unsigned long long>(cycle), jsonBool(c.clockLamp.isOn()), phaseText,
-                  lampValue(c.addressLamps, false), lampValue(c.codeLamps, true),
-                  lampValue(c.operandLamps, true), lampValue(c.accumulatorLamps, true),
-                  jsonBool(c.zeroFlagLamp.isOn()), jsonBool(c.carryFlagLamp.isOn()));
-    out.append(line);
+                  static_cast<unsigned long long>(cycle), jsonBool(l.clock), phaseText, l.address, l.code,
+                  l.operand, l.accumulator, jsonBool(l.zero), jsonBool(l.carry));
+    out += line;
 }
 
-int run(const Options& options) {
-    tarnwick::MemoryFileResult file = tarnwick::readMemoryFile(options.image);
+int run(const Options& options, std::ostream& out, std::ostream& err) {
+    MemoryFileResult file = readMemoryFile(options.image);
     if (!file) {
-        std::fprintf(stderr, "tarnwick-run: %s\n", file.error.c_str());
-        return 2;
+        err << "tarnwick-run: " << file.error << "\n";
+        return exitFailure;
     }
 
-    Computer computer(!options.relayRam);
-    if (options.relayRam && computer.controlPanel.fastRam) {
-        std::fprintf(stderr, "tarnwick-run: not enough memory to build the relay-built memory\n");
-        return 2;
+    auto computer = std::make_unique<Computer>(!options.relayRam);
+    if (options.relayRam && computer->controlPanel.fastRam) {
+        err << "tarnwick-run: not enough memory to build the relay-built memory\n";
+        return exitFailure;
     }
+    Session session(std::move(computer));
+    session.load(*file.image);
 
-    // As the front panel starts: Power off, Reset on. Then the Power command.
-    computer.resetSwitch.setState(1);
-    computer.powerSwitch.setState(1);
-    computer.distributePower(true);
-    computer.runCycle();
-
-    tarnwick::writeMemoryImage(computer, *file.image);
-
-    Output out;
-    std::uint64_t cycle = 0;
-    int cyclesBeforeFirst = 0;
-    bool halted = false;
-    // Numbers the cycle just run; false while the machine has not started.
-    auto afterCycle = [&]() {
-        if (cycle == 0) {
-            if (!(computer.clockLamp.isOn() && computer.phaseLamps[0].isOn())) {
-                ++cyclesBeforeFirst;
-                return;
-            }
-        }
-        ++cycle;
-        if (options.trace) traceLine(out, cycle, computer);
-        if (computer.codeValue() == 0xFF) halted = true;
+    // A trace can run to millions of lines: written in large pieces.
+    std::string pending;
+    auto flushPending = [&] {
+        out.write(pending.data(), static_cast<std::streamsize>(pending.size()));
+        pending.clear();
     };
-
-    // The Reset command: Reset off, one cycle.
-    computer.resetSwitch.setState(0);
-    computer.runCycle();
-    afterCycle();
-    // The clock starts within two cycles of Reset going off; the bound only
-    // guards against looping for ever should that ever change.
-    while (!halted && cycle < options.maxCycles && cyclesBeforeFirst < 16) {
-        computer.runCycle();
-        afterCycle();
+    if (options.trace) {
+        session.afterEachCycle = [&](const Session& s) {
+            traceLine(pending, s.cycle(), s.lamps());
+            if (pending.size() >= (1u << 16)) flushPending();
+        };
     }
-    if (cycle == 0 && options.maxCycles > 0) {
-        std::fprintf(stderr, "tarnwick-run: the machine did not start within %d cycles\n", cyclesBeforeFirst);
-        return 2;
+    session.releaseReset();
+    const Session::End end = session.run(options.maxCycles);
+    if (end == Session::End::didNotStart) {
+        flushPending();
+        err << "tarnwick-run: the machine did not start within " << session.cyclesBeforeFirst() << " cycles\n";
+        return exitFailure;
     }
 
+    Computer& c = session.computer();
     char line[256];
     std::snprintf(line, sizeof line,
                   "{\"halted\":%s,\"cycles\":%llu,\"accumulator\":%u,\"carry\":%s,\"zero\":%s,"
                   "\"programCounter\":%u,\"code\":%u,\"operand\":%u",
-                  jsonBool(halted), static_cast<unsigned long long>(cycle),
-                  unsigned{computer.accumulatorValue()}, jsonBool(computer.arithmeticUnit.carry()),
-                  jsonBool(computer.arithmeticUnit.zero()), unsigned{computer.programCounterValue()},
-                  unsigned{computer.codeValue()}, unsigned{computer.operandValue()});
-    std::string summary = line;
+                  jsonBool(end == Session::End::halted), static_cast<unsigned long long>(session.cycle()),
+                  unsigned{c.accumulatorValue()}, jsonBool(c.arithmeticUnit.carry()),
+                  jsonBool(c.arithmeticUnit.zero()), unsigned{c.programCounterValue()}, unsigned{c.codeValue()},
+                  unsigned{c.operandValue()});
+    pending += line;
     if (options.dump) {
-        const std::vector<std::uint8_t> bytes =
-            tarnwick::readMemoryRange(computer, options.dumpFirst, options.dumpLast);
-        summary += ",\"memory\":{\"first\":" + std::to_string(options.dumpFirst) + ",\"bytes\":[";
+        const std::vector<std::uint8_t> bytes = readMemoryRange(c, options.dumpFirst, options.dumpLast);
+        pending += ",\"memory\":{\"first\":" + std::to_string(options.dumpFirst) + ",\"bytes\":[";
         for (std::size_t i = 0; i < bytes.size(); ++i) {
-            if (i > 0) summary += ',';
-            summary += std::to_string(bytes[i]);
+            if (i > 0) pending += ',';
+            pending += std::to_string(bytes[i]);
         }
-        summary += "]}";
+        pending += "]}";
     }
-    summary += "}\n";
-    out.append(summary);
-    if (!out.finish()) {
-        std::fprintf(stderr, "tarnwick-run: cannot write to standard output: %s\n", std::strerror(errno));
-        return 2;
+    pending += "}\n";
+    flushPending();
+    out.flush();
+    if (!out) {
+        err << "tarnwick-run: cannot write to standard output\n";
+        return exitFailure;
     }
-    return halted ? 0 : 1;
+    return end == Session::End::halted ? exitHalted : exitCycleLimit;
 }
 
 }  // namespace
 
-int main(int argc, char** argv) {
+int runCommandLine(const std::vector<std::string>& arguments, std::ostream& out, std::ostream& err) {
     Options options;
     try {
-        options = parseOptions(argc, argv);
+        options = parseOptions(arguments);
     } catch (const UsageError& error) {
-        std::fprintf(stderr, "tarnwick-run: %s\nTry 'tarnwick-run --help' for more information.\n",
-                     error.message.c_str());
-        return 2;
+        err << "tarnwick-run: " << error.message << "\nTry 'tarnwick-run --help' for more information.\n";
+        return exitFailure;
     }
     if (options.help) {
-        std::fputs(usageText, stdout);
-        return std::fflush(stdout) == 0 ? 0 : 2;
+        out << usageText;
+        out.flush();
+        return out ? exitHalted : exitFailure;
     }
     try {
-        return run(options);
+        return run(options, out, err);
     } catch (const std::bad_alloc&) {
-        std::fprintf(stderr, "tarnwick-run: out of memory\n");
-        return 2;
+        err << "tarnwick-run: out of memory\n";
+        return exitFailure;
     }
 }
+
+}  // namespace tarnwick::run

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "panel/qt/PanelControlWidget.h"
+#include "gui/PanelControlWidget.h"
 
 namespace tarnwick {
 

@@ -13,14 +13,16 @@
 #include <algorithm>
 
 #include "app/Machine.h"
-#include "app/MemoryFile.h"
-#include "panel/qt/AboutBox.h"
-#include "panel/qt/ControlPanelWindow.h"
-#include "panel/qt/IndicatorLampWidget.h"
-#include "panel/qt/MainWindow.h"
-#include "panel/qt/ToggleSwitchWidget.h"
-#include "tests/panel/PaintProbe.h"
-#include "tests/panel/PanelTestSupport.h"
+#include "app/MemoryLoader.h"
+#include "machine/Lamps.h"
+#include "gui/AboutBox.h"
+#include "gui/ControlPanelWindow.h"
+#include "gui/IndicatorLampWidget.h"
+#include "gui/FrontPanel.h"
+#include "gui/MainWindow.h"
+#include "gui/ToggleSwitchWidget.h"
+#include "tests/gui/PaintProbe.h"
+#include "tests/gui/PanelTestSupport.h"
 
 namespace tarnwick::test {
 namespace {
@@ -29,12 +31,6 @@ void click(QWidget* widget) { QTest::mouseClick(widget, Qt::LeftButton, {}, widg
 
 QWidget* windowOf(const PanelControl& control) { return dynamic_cast<PanelControlWidget*>(control.window()); }
 
-std::uint8_t lampByte(const std::array<IndicatorLamp, 8>& lamps, bool msbFirst) {
-    std::uint8_t value = 0;
-    for (int k = 0; k < 8; ++k)
-        if (lamps[k].isOn()) value |= static_cast<std::uint8_t>(1 << (msbFirst ? 7 - k : k));
-    return value;
-}
 
 bool isLampYellow(QColor c) { return c.red() > 200 && c.green() > 200 && c.blue() < 80; }
 
@@ -45,14 +41,12 @@ bool hasInk(const QImage& image, QRect box) {
     return false;
 }
 
-// A Machine and its window, shown; the simulation thread is stopped before
-// either goes, as the program does.
+// The program's machine and window, shown.
 struct Front {
-    Front() : window(machine) {
+    Front() {
         window.show();
         window.activateWindow();
     }
-    ~Front() { machine.stopSimulation(); }
 
     // Opens a drop-down of the menu bar with a click on its title.
     void openMenu(QMenu* menu) {
@@ -102,8 +96,9 @@ struct Front {
         window.setMemoryFileChooser({});
     }
 
-    Machine machine;
-    MainWindow window;
+    FrontPanel program;
+    Machine& machine = program.machine();
+    MainWindow& window = program.window();
 };
 
 // Writes a file and loads it without the dialog's help, for tests about
@@ -307,16 +302,13 @@ private slots:
         QVERIFY(f.machine.powerSwitch.isOn());
         f.loadThroughTheDialog(path);
         // The last address written, 21h, is on the address lamps.
-        std::uint16_t address = 0;
-        for (int k = 0; k < 16; ++k)
-            if (f.machine.addressLamps[k].isOn()) address |= static_cast<std::uint16_t>(1 << k);
-        QCOMPARE(address, std::uint16_t{0x21});
+        QCOMPARE(lampValue(f.machine.addressLamps, LampOrder::lowBitFirst), 0x21u);
 
         QTest::keyClick(f.window.speedSlider(), Qt::Key_Home);  // fastest clock
         click(f.window.resetSwitch());
         QVERIFY(!f.machine.resetSwitch.isOn());
-        QTRY_VERIFY_WITH_TIMEOUT(lampByte(f.machine.codeLamps, true) == 0xFF, 20000);
-        QTRY_COMPARE_WITH_TIMEOUT(lampByte(f.machine.accumulatorLamps, true), std::uint8_t{0x8D}, 20000);
+        QTRY_VERIFY_WITH_TIMEOUT(lampValue(f.machine.codeLamps, LampOrder::highBitFirst) == 0xFFu, 20000);
+        QTRY_COMPARE_WITH_TIMEOUT(lampValue(f.machine.accumulatorLamps, LampOrder::highBitFirst), 0x8Du, 20000);
         QVERIFY(!f.machine.zeroFlagLamp.isOn());
         QVERIFY(!f.machine.carryFlagLamp.isOn());
 
@@ -333,7 +325,7 @@ private slots:
         click(panel->takeoverSwitch());
         click(panel->addressSwitch(1));
         click(panel->addressSwitch(5));
-        QTRY_COMPARE_WITH_TIMEOUT(lampByte(f.machine.controlPanel.dataLamps, false), std::uint8_t{0x8D},
+        QTRY_COMPARE_WITH_TIMEOUT(lampValue(f.machine.controlPanel.dataLamps, LampOrder::lowBitFirst), 0x8Du,
                                   5000);
     }
 

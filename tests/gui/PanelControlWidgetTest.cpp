@@ -7,11 +7,11 @@
 #include <vector>
 
 #include "panel/PanelControl.h"
-#include "panel/qt/CommandTarget.h"
-#include "panel/qt/IndicatorLampWidget.h"
-#include "panel/qt/ToggleSwitchWidget.h"
-#include "tests/panel/PaintProbe.h"
-#include "tests/panel/PanelTestSupport.h"
+#include "gui/CommandTarget.h"
+#include "gui/IndicatorLampWidget.h"
+#include "gui/ToggleSwitchWidget.h"
+#include "tests/gui/PaintProbe.h"
+#include "tests/gui/PanelTestSupport.h"
 
 namespace tarnwick::test {
 namespace {

@@ -1,9 +1,9 @@
-#include "panel/qt/AboutBox.h"
+#include "gui/AboutBox.h"
 
 #include <QLabel>
 #include <QPushButton>
 
-#include "panel/qt/PanelLook.h"
+#include "gui/PanelLook.h"
 
 namespace tarnwick {
 

@@ -1,10 +1,10 @@
-#include "panel/qt/ToggleSwitchWidget.h"
+#include "gui/ToggleSwitchWidget.h"
 
 #include <QMouseEvent>
 #include <QPainter>
 
-#include "panel/qt/CommandTarget.h"
-#include "panel/qt/PanelLook.h"
+#include "gui/CommandTarget.h"
+#include "gui/PanelLook.h"
 
 namespace tarnwick {
 

@@ -1,0 +1,26 @@
+#pragma once
+
+#include "app/Machine.h"
+#include "gui/MainWindow.h"
+
+namespace tarnwick {
+
+// The program's machine and its window. The machine is built first and goes
+// last, and whatever ends the program, the simulation thread is stopped
+// before any window goes: no cycle may paint a lamp that is being destroyed.
+class FrontPanel {
+public:
+    FrontPanel() : window_(machine_) {}
+    ~FrontPanel() { machine_.stopSimulation(); }
+    FrontPanel(const FrontPanel&) = delete;
+    FrontPanel& operator=(const FrontPanel&) = delete;
+
+    Machine& machine() { return machine_; }
+    MainWindow& window() { return window_; }
+
+private:
+    Machine machine_;
+    MainWindow window_;
+};
+
+}  // namespace tarnwick
