@@ -340,7 +340,10 @@ int runCommandLine(const std::vector<std::string>& arguments, std::ostream& out,
     std::optional<std::string> source = readFile(options.source, readError);
     if (!source) return refuse("cannot read '" + options.source + "': " + readError);
     if (isBinary(*source)) {
-        if (hasExtensionRAM(options.source) || tarnwick::parseMemoryFile(asBytes(*source)))
+        // A header whose first address is above its last is valid but too
+        // weak a sign: most binaries would pass.
+        tarnwick::MemoryFileResult parsed = tarnwick::parseMemoryFile(asBytes(*source));
+        if (hasExtensionRAM(options.source) || (parsed && !parsed.image->bytes.empty()))
             return refuse("'" + options.source +
                           "' is a memory image, not an assembler source (to read its program, "
                           "use tarnwick-asm --disassemble)");
