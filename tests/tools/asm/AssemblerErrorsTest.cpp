@@ -3,6 +3,7 @@
 #include <string>
 #include <vector>
 
+#include "tests/tools/asm/Documented.h"
 #include "tools/asm/Assembler.h"
 
 namespace tarnwick::assembler {
@@ -118,7 +119,15 @@ TEST(AssemblerErrors, EachErrorNamesItsPosition) {
         EXPECT_EQ(d.line, c.line) << c.source;
         EXPECT_EQ(d.column, c.column) << c.source;
         EXPECT_EQ(d.message, c.message) << c.source;
+        EXPECT_TRUE(documented(d.message)) << "missing from docs/assembler.md: " << d.message;
     }
+}
+
+TEST(AssemblerErrors, TheMessageTableIsCheckedNotTakenOnTrust) {
+    EXPECT_TRUE(documented("unknown mnemonic 'x'"));
+    EXPECT_TRUE(documented("value 7 is out of range for a byte (-128 to 255)"));
+    EXPECT_FALSE(documented("unknown mnemonic 'x' (with a hint nobody wrote down)"));
+    EXPECT_FALSE(documented("a message nobody wrote down"));
 }
 
 TEST(AssemblerErrors, ParenthesesNestedTooDeeplyAreRefusedNotRecursedInto) {
@@ -126,6 +135,7 @@ TEST(AssemblerErrors, ParenthesesNestedTooDeeplyAreRefusedNotRecursedInto) {
     Program program = assemble(deep);
     ASSERT_EQ(program.errors.size(), 1u) << all(program);
     EXPECT_EQ(program.errors[0].message, "parentheses nested too deeply");
+    EXPECT_TRUE(documented(program.errors[0].message));
     EXPECT_EQ(program.errors[0].column, 6 + 32);
     std::string allowed = "  dw " + std::string(32, '(') + "1" + std::string(32, ')');
     EXPECT_TRUE(assemble(allowed).ok());
@@ -143,6 +153,7 @@ TEST(AssemblerErrors, LongChainsOfConstantsAreRefusedBeyondTheLimit) {
     Program tooLong = assemble(chain(200));
     ASSERT_FALSE(tooLong.ok());
     EXPECT_EQ(tooLong.errors[0].message, "constants refer to constants too deeply");
+    EXPECT_TRUE(documented(tooLong.errors[0].message));
 }
 
 TEST(AssemblerErrors, EveryErrorIsReportedInLineOrder) {

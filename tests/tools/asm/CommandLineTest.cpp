@@ -12,6 +12,7 @@
 #include <string>
 #include <vector>
 
+#include "tests/tools/asm/Documented.h"
 #include "tools/asm/CommandLine.h"
 
 namespace tarnwick::assembler {
@@ -64,6 +65,12 @@ protected:
         return names;
     }
 
+    // The first line on standard error, without the program's name.
+    std::string firstMessage() const {
+        std::string text = err.str().substr(0, err.str().find('\n'));
+        return text.rfind("tarnwick-asm: ", 0) == 0 ? text.substr(14) : text;
+    }
+
     fs::path directory;
     std::ostringstream out;
     std::ostringstream err;
@@ -106,6 +113,7 @@ TEST_F(CommandLine, AnErrorWritesNothingAndLeavesOldFilesAlone) {
     EXPECT_EQ(read("bad.lst"), "previous listing");
     EXPECT_EQ(files(), (std::vector<std::string>{"bad.RAM", "bad.asm", "bad.lst"}));
     EXPECT_EQ(out.str(), "");
+    EXPECT_TRUE(documented("2 errors; nothing written"));
 
     write("fresh.asm", "  jmp nowhere\n");
     EXPECT_EQ(run({path("fresh.asm")}), exitFailure);
@@ -152,6 +160,7 @@ TEST_F(CommandLine, UsageErrorsExitWithStatusTwoAndSayWhatIsWrong) {
         EXPECT_EQ(run(c.arguments), exitFailure) << shown;
         EXPECT_EQ(err.str().rfind("tarnwick-asm: ", 0), 0u) << shown << "\n" << err.str();
         EXPECT_NE(err.str().find(c.message), std::string::npos) << shown << "\n" << err.str();
+        EXPECT_TRUE(documented(firstMessage())) << "missing from docs/assembler.md: " << firstMessage();
     }
     EXPECT_EQ(files(), (std::vector<std::string>{"a.asm", "b.asm"})) << "nothing was written";
 }
@@ -200,6 +209,7 @@ TEST_F(CommandLine, DisassemblyRefusesWhatIsNoImageAndWritesNothing) {
         for (const std::string& a : c.arguments) shown += "'" + a + "' ";
         EXPECT_EQ(run(c.arguments), exitFailure) << shown;
         EXPECT_NE(err.str().find(c.message), std::string::npos) << shown << "\n" << err.str();
+        EXPECT_TRUE(documented(firstMessage())) << "missing from docs/assembler.md: " << firstMessage();
         EXPECT_EQ(out.str(), "") << shown;
     }
     EXPECT_EQ(files(), (std::vector<std::string>{"empty.RAM", "image.RAM", "p.asm", "short.RAM"}));
@@ -229,6 +239,7 @@ TEST_F(CommandLine, AMemoryImageOrOtherBinaryGivenAsSourceIsNamedForWhatItIs) {
                                       ? " (to read its program, use tarnwick-asm --disassemble)\n"
                                       : "\n"))
             << name;
+        EXPECT_TRUE(documented(firstMessage())) << "missing from docs/assembler.md: " << firstMessage();
     }
     EXPECT_EQ(read("p.RAM"), image) << "left alone";
 }
