@@ -356,7 +356,10 @@ int runCommandLine(const std::vector<std::string>& arguments, std::ostream& out,
                       "' would overwrite the source; choose another name with -o");
     if (!options.listing.empty() && sameFile(options.listing, options.source))
         return refuse("the listing '" + options.listing + "' would overwrite the source");
-    if (!options.listing.empty() && sameFile(options.listing, options.image))
+    // Standard output and error may be one file (2>&1); each is written
+    // through its own open stream, so they do not overwrite each other.
+    bool bothStandard = standardStream(options.listing, out, err) && standardStream(options.image, out, err);
+    if (!options.listing.empty() && !bothStandard && sameFile(options.listing, options.image))
         return refuse("the listing and the image are the same file '" + options.listing + "'");
 
     Program program = assemble(*source);
