@@ -1,12 +1,16 @@
 // Feeds arbitrary source text to the assembler. Nothing may crash, and the
-// result must hang together: errors point into the source in order, and a
-// clean program's memory file matches its range.
+// result must hang together: errors point into the source in order, a clean
+// program's memory file matches its range, and its disassembly assembles
+// back into the same bytes.
+#include <algorithm>
 #include <cstddef>
 #include <cstdint>
+#include <span>
 #include <string>
 #include <string_view>
 
 #include "tools/asm/Assembler.h"
+#include "tools/asm/Disassembler.h"
 
 namespace {
 
@@ -46,6 +50,13 @@ void check(std::string_view source) {
         require(((file[6] << 8) | file[7]) == program.last && file[4] == 0 && file[5] == 0);
         for (std::size_t a = 0; a < program.first; ++a) require(file[8 + a] == 0);
         require(!listing(program, source).empty());
+
+        // Its disassembly assembles back into the same range and bytes.
+        std::span<const std::uint8_t> bytes(program.memory.data() + program.first,
+                                            std::size_t{program.last} - program.first + 1u);
+        Program again = assemble(disassemble(program.first, bytes, "fuzz.RAM"));
+        require(again.ok() && again.first == program.first && again.last == program.last);
+        require(std::equal(bytes.begin(), bytes.end(), again.memory.begin() + program.first));
     }
 }
 

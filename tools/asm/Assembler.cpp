@@ -26,6 +26,17 @@ std::string hex(std::int64_t value) {
     return buffer;
 }
 
+// FFh reads as a name; say how to write the number meant.
+std::string numberHint(const std::string& name) {
+    if (name.size() < 2 || (name.back() != 'h' && name.back() != 'H')) return "";
+    for (std::size_t i = 0; i + 1 < name.size(); ++i) {
+        char c = name[i];
+        bool hexDigit = (c >= '0' && c <= '9') || (c >= 'a' && c <= 'f') || (c >= 'A' && c <= 'F');
+        if (!hexDigit) return "";
+    }
+    return " (a hexadecimal number must start with a digit: write 0" + name + ")";
+}
+
 // One item of a DB or DW list: a string (DB only) or an expression.
 struct DataItem {
     std::optional<Expression> expression;
@@ -90,8 +101,7 @@ private:
 
     bool nameAllowed(const Token& token, const char* what) {
         if (!isReservedWord(token.text)) return true;
-        report(token.column,
-               describe(token) + " is a reserved word and cannot name a " + what);
+        report(token.column, describe(token) + " is a reserved word and cannot name a " + what);
         return false;
     }
 
@@ -117,6 +127,11 @@ private:
                 statement.keywordColumn = current().column;
             }
         }
+    }
+
+    static bool startsStatement(std::string_view word) {
+        return findInstruction(word) || equalsIgnoringCase(word, "ORG") || equalsIgnoringCase(word, "DB") ||
+               equalsIgnoringCase(word, "DW");
     }
 
     std::optional<Expression> expression() {
@@ -193,7 +208,11 @@ private:
         } else if (isReservedWord(word.text)) {
             report(word.column, "'" + std::string(word.text) + "' cannot start a statement");
         } else {
-            report(word.column, "unknown mnemonic '" + std::string(word.text) + "'");
+            std::string message = "unknown mnemonic '" + std::string(word.text) + "'";
+            // "loop hlt": a label whose colon was forgotten.
+            if (is(TokenKind::Identifier) && startsStatement(current().text))
+                message += " (did you mean '" + std::string(word.text) + ":'? a label needs a colon)";
+            report(word.column, message);
         }
     }
 
@@ -281,7 +300,7 @@ public:
         auto found = symbols.find(name);
         if (found == symbols.end()) {
             if (!addressesAssigned && allNames.count(name) != 0) return later(name, column);
-            error(column, "undefined symbol '" + name + "'");
+            error(column, "undefined symbol '" + name + "'" + numberHint(name));
             return Value{};
         }
         Symbol& symbol = found->second;

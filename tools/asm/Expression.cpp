@@ -1,5 +1,7 @@
 #include "tools/asm/Expression.h"
 
+#include <cstdio>
+
 #include "tools/asm/InstructionSet.h"
 
 namespace tarnwick::assembler {
@@ -96,6 +98,14 @@ private:
 
 bool tooLarge(std::int64_t value) { return value > largestValue || value < -largestValue; }
 
+std::string tooLargeMessage(std::int64_t value) {
+    char hex[32];
+    std::snprintf(hex, sizeof hex, "%s%llXh", value < 0 ? "-" : "",
+                  static_cast<unsigned long long>(value < 0 ? -value : value));
+    return "value too large: " + std::to_string(value) + " (" + hex + ") is beyond " +
+           (value < 0 ? "-FFFFFFFFh" : "FFFFFFFFh");
+}
+
 Value evaluateSum(const Expression& expression, std::int64_t here, Resolver& resolver);
 
 Value evaluateFactor(const Factor& factor, std::int64_t here, Resolver& resolver) {
@@ -143,7 +153,7 @@ Value evaluateSum(const Expression& expression, std::int64_t here, Resolver& res
         }
         total.number += term.subtract ? -value.number : value.number;
         if (tooLarge(total.number)) {
-            resolver.error(term.factor.column, "value too large");
+            resolver.error(term.factor.column, tooLargeMessage(total.number));
             total.outcome = Outcome::Failed;
         }
     }

@@ -161,8 +161,15 @@ LexedLine lexLine(std::string_view line) {
             } else if (d == '\'') {
                 return fail(start, "empty character constant");
             }
-            if (i >= line.size() || line[i] != '\'')
-                return fail(start, "character constant must be one character followed by \"'\"");
+            if (i >= line.size() || line[i] != '\'') {
+                std::string message = "character constant must be one character followed by \"'\"";
+                // 'abc' was meant as a string: those take double quotes.
+                std::size_t close = line.find('\'', start + 1);
+                if (close != std::string_view::npos)
+                    message += "; a string goes between double quotes: \"" +
+                               std::string(line.substr(start + 1, close - start - 1)) + "\"";
+                return fail(start, message);
+            }
             ++i;
             result.tokens.push_back(makeToken(TokenKind::Number, line.substr(start, i - start),
                                               static_cast<int>(start) + 1, static_cast<unsigned char>(d)));

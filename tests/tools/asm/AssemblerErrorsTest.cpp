@@ -3,6 +3,7 @@
 #include <string>
 #include <vector>
 
+#include "tests/tools/asm/Documented.h"
 #include "tools/asm/Assembler.h"
 
 namespace tarnwick::assembler {
@@ -50,7 +51,23 @@ TEST(AssemblerErrors, EachErrorNamesItsPosition) {
         {"  equ 1\nnop", 1, 3, "EQU needs a name before it"},
         {"a equ b + 1\nb equ a\nnop", 2, 7, "'a' is defined in terms of itself"},
         {"a equ a\nnop", 1, 7, "'a' is defined in terms of itself"},
-        {"big equ 0FFFFFFFFh\nx equ big + 1\nnop", 2, 13, "value too large"},
+        {"big equ 0FFFFFFFFh\nx equ big + 1\nnop", 2, 13,
+         "value too large: 4294967296 (100000000h) is beyond FFFFFFFFh"},
+        {"big equ 0FFFFFFFFh\nx equ -big - 1\nnop", 2, 14,
+         "value too large: -4294967296 (-100000000h) is beyond -FFFFFFFFh"},
+        // Slips a newcomer makes, answered with what was meant.
+        {"  db FFh", 1, 6,
+         "undefined symbol 'FFh' (a hexadecimal number must start with a digit: write 0FFh)"},
+        {"  lda abch", 1, 7,
+         "undefined symbol 'abch' (a hexadecimal number must start with a digit: write 0abch)"},
+        {"  lda hh", 1, 7, "undefined symbol 'hh'"},
+        {"loop hlt", 1, 1, "unknown mnemonic 'loop' (did you mean 'loop:'? a label needs a colon)"},
+        {"table db 1", 1, 1, "unknown mnemonic 'table' (did you mean 'table:'? a label needs a colon)"},
+        {"loop x", 1, 1, "unknown mnemonic 'loop'"},
+        {"  db 'abc'", 1, 6,
+         "character constant must be one character followed by \"'\"; a string goes between double quotes: "
+         "\"abc\""},
+        {"  db 'a", 1, 6, "character constant must be one character followed by \"'\""},
         // Values out of range.
         {"  db 256", 1, 6, "value 256 is out of range for a byte (-128 to 255)"},
         {"  db 1, -129", 1, 9, "value -129 is out of range for a byte (-128 to 255)"},
@@ -79,8 +96,10 @@ TEST(AssemblerErrors, EachErrorNamesItsPosition) {
         {"  dw \"ab\"", 1, 6, "strings are only allowed in DB"},
         // Malformed tokens.
         {"  db \"abc", 1, 6, "string has no closing '\"'"},
-        {"  db \"a\\qb\"", 1, 8, "unknown escape in string"},
-        {"  db 'ab'", 1, 6, "character constant must be one character followed by \"'\""},
+        {"  db \"a\\qb\"", 1, 8, "unknown escape in string (use \\n \\r \\t \\0 \\\\ \\' \\\")"},
+        {"  db 'ab'", 1, 6,
+         "character constant must be one character followed by \"'\"; a string goes between double quotes: "
+         "\"ab\""},
         {"  db ''", 1, 6, "empty character constant"},
         {"  db '\\q'", 1, 7, "unknown escape in character constant"},
         {"  db 12x", 1, 6, "malformed number '12x'"},
@@ -99,8 +118,16 @@ TEST(AssemblerErrors, EachErrorNamesItsPosition) {
         const Diagnostic& d = program.errors[0];
         EXPECT_EQ(d.line, c.line) << c.source;
         EXPECT_EQ(d.column, c.column) << c.source;
-        EXPECT_EQ(d.message.rfind(c.message, 0), 0u) << c.source << "\n got: " << d.message;
+        EXPECT_EQ(d.message, c.message) << c.source;
+        EXPECT_TRUE(documented(d.message)) << "missing from docs/assembler.md: " << d.message;
     }
+}
+
+TEST(AssemblerErrors, TheMessageTableIsCheckedNotTakenOnTrust) {
+    EXPECT_TRUE(documented("unknown mnemonic 'x'"));
+    EXPECT_TRUE(documented("value 7 is out of range for a byte (-128 to 255)"));
+    EXPECT_FALSE(documented("unknown mnemonic 'x' (with a hint nobody wrote down)"));
+    EXPECT_FALSE(documented("a message nobody wrote down"));
 }
 
 TEST(AssemblerErrors, ParenthesesNestedTooDeeplyAreRefusedNotRecursedInto) {
@@ -108,6 +135,7 @@ TEST(AssemblerErrors, ParenthesesNestedTooDeeplyAreRefusedNotRecursedInto) {
     Program program = assemble(deep);
     ASSERT_EQ(program.errors.size(), 1u) << all(program);
     EXPECT_EQ(program.errors[0].message, "parentheses nested too deeply");
+    EXPECT_TRUE(documented(program.errors[0].message));
     EXPECT_EQ(program.errors[0].column, 6 + 32);
     std::string allowed = "  dw " + std::string(32, '(') + "1" + std::string(32, ')');
     EXPECT_TRUE(assemble(allowed).ok());
@@ -125,6 +153,7 @@ TEST(AssemblerErrors, LongChainsOfConstantsAreRefusedBeyondTheLimit) {
     Program tooLong = assemble(chain(200));
     ASSERT_FALSE(tooLong.ok());
     EXPECT_EQ(tooLong.errors[0].message, "constants refer to constants too deeply");
+    EXPECT_TRUE(documented(tooLong.errors[0].message));
 }
 
 TEST(AssemblerErrors, EveryErrorIsReportedInLineOrder) {

@@ -12,6 +12,7 @@
 #include <string>
 #include <vector>
 
+#include "tests/tools/asm/Documented.h"
 #include "tools/asm/CommandLine.h"
 
 namespace tarnwick::assembler {
@@ -64,6 +65,12 @@ protected:
         return names;
     }
 
+    // The first line on standard error, without the program's name.
+    std::string firstMessage() const {
+        std::string text = err.str().substr(0, err.str().find('\n'));
+        return text.rfind("tarnwick-asm: ", 0) == 0 ? text.substr(14) : text;
+    }
+
     fs::path directory;
     std::ostringstream out;
     std::ostringstream err;
@@ -106,6 +113,7 @@ TEST_F(CommandLine, AnErrorWritesNothingAndLeavesOldFilesAlone) {
     EXPECT_EQ(read("bad.lst"), "previous listing");
     EXPECT_EQ(files(), (std::vector<std::string>{"bad.RAM", "bad.asm", "bad.lst"}));
     EXPECT_EQ(out.str(), "");
+    EXPECT_TRUE(documented("2 errors; nothing written"));
 
     write("fresh.asm", "  jmp nowhere\n");
     EXPECT_EQ(run({path("fresh.asm")}), exitFailure);
@@ -152,8 +160,88 @@ TEST_F(CommandLine, UsageErrorsExitWithStatusTwoAndSayWhatIsWrong) {
         EXPECT_EQ(run(c.arguments), exitFailure) << shown;
         EXPECT_EQ(err.str().rfind("tarnwick-asm: ", 0), 0u) << shown << "\n" << err.str();
         EXPECT_NE(err.str().find(c.message), std::string::npos) << shown << "\n" << err.str();
+        EXPECT_TRUE(documented(firstMessage())) << "missing from docs/assembler.md: " << firstMessage();
     }
     EXPECT_EQ(files(), (std::vector<std::string>{"a.asm", "b.asm"})) << "nothing was written";
+}
+
+TEST_F(CommandLine, DisassemblyPrintsASourceThatAssemblesIntoTheSameImage) {
+    write("p.asm", sumSource);
+    ASSERT_EQ(run({path("p.asm")}), exitSuccess) << err.str();
+    ASSERT_EQ(run({"--disassemble", path("p.RAM")}), exitSuccess) << err.str();
+    EXPECT_EQ(err.str(), "");
+    EXPECT_NE(out.str().find("        lda D0020"), std::string::npos) << out.str();
+    write("back.asm", out.str());
+
+    ASSERT_EQ(run({"--disassemble", "-o", path("again.asm"), path("p.RAM")}), exitSuccess) << err.str();
+    EXPECT_EQ(out.str(), "") << "written to the file, not printed";
+    EXPECT_EQ(read("again.asm"), read("back.asm"));
+
+    ASSERT_EQ(run({"-o", path("back.RAM"), path("back.asm")}), exitSuccess) << err.str();
+    EXPECT_EQ(read("back.RAM"), read("p.RAM"));
+}
+
+TEST_F(CommandLine, DisassemblyRefusesWhatIsNoImageAndWritesNothing) {
+    write("p.asm", "hlt\n; a source of some length\n");
+    write("short.RAM", std::string("\0\0\0\0\0\0\0\x09\xFF", 9));
+    write("empty.RAM", std::string("\0\0\0\x05\0\0\0\x01\xFF", 9));
+    write("image.RAM", std::string("\0\0\0\0\0\0\0\0\xFF", 9));
+    struct Case {
+        std::vector<std::string> arguments;
+        std::string message;
+    };
+    const std::vector<Case> cases = {
+        {{"--disassemble"}, "no memory image given to disassemble"},
+        {{"--disassemble", "-l", path("x.lst"), path("image.RAM")},
+         "option -l cannot be used with --disassemble"},
+        {{"--disassemble", path("p.asm")},
+         "'" + path("p.asm") + "' is not a memory file (it starts with text;"},
+        {{"--disassemble", path("short.RAM")},
+         "'" + path("short.RAM") + "' is not a memory file: the file is 9"},
+        {{"--disassemble", path("empty.RAM")},
+         "loads nothing: its first address 5 is above its last address 1, so there is nothing to "
+         "disassemble"},
+        {{"--disassemble", path("missing.RAM")}, "cannot read '" + path("missing.RAM") + "'"},
+        {{"--disassemble", "-o", path("image.RAM"), path("image.RAM")}, "would overwrite the image"},
+    };
+    for (const Case& c : cases) {
+        std::string shown;
+        for (const std::string& a : c.arguments) shown += "'" + a + "' ";
+        EXPECT_EQ(run(c.arguments), exitFailure) << shown;
+        EXPECT_NE(err.str().find(c.message), std::string::npos) << shown << "\n" << err.str();
+        EXPECT_TRUE(documented(firstMessage())) << "missing from docs/assembler.md: " << firstMessage();
+        EXPECT_EQ(out.str(), "") << shown;
+    }
+    EXPECT_EQ(files(), (std::vector<std::string>{"empty.RAM", "image.RAM", "p.asm", "short.RAM"}));
+}
+
+TEST_F(CommandLine, AMemoryImageOrOtherBinaryGivenAsSourceIsNamedForWhatItIs) {
+    write("p.asm", sumSource);
+    ASSERT_EQ(run({path("p.asm")}), exitSuccess) << err.str();
+    std::string image = read("p.RAM");
+    write("image.bin", image);  // recognised by its header, whatever its name
+    write("odd.RAM", std::string("\x7F"
+                                 "ELF\0\0\0\0\0",
+                                 9));
+    write("program", std::string("\x7F"
+                                 "ELF\x02\x01\x01\0\0\0\0\0\0\0\0\0",
+                                 16));
+    const std::vector<std::pair<std::string, std::string>> cases = {
+        {"p.RAM", "is a memory image, not an assembler source"},
+        {"image.bin", "is a memory image, not an assembler source"},
+        {"odd.RAM", "is a memory image, not an assembler source"},
+        {"program", "is a binary file, not an assembler source"},
+    };
+    for (const auto& [name, message] : cases) {
+        EXPECT_EQ(run({path(name)}), exitFailure) << name;
+        EXPECT_EQ(err.str(), "tarnwick-asm: '" + path(name) + "' " + message +
+                                 (message.find("image") != std::string::npos
+                                      ? " (to read its program, use tarnwick-asm --disassemble)\n"
+                                      : "\n"))
+            << name;
+        EXPECT_TRUE(documented(firstMessage())) << "missing from docs/assembler.md: " << firstMessage();
+    }
+    EXPECT_EQ(read("p.RAM"), image) << "left alone";
 }
 
 TEST_F(CommandLine, ASourceWithTheExtensionRAMIsNotOverwrittenByDefault) {
@@ -214,6 +302,7 @@ TEST_F(CommandLine, HelpDescribesTheOptions) {
     EXPECT_EQ(run({"--help"}), exitSuccess);
     EXPECT_EQ(out.str().rfind("Usage: tarnwick-asm [-o IMAGE] [-l LISTING] SOURCE\n", 0), 0u) << out.str();
     EXPECT_NE(out.str().find("-l LISTING"), std::string::npos);
+    EXPECT_NE(out.str().find("tarnwick-asm --disassemble IMAGE [-o SOURCE]"), std::string::npos);
     EXPECT_EQ(run({"-h"}), exitSuccess);
     EXPECT_EQ(err.str(), "");
 }
