@@ -8,7 +8,8 @@ namespace tarnwick {
 
 void IndicatorLampWidget::paintEvent(QPaintEvent*) {
     QPainter painter(this);
-    painter.drawImage(0, 0, control_.isOn() ? litLampImage() : unlitLampImage());
+    const qreal ratio = devicePixelRatio();
+    painter.drawImage(0, 0, control_.isOn() ? litLampImage(ratio) : unlitLampImage(ratio));
 }
 
 }  // namespace tarnwick

@@ -16,11 +16,24 @@ void ensureResources() {
     (void)registered;
 }
 
-QImage loadImage(const char* path) {
-    ensureResources();
-    QImage image(QString::fromLatin1(path));
-    return image.convertToFormat(QImage::Format_RGB32);
-}
+// One panel image at its own size and at twice that size.
+class ImagePair {
+public:
+    explicit ImagePair(const char* name) : normal_(load(name, "")), doubled_(load(name, "@2x")) {
+        doubled_.setDevicePixelRatio(2);
+    }
+    const QImage& forRatio(qreal devicePixelRatio) const { return devicePixelRatio > 1 ? doubled_ : normal_; }
+
+private:
+    static QImage load(const char* name, const char* suffix) {
+        ensureResources();
+        QImage image(QStringLiteral(":/tarnwick/%1%2.png").arg(QLatin1String(name), QLatin1String(suffix)));
+        return image.convertToFormat(QImage::Format_RGB32);
+    }
+
+    QImage normal_;
+    QImage doubled_;
+};
 
 QFont panelFont(const QStringList& families, QFont::StyleHint hint, int pixelSize, QFont::Weight weight) {
     QFont font;
@@ -33,30 +46,32 @@ QFont panelFont(const QStringList& families, QFont::StyleHint hint, int pixelSiz
 
 }  // namespace
 
-const QImage& litLampImage() {
-    static const QImage image = loadImage(":/tarnwick/lamp-lit.png");
-    return image;
+const QImage& litLampImage(qreal devicePixelRatio) {
+    static const ImagePair images("lamp-lit");
+    return images.forRatio(devicePixelRatio);
 }
 
-const QImage& unlitLampImage() {
-    static const QImage image = loadImage(":/tarnwick/lamp-unlit.png");
-    return image;
+const QImage& unlitLampImage(qreal devicePixelRatio) {
+    static const ImagePair images("lamp-unlit");
+    return images.forRatio(devicePixelRatio);
 }
 
-const QImage& leverUpImage() {
-    static const QImage image = loadImage(":/tarnwick/switch-up.png");
-    return image;
+const QImage& leverUpImage(qreal devicePixelRatio) {
+    static const ImagePair images("switch-up");
+    return images.forRatio(devicePixelRatio);
 }
 
-const QImage& leverDownImage() {
-    static const QImage image = loadImage(":/tarnwick/switch-down.png");
-    return image;
+const QImage& leverDownImage(qreal devicePixelRatio) {
+    static const ImagePair images("switch-down");
+    return images.forRatio(devicePixelRatio);
 }
 
 QIcon programIcon() {
     ensureResources();
     QIcon icon;
-    for (int size : {16, 32, 48, 128})
+    // The icon picks the file with the pixel size a device needs, so the
+    // doubles of 48 and 128 are here for screens scaled by 2.
+    for (int size : {16, 32, 48, 64, 96, 128, 256})
         icon.addFile(QStringLiteral(":/tarnwick/icon-%1.png").arg(size), QSize(size, size));
     return icon;
 }

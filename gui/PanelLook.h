@@ -17,10 +17,13 @@ namespace tarnwick {
 
 inline const QColor panelGrey{192, 192, 192};
 
-const QImage& litLampImage();
-const QImage& unlitLampImage();
-const QImage& leverUpImage();
-const QImage& leverDownImage();
+// On a device with more than one pixel per unit (a screen scaled by 2) these
+// are the images drawn at twice the size; they carry that ratio, so a
+// painter draws them at the same 24 x 24 or 24 x 40 units, sharp.
+const QImage& litLampImage(qreal devicePixelRatio = 1);
+const QImage& unlitLampImage(qreal devicePixelRatio = 1);
+const QImage& leverUpImage(qreal devicePixelRatio = 1);
+const QImage& leverDownImage(qreal devicePixelRatio = 1);
 
 QIcon programIcon();
 

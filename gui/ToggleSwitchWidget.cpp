@@ -16,7 +16,8 @@ ToggleSwitchWidget::ToggleSwitchWidget(ToggleSwitch& toggle, int id, int x, int 
 
 void ToggleSwitchWidget::paintEvent(QPaintEvent*) {
     QPainter painter(this);
-    painter.drawImage(0, 0, control_.isOn() ? leverUpImage() : leverDownImage());
+    const qreal ratio = devicePixelRatio();
+    painter.drawImage(0, 0, control_.isOn() ? leverUpImage(ratio) : leverDownImage(ratio));
 }
 
 void ToggleSwitchWidget::mousePressEvent(QMouseEvent* event) {

@@ -5,6 +5,11 @@ Standard library only, so the images can be rebuilt anywhere:
 
     python3 resources/make_images.py resources/images
 
+Each panel image is drawn twice, at its own size and at twice that size for
+screens scaled by 2; the large one is named with Qt's "@2x" suffix. They are
+drawn from the same shapes, not enlarged, so the edges stay sharp. The icon
+comes in the usual sizes plus their doubles.
+
 The lamp images are anti-aliased 24-bit pictures; the switch images use only
 the four greys of the classic 16-colour palette, as a lever switch of that
 era would. The output is deterministic, so rerunning the script leaves the
@@ -91,12 +96,12 @@ def canvas(width, height, colour):
     return [[colour] * width for _ in range(height)]
 
 
-def lamp(lit):
-    """24 x 24: a disc with a black rim and a white highlight at the upper left."""
-    img = canvas(24, 24, PANEL_GREY)
-    paint(img, disc(12, 12, 11), BLACK)
-    paint(img, disc(12, 12, 9.5), LAMP_YELLOW if lit else PANEL_GREY)
-    paint(img, ellipse(8.5, 8, 2.6, 2.0), WHITE)
+def lamp(lit, s=1):
+    """24 x 24 (times s): a disc with a black rim and a white highlight at the upper left."""
+    img = canvas(24 * s, 24 * s, PANEL_GREY)
+    paint(img, disc(12 * s, 12 * s, 11 * s), BLACK)
+    paint(img, disc(12 * s, 12 * s, 9.5 * s), LAMP_YELLOW if lit else PANEL_GREY)
+    paint(img, ellipse(8.5 * s, 8 * s, 2.6 * s, 2.0 * s), WHITE)
     return img
 
 
@@ -113,16 +118,18 @@ def capsule(x0, y0, x1, y1, r):
     return inside
 
 
-def switch(up):
-    """24 x 40: a white lever with a black outline standing on a round pivot."""
-    img = canvas(24, 40, PANEL_GREY)
+def switch(up, s=1):
+    """24 x 40 (times s): a white lever with a black outline standing on a round pivot."""
+    img = canvas(24 * s, 40 * s, PANEL_GREY)
     # Drawn lever-up; the lever-down picture is its mirror image top to bottom.
-    pivot_y = 28
-    paint(img, disc(12, pivot_y, 8), BLACK, antialias=False)
-    paint(img, disc(12, pivot_y, 7), DARK_GREY, antialias=False)
-    paint(img, capsule(12, 5, 12, pivot_y, 4), BLACK, antialias=False)
-    paint(img, capsule(12, 5, 12, pivot_y, 3), WHITE, antialias=False)
-    paint(img, disc(12, pivot_y, 2), BLACK, antialias=False)
+    # The outlines are s pixels wide, so the large picture is as bold as the
+    # small one.
+    cx, pivot_y = 12 * s, 28 * s
+    paint(img, disc(cx, pivot_y, 8 * s), BLACK, antialias=False)
+    paint(img, disc(cx, pivot_y, 7 * s), DARK_GREY, antialias=False)
+    paint(img, capsule(cx, 5 * s, cx, pivot_y, 4 * s), BLACK, antialias=False)
+    paint(img, capsule(cx, 5 * s, cx, pivot_y, 3 * s), WHITE, antialias=False)
+    paint(img, disc(cx, pivot_y, 2 * s), BLACK, antialias=False)
     return img if up else img[::-1]
 
 
@@ -161,13 +168,15 @@ def icon(size):
 def main():
     out = sys.argv[1] if len(sys.argv) > 1 else os.path.join(os.path.dirname(__file__), "images")
     os.makedirs(out, exist_ok=True)
-    images = {
-        "lamp-lit.png": lamp(True),
-        "lamp-unlit.png": lamp(False),
-        "switch-up.png": switch(True),
-        "switch-down.png": switch(False),
-    }
-    for size in (16, 32, 48, 128):
+    images = {}
+    for s, suffix in ((1, ""), (2, "@2x")):
+        images["lamp-lit%s.png" % suffix] = lamp(True, s)
+        images["lamp-unlit%s.png" % suffix] = lamp(False, s)
+        images["switch-up%s.png" % suffix] = switch(True, s)
+        images["switch-down%s.png" % suffix] = switch(False, s)
+    # 16 to 128 and the doubles of 48 and 128 (those of 16 and 32 are
+    # already among them).
+    for size in (16, 32, 48, 64, 96, 128, 256):
         images["tarnwick-%d.png" % size] = icon(size)
     for name, img in images.items():
         write_png(os.path.join(out, name), len(img[0]), len(img), img)
