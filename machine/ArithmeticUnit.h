@@ -15,68 +15,68 @@ namespace tarnwick {
 class ArithmeticUnit {
 public:
     void setVoltage(bool on) {
-        subtractGate.setVoltage(on);
-        operandComplementer.setVoltage(on);
-        carryUseGate.setVoltage(on);
-        arithmeticGroupGate.setVoltage(on);
-        flagClockGate.setVoltage(on);
-        carryFlag.setVoltage(on);
-        carryInGate.setVoltage(on);
-        carryInSelect.setVoltage(on);
-        adder.setVoltage(on);
-        andUnit.setVoltage(on);
-        orUnit.setVoltage(on);
-        xorUnit.setVoltage(on);
-        shiftRightPath.setVoltage(on);
-        shiftLeftPath.setVoltage(on);
-        rotateLeftPath.setVoltage(on);
-        rotateRightPath.setVoltage(on);
-        firstMultiplexer.setVoltage(on);
-        secondMultiplexer.setVoltage(on);
-        accumulator.setVoltage(on);
-        zeroDetector.setVoltage(on);
-        zeroFlag.setVoltage(on);
+        subtractGate_.setVoltage(on);
+        operandComplementer_.setVoltage(on);
+        carryUseGate_.setVoltage(on);
+        arithmeticGroupGate_.setVoltage(on);
+        flagClockGate_.setVoltage(on);
+        carryFlag_.setVoltage(on);
+        carryInGate_.setVoltage(on);
+        carryInSelect_.setVoltage(on);
+        adder_.setVoltage(on);
+        andUnit_.setVoltage(on);
+        orUnit_.setVoltage(on);
+        xorUnit_.setVoltage(on);
+        shiftRightPath_.setVoltage(on);
+        shiftLeftPath_.setVoltage(on);
+        rotateLeftPath_.setVoltage(on);
+        rotateRightPath_.setVoltage(on);
+        firstMultiplexer_.setVoltage(on);
+        secondMultiplexer_.setVoltage(on);
+        accumulator_.setVoltage(on);
+        zeroDetector_.setVoltage(on);
+        zeroFlag_.setVoltage(on);
     }
     void setClear(bool on) {
-        accumulator.setClear(on);
-        carryFlag.setClear(on);
-        zeroFlag.setClear(on);
+        accumulator_.setClear(on);
+        carryFlag_.setClear(on);
+        zeroFlag_.setClear(on);
     }
     void setAccumulatorClock(bool on) {
-        accumulator.setClock(on);
-        flagClockGate.setInput(0, on);
+        accumulator_.setClock(on);
+        flagClockGate_.setInput(0, on);
     }
 
     // The decoder line of one of the twelve codes the unit listens to.
     template <std::uint8_t Code>
     void setCodeLine(bool on) {
         if constexpr (Code == 0x10) {
-            firstMultiplexer.setSelect(1, on);
+            firstMultiplexer_.setSelect(1, on);
         } else if constexpr (Code == 0x20) {
-            arithmeticGroupGate.setInput(0, on);
+            arithmeticGroupGate_.setInput(0, on);
         } else if constexpr (Code == 0x21) {
-            subtractGate.setInput(0, on);
-            arithmeticGroupGate.setInput(1, on);
-            carryInSelect.setInput(1, on);
+            subtractGate_.setInput(0, on);
+            arithmeticGroupGate_.setInput(1, on);
+            carryInSelect_.setInput(1, on);
         } else if constexpr (Code == 0x22) {
-            carryUseGate.setInput(0, on);
+            carryUseGate_.setInput(0, on);
         } else if constexpr (Code == 0x23) {
-            subtractGate.setInput(1, on);
-            carryUseGate.setInput(1, on);
+            subtractGate_.setInput(1, on);
+            carryUseGate_.setInput(1, on);
         } else if constexpr (Code == 0x40) {
-            firstMultiplexer.setSelect(2, on);
+            firstMultiplexer_.setSelect(2, on);
         } else if constexpr (Code == 0x41) {
-            firstMultiplexer.setSelect(3, on);
+            firstMultiplexer_.setSelect(3, on);
         } else if constexpr (Code == 0x42) {
-            firstMultiplexer.setSelect(4, on);
+            firstMultiplexer_.setSelect(4, on);
         } else if constexpr (Code == 0x44) {
-            secondMultiplexer.setSelect(1, on);
+            secondMultiplexer_.setSelect(1, on);
         } else if constexpr (Code == 0x45) {
-            secondMultiplexer.setSelect(2, on);
+            secondMultiplexer_.setSelect(2, on);
         } else if constexpr (Code == 0x46) {
-            secondMultiplexer.setSelect(3, on);
+            secondMultiplexer_.setSelect(3, on);
         } else if constexpr (Code == 0x47) {
-            secondMultiplexer.setSelect(4, on);
+            secondMultiplexer_.setSelect(4, on);
         } else {
             static_assert(Code == 0x10, "the arithmetic unit has no input for this code");
         }
@@ -85,118 +85,118 @@ public:
     // Memory data-out bit i: the operand of every arithmetic and logic path,
     // and the value loaded by 10h.
     void setOperand(int index, bool on) {
-        operandComplementer.setInput(index, on);
-        andUnit.setB(index, on);
-        orUnit.setB(index, on);
-        xorUnit.setB(index, on);
-        firstMultiplexer.setSource(1, index, on);
+        operandComplementer_.setInput(index, on);
+        andUnit_.setB(index, on);
+        orUnit_.setB(index, on);
+        xorUnit_.setB(index, on);
+        firstMultiplexer_.setSource(1, index, on);
     }
 
-    bool accumulatorBit(int index) const { return accumulator.q(index); }
+    bool accumulatorBit(int index) const { return accumulator_.q(index); }
     std::uint8_t accumulatorValue() const {
         unsigned byte = 0;
-        for (int i = 0; i < 8; ++i) byte |= unsigned{accumulator.q(i)} << i;
+        for (int i = 0; i < 8; ++i) byte |= unsigned{accumulator_.q(i)} << i;
         return static_cast<std::uint8_t>(byte);
     }
-    bool carry() const { return carryFlag.q(); }
-    bool zero() const { return zeroFlag.q(); }
+    bool carry() const { return carryFlag_.q(); }
+    bool zero() const { return zeroFlag_.q(); }
 
     void step() {
-        subtractGate.step();
-        operandComplementer.setInvert(subtractGate.output());
-        operandComplementer.step();
+        subtractGate_.step();
+        operandComplementer_.setInvert(subtractGate_.output());
+        operandComplementer_.step();
 
-        carryUseGate.step();
-        arithmeticGroupGate.setInput(2, carryUseGate.output());
-        arithmeticGroupGate.step();
-        flagClockGate.setInput(1, arithmeticGroupGate.output());
-        flagClockGate.step();
+        carryUseGate_.step();
+        arithmeticGroupGate_.setInput(2, carryUseGate_.output());
+        arithmeticGroupGate_.step();
+        flagClockGate_.setInput(1, arithmeticGroupGate_.output());
+        flagClockGate_.step();
 
-        carryInGate.setInput(0, carryFlag.q());
-        carryInGate.setInput(1, carryUseGate.output());
-        carryInGate.step();
-        carryInSelect.setInput(0, carryInGate.output());
-        carryInSelect.step();
+        carryInGate_.setInput(0, carryFlag_.q());
+        carryInGate_.setInput(1, carryUseGate_.output());
+        carryInGate_.step();
+        carryInSelect_.setInput(0, carryInGate_.output());
+        carryInSelect_.step();
 
         // Every path reads the accumulator as it stood before this step.
         bool a[8];
-        for (int i = 0; i < 8; ++i) a[i] = accumulator.q(i);
+        for (int i = 0; i < 8; ++i) a[i] = accumulator_.q(i);
         for (int i = 0; i < 8; ++i) {
-            adder.setA(i, a[i]);
-            andUnit.setA(i, a[i]);
-            orUnit.setA(i, a[i]);
-            xorUnit.setA(i, a[i]);
-            adder.setB(i, operandComplementer.output(i));
+            adder_.setA(i, a[i]);
+            andUnit_.setA(i, a[i]);
+            orUnit_.setA(i, a[i]);
+            xorUnit_.setA(i, a[i]);
+            adder_.setB(i, operandComplementer_.output(i));
         }
         for (int i = 0; i < 7; ++i) {
-            shiftRightPath.setInput(i, a[i + 1]);
-            rotateRightPath.setInput(i, a[i + 1]);
-            shiftLeftPath.setInput(i + 1, a[i]);
-            rotateLeftPath.setInput(i + 1, a[i]);
+            shiftRightPath_.setInput(i, a[i + 1]);
+            rotateRightPath_.setInput(i, a[i + 1]);
+            shiftLeftPath_.setInput(i + 1, a[i]);
+            rotateLeftPath_.setInput(i + 1, a[i]);
         }
-        rotateRightPath.setInput(7, a[0]);
-        rotateLeftPath.setInput(0, a[7]);
-        adder.setCarryIn(carryInSelect.output());
-        adder.step();
-        andUnit.step();
-        orUnit.step();
-        xorUnit.step();
-        shiftRightPath.step();
-        shiftLeftPath.step();
-        rotateLeftPath.step();
-        rotateRightPath.step();
+        rotateRightPath_.setInput(7, a[0]);
+        rotateLeftPath_.setInput(0, a[7]);
+        adder_.setCarryIn(carryInSelect_.output());
+        adder_.step();
+        andUnit_.step();
+        orUnit_.step();
+        xorUnit_.step();
+        shiftRightPath_.step();
+        shiftLeftPath_.step();
+        rotateLeftPath_.step();
+        rotateRightPath_.step();
 
-        carryFlag.setData(adder.carryOut());
-        carryFlag.setClock(flagClockGate.output());
-        carryFlag.step();
+        carryFlag_.setData(adder_.carryOut());
+        carryFlag_.setClock(flagClockGate_.output());
+        carryFlag_.step();
 
-        for (int i = 0; i < 8; ++i) zeroDetector.setInput(i, adder.sum(i));
-        zeroDetector.step();
-        zeroFlag.setData(zeroDetector.output());
-        zeroFlag.setClock(flagClockGate.output());
-        zeroFlag.step();
+        for (int i = 0; i < 8; ++i) zeroDetector_.setInput(i, adder_.sum(i));
+        zeroDetector_.step();
+        zeroFlag_.setData(zeroDetector_.output());
+        zeroFlag_.setClock(flagClockGate_.output());
+        zeroFlag_.step();
 
         for (int i = 0; i < 8; ++i) {
-            firstMultiplexer.setDefault(i, adder.sum(i));
-            firstMultiplexer.setSource(2, i, orUnit.output(i));
-            firstMultiplexer.setSource(3, i, andUnit.output(i));
-            firstMultiplexer.setSource(4, i, xorUnit.output(i));
+            firstMultiplexer_.setDefault(i, adder_.sum(i));
+            firstMultiplexer_.setSource(2, i, orUnit_.output(i));
+            firstMultiplexer_.setSource(3, i, andUnit_.output(i));
+            firstMultiplexer_.setSource(4, i, xorUnit_.output(i));
         }
-        firstMultiplexer.step();
+        firstMultiplexer_.step();
         for (int i = 0; i < 8; ++i) {
-            secondMultiplexer.setDefault(i, firstMultiplexer.output(i));
-            secondMultiplexer.setSource(1, i, shiftLeftPath.output(i));
-            secondMultiplexer.setSource(2, i, shiftRightPath.output(i));
-            secondMultiplexer.setSource(3, i, rotateLeftPath.output(i));
-            secondMultiplexer.setSource(4, i, rotateRightPath.output(i));
+            secondMultiplexer_.setDefault(i, firstMultiplexer_.output(i));
+            secondMultiplexer_.setSource(1, i, shiftLeftPath_.output(i));
+            secondMultiplexer_.setSource(2, i, shiftRightPath_.output(i));
+            secondMultiplexer_.setSource(3, i, rotateLeftPath_.output(i));
+            secondMultiplexer_.setSource(4, i, rotateRightPath_.output(i));
         }
-        secondMultiplexer.step();
-        for (int i = 0; i < 8; ++i) accumulator.setData(i, secondMultiplexer.output(i));
-        accumulator.step();
+        secondMultiplexer_.step();
+        for (int i = 0; i < 8; ++i) accumulator_.setData(i, secondMultiplexer_.output(i));
+        accumulator_.step();
     }
 
 private:
-    TwoInputOrGate subtractGate;
-    EightBitComplementer operandComplementer;
-    TwoInputOrGate carryUseGate;
-    ThreeInputOrGate arithmeticGroupGate;
-    TwoInputAndGate flagClockGate;
-    MasterSlaveFlipFlop carryFlag;
-    TwoInputAndGate carryInGate;
-    TwoInputOrGate carryInSelect;
-    EightBitAdder adder;
-    EightBitAnd andUnit;
-    EightBitOr orUnit;
-    EightBitXor xorUnit;
-    EightBitBuffer shiftRightPath;
-    EightBitBuffer shiftLeftPath;
-    EightBitBuffer rotateLeftPath;
-    EightBitBuffer rotateRightPath;
-    ResultMultiplexer firstMultiplexer;
-    ResultMultiplexer secondMultiplexer;
-    EightBitRegister accumulator;
-    EightInputNorGate zeroDetector;
-    MasterSlaveFlipFlop zeroFlag;
+    TwoInputOrGate subtractGate_;
+    EightBitComplementer operandComplementer_;
+    TwoInputOrGate carryUseGate_;
+    ThreeInputOrGate arithmeticGroupGate_;
+    TwoInputAndGate flagClockGate_;
+    MasterSlaveFlipFlop carryFlag_;
+    TwoInputAndGate carryInGate_;
+    TwoInputOrGate carryInSelect_;
+    EightBitAdder adder_;
+    EightBitAnd andUnit_;
+    EightBitOr orUnit_;
+    EightBitXor xorUnit_;
+    EightBitBuffer shiftRightPath_;
+    EightBitBuffer shiftLeftPath_;
+    EightBitBuffer rotateLeftPath_;
+    EightBitBuffer rotateRightPath_;
+    ResultMultiplexer firstMultiplexer_;
+    ResultMultiplexer secondMultiplexer_;
+    EightBitRegister accumulator_;
+    EightInputNorGate zeroDetector_;
+    MasterSlaveFlipFlop zeroFlag_;
 };
 
 static_assert(sizeof(ArithmeticUnit) == 777);

@@ -10,32 +10,32 @@ namespace tarnwick {
 class ClockOscillator {
 public:
     void setVoltage(bool on) {
-        buzzer.setVoltage(on);
-        stopRelay.setVoltage(on);
-        gate.setVoltage(on);
-        outputRelay.setVoltage(on);
+        buzzer_.setVoltage(on);
+        stopRelay_.setVoltage(on);
+        gate_.setVoltage(on);
+        outputRelay_.setVoltage(on);
     }
-    void setStop(bool on) { stopRelay.setCoil(on); }
+    void setStop(bool on) { stopRelay_.setCoil(on); }
 
-    bool clock() const { return gate.output(); }
+    bool clock() const { return gate_.output(); }
     // The inverse of clock() after each powered step; false while unpowered.
-    bool clockOff() const { return outputRelay.normallyClosed(); }
+    bool clockOff() const { return outputRelay_.normallyClosed(); }
 
     void step() {
-        buzzer.step();
-        stopRelay.tick();
-        gate.setInput(0, stopRelay.normallyClosed());
-        gate.setInput(1, buzzer.output());
-        gate.step();
-        outputRelay.setCoil(gate.output());
-        outputRelay.tick();
+        buzzer_.step();
+        stopRelay_.tick();
+        gate_.setInput(0, stopRelay_.normallyClosed());
+        gate_.setInput(1, buzzer_.output());
+        gate_.step();
+        outputRelay_.setCoil(gate_.output());
+        outputRelay_.tick();
     }
 
 private:
-    Buzzer buzzer;
-    Relay stopRelay;
-    TwoInputAndGate gate;
-    Relay outputRelay;
+    Buzzer buzzer_;
+    Relay stopRelay_;
+    TwoInputAndGate gate_;
+    Relay outputRelay_;
 };
 
 static_assert(sizeof(ClockOscillator) == 5);

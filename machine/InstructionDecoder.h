@@ -27,19 +27,19 @@ public:
     }
 
     void setVoltage(bool on) {
-        codeRegister.setVoltage(on);
+        codeRegister_.setVoltage(on);
         for (Relay& inverter : inverters) inverter.setVoltage(on);
         for (EightInputNorGate& line : codeLines) line.setVoltage(on);
-        allOnesGate.setVoltage(on);
-        oneByteGateA.setVoltage(on);
-        oneByteGateB.setVoltage(on);
-        oneByteGateC.setVoltage(on);
+        allOnesGate_.setVoltage(on);
+        oneByteGateA_.setVoltage(on);
+        oneByteGateB_.setVoltage(on);
+        oneByteGateC_.setVoltage(on);
     }
-    void setClear(bool on) { codeRegister.setClear(on); }
-    void setClock(bool on) { codeRegister.setClock(on); }
-    void setData(int index, bool on) { codeRegister.setData(index, on); }
+    void setClear(bool on) { codeRegister_.setClear(on); }
+    void setClock(bool on) { codeRegister_.setClock(on); }
+    void setData(int index, bool on) { codeRegister_.setData(index, on); }
 
-    bool q(int index) const { return codeRegister.q(index); }
+    bool q(int index) const { return codeRegister_.q(index); }
     std::uint8_t value() const {
         unsigned byte = 0;
         for (int i = 0; i < 8; ++i) byte |= unsigned{q(i)} << i;
@@ -58,19 +58,19 @@ public:
         const int index = lineIndex(code);
         return index >= 0 && codeLines[index].output();
     }
-    bool haltLine() const { return allOnesGate.output(); }
-    bool oneByteLine() const { return oneByteGateC.output(); }
+    bool haltLine() const { return allOnesGate_.output(); }
+    bool oneByteLine() const { return oneByteGateC_.output(); }
 
     void step() {
-        codeRegister.step();
+        codeRegister_.step();
         for (int i = 0; i < 8; ++i) {
-            inverters[i].setCoil(codeRegister.q(i));
+            inverters[i].setCoil(codeRegister_.q(i));
             inverters[i].tick();
         }
         bool bit[8];
         bool inverted[8];
         for (int i = 0; i < 8; ++i) {
-            bit[i] = codeRegister.q(i);
+            bit[i] = codeRegister_.q(i);
             inverted[i] = inverters[i].normallyClosed();
         }
         // A line's input i sees the bit where the code has a 0 and its inverse
@@ -80,31 +80,31 @@ public:
                 codeLines[n].setInput(i, ((codes[n] >> i) & 1) ? inverted[i] : bit[i]);
             codeLines[n].step();
         }
-        for (int i = 0; i < 8; ++i) allOnesGate.setInput(i, bit[i]);
-        allOnesGate.step();
+        for (int i = 0; i < 8; ++i) allOnesGate_.setInput(i, bit[i]);
+        allOnesGate_.step();
 
-        oneByteGateA.setInput(0, line<0x44>());
-        oneByteGateA.setInput(1, line<0x45>());
-        oneByteGateA.setInput(2, line<0x46>());
-        oneByteGateA.step();
-        oneByteGateB.setInput(0, line<0x47>());
-        oneByteGateB.setInput(1, haltLine());
-        oneByteGateB.setInput(2, oneByteGateA.output());
-        oneByteGateB.step();
-        oneByteGateC.setInput(0, line<0x50>());
-        oneByteGateC.setInput(1, line<0x51>());
-        oneByteGateC.setInput(2, oneByteGateB.output());
-        oneByteGateC.step();
+        oneByteGateA_.setInput(0, line<0x44>());
+        oneByteGateA_.setInput(1, line<0x45>());
+        oneByteGateA_.setInput(2, line<0x46>());
+        oneByteGateA_.step();
+        oneByteGateB_.setInput(0, line<0x47>());
+        oneByteGateB_.setInput(1, haltLine());
+        oneByteGateB_.setInput(2, oneByteGateA_.output());
+        oneByteGateB_.step();
+        oneByteGateC_.setInput(0, line<0x50>());
+        oneByteGateC_.setInput(1, line<0x51>());
+        oneByteGateC_.setInput(2, oneByteGateB_.output());
+        oneByteGateC_.step();
     }
 
 private:
-    EightBitRegister codeRegister;
+    EightBitRegister codeRegister_;
     Relay inverters[8];
     EightInputNorGate codeLines[codes.size()];
-    EightInputAndGate allOnesGate;
-    ThreeInputOrGate oneByteGateA;
-    ThreeInputOrGate oneByteGateB;
-    ThreeInputOrGate oneByteGateC;
+    EightInputAndGate allOnesGate_;
+    ThreeInputOrGate oneByteGateA_;
+    ThreeInputOrGate oneByteGateB_;
+    ThreeInputOrGate oneByteGateC_;
 };
 
 static_assert(sizeof(InstructionDecoder) == 345);

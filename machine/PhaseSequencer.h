@@ -11,33 +11,33 @@ namespace tarnwick {
 class PhaseSequencer {
 public:
     void setVoltage(bool on) {
-        ring.setVoltage(on);
-        fetchPhaseGate.setVoltage(on);
-        countPulseGate.setVoltage(on);
+        ring_.setVoltage(on);
+        fetchPhaseGate_.setVoltage(on);
+        countPulseGate_.setVoltage(on);
     }
-    void setReset(bool on) { ring.setReset(on); }
+    void setReset(bool on) { ring_.setReset(on); }
     void setClock(bool on) {
-        ring.setClock(on);
-        countPulseGate.setInput(1, on);
+        ring_.setClock(on);
+        countPulseGate_.setInput(1, on);
     }
 
-    bool phase(int index) const { return ring.output(index); }
-    bool countPulse() const { return countPulseGate.output(); }
+    bool phase(int index) const { return ring_.output(index); }
+    bool countPulse() const { return countPulseGate_.output(); }
 
     void step() {
-        ring.step();
-        fetchPhaseGate.setInput(0, ring.output(0));
-        fetchPhaseGate.setInput(1, ring.output(1));
-        fetchPhaseGate.setInput(2, ring.output(2));
-        fetchPhaseGate.step();
-        countPulseGate.setInput(0, fetchPhaseGate.output());
-        countPulseGate.step();
+        ring_.step();
+        fetchPhaseGate_.setInput(0, ring_.output(0));
+        fetchPhaseGate_.setInput(1, ring_.output(1));
+        fetchPhaseGate_.setInput(2, ring_.output(2));
+        fetchPhaseGate_.step();
+        countPulseGate_.setInput(0, fetchPhaseGate_.output());
+        countPulseGate_.step();
     }
 
 private:
-    RingCounter ring;
-    ThreeInputOrGate fetchPhaseGate;
-    TwoInputAndGate countPulseGate;
+    RingCounter ring_;
+    ThreeInputOrGate fetchPhaseGate_;
+    TwoInputAndGate countPulseGate_;
 };
 
 static_assert(sizeof(PhaseSequencer) == 81);

@@ -11,23 +11,23 @@ class MultiplexerBit {
 public:
     void setVoltage(bool on) {
         for (TwoInputAndGate& gate : gates) gate.setVoltage(on);
-        orGate.setVoltage(on);
+        orGate_.setVoltage(on);
     }
     void setData(int source, bool on) { gates[source].setInput(0, on); }
     void setSelect(int source, bool on) { gates[source].setInput(1, on); }
-    bool output() const { return orGate.output(); }
+    bool output() const { return orGate_.output(); }
 
     void step() {
         for (int k = 0; k < 5; ++k) {
             gates[k].step();
-            orGate.setInput(k, gates[k].output());
+            orGate_.setInput(k, gates[k].output());
         }
-        orGate.step();
+        orGate_.step();
     }
 
 private:
     TwoInputAndGate gates[5];
-    FiveInputOrGate orGate;
+    FiveInputOrGate orGate_;
 };
 
 // Picks one of five bytes: source k (1 to 4) while select line k is on, the
@@ -36,9 +36,9 @@ class ResultMultiplexer {
 public:
     void setVoltage(bool on) {
         for (MultiplexerBit& bit : bits) bit.setVoltage(on);
-        selectNorGate.setVoltage(on);
-        anySelectRelay.setVoltage(on);
-        defaultGate.setVoltage(on);
+        selectNorGate_.setVoltage(on);
+        anySelectRelay_.setVoltage(on);
+        defaultGate_.setVoltage(on);
     }
     // The default source, bit i.
     void setDefault(int index, bool on) { bits[index].setData(0, on); }
@@ -47,9 +47,9 @@ public:
     // Select line 1 to 4.
     void setSelect(int source, bool on) {
         if (source < 4) {
-            selectNorGate.setInput(source - 1, on);
+            selectNorGate_.setInput(source - 1, on);
         } else {
-            defaultGate.setInput(1, on);
+            defaultGate_.setInput(1, on);
         }
         for (MultiplexerBit& bit : bits) bit.setSelect(source, on);
     }
@@ -57,12 +57,12 @@ public:
 
     // The default select settles first, so every bit sees this step's selects.
     void step() {
-        selectNorGate.step();
-        anySelectRelay.setCoil(selectNorGate.output());
-        anySelectRelay.tick();
-        defaultGate.setInput(0, anySelectRelay.normallyClosed());
-        defaultGate.step();
-        const bool useDefault = defaultGate.output();
+        selectNorGate_.step();
+        anySelectRelay_.setCoil(selectNorGate_.output());
+        anySelectRelay_.tick();
+        defaultGate_.setInput(0, anySelectRelay_.normallyClosed());
+        defaultGate_.step();
+        const bool useDefault = defaultGate_.output();
         for (MultiplexerBit& bit : bits) {
             bit.setSelect(0, useDefault);
             bit.step();
@@ -71,9 +71,9 @@ public:
 
 private:
     MultiplexerBit bits[8];
-    ThreeInputNorGate selectNorGate;  // off while select 1, 2 or 3 is on
-    Relay anySelectRelay;             // normally-closed: select 1, 2 or 3
-    TwoInputNorGate defaultGate;      // none of the four selects
+    ThreeInputNorGate selectNorGate_;  // off while select 1, 2 or 3 is on
+    Relay anySelectRelay_;             // normally-closed: select 1, 2 or 3
+    TwoInputNorGate defaultGate_;      // none of the four selects
 };
 
 static_assert(sizeof(MultiplexerBit) == 15);

@@ -2,6 +2,11 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdio>
+#include <string>
+
+#include "tests/support/StepTable.h"
+
 #include <cstdint>
 #include <cstring>
 #include <random>
@@ -43,16 +48,69 @@ private:
     SixteenBitCounter counter_;
 };
 
-TEST(SixteenBitCounter, CountsFromClear) {
-    CounterDriver d;
-    d.counter().setClear(true);
-    d.step(false);
-    EXPECT_EQ(d.value(), 0u);
-    d.counter().setClear(false);
-    d.step(false);
-    EXPECT_EQ(d.pulse(), 1u);
-    EXPECT_EQ(d.pulse(), 2u);
-    EXPECT_EQ(d.pulse(), 3u);
+// One step of the counter: its inputs, then the count it shows after the
+// step, as four hexadecimal digits ('-' not checked).
+struct CounterStep {
+    bool clock;
+    const char* outputs;
+    bool clear = false;
+    bool load = false;
+    unsigned loadData = 0;
+    const char* note = nullptr;
+};
+
+void expectCounterSteps(std::initializer_list<CounterStep> rows) {
+    SixteenBitCounter counter;
+    counter.setVoltage(true);
+    testing::expectSteps(
+        counter, rows,
+        [](SixteenBitCounter& c, const CounterStep& row) {
+            c.setClock(row.clock);
+            c.setClear(row.clear);
+            c.setLoad(row.load);
+            for (int i = 0; i < 16; ++i) c.setLoadData(i, (row.loadData >> i) & 1);
+        },
+        [](const SixteenBitCounter& c) {
+            unsigned v = 0;
+            for (int i = 0; i < 16; ++i) v |= unsigned{c.q(i)} << i;
+            char text[8];
+            std::snprintf(text, sizeof text, "%04X", v);
+            return std::string(text);
+        });
+}
+
+TEST(SixteenBitCounter, CountsFromClearOncePerRise) {
+    expectCounterSteps({
+        {0, "0000", true},
+        {0, "0000"},
+        {1, "0001"},
+        {0, "0001"},
+        {1, "0002"},
+        {1, "0002", false, false, 0, "clock held on"},
+        {1, "0002", false, false, 0, "clock held on"},
+        {0, "0002", false, false, 0, "falling clock"},
+        {1, "0003"},
+    });
+}
+
+TEST(SixteenBitCounter, FirstRiseAfterPowerOnGivesZero) {
+    expectCounterSteps({{0, "0000"}, {1, "0000"}, {0, "0000"}, {1, "0001"}, {0, "0001"}, {1, "0002"}});
+}
+
+TEST(SixteenBitCounter, LoadBeatsARisingClock) {
+    expectCounterSteps({
+        {0, "03E8", false, true, 1000},
+        {1, "03E8", false, true, 1000},
+        {0, "03E8"},
+        {1, "03E9"},
+    });
+}
+
+TEST(SixteenBitCounter, ClearAndLoadTogetherShowNeitherOutput) {
+    expectCounterSteps({
+        {0, "0000", true, true, 0xFFFF},
+        {0, "FFFF", false, true, 0xFFFF, "load wins once clear goes"},
+    });
 }
 
 TEST(SixteenBitCounter, CarriesAcrossAllBitsInOneStep) {
@@ -66,50 +124,6 @@ TEST(SixteenBitCounter, CarriesAcrossAllBitsInOneStep) {
         ASSERT_EQ(d.value(), c.loaded);
         EXPECT_EQ(d.pulse(), c.afterOneRise) << "from " << c.loaded;
     }
-}
-
-TEST(SixteenBitCounter, CountsOncePerRise) {
-    CounterDriver d;
-    d.load(41);
-    d.step(true);
-    d.step(true);
-    d.step(true);
-    EXPECT_EQ(d.value(), 42u) << "clock held on";
-    d.step(false);
-    EXPECT_EQ(d.value(), 42u) << "falling clock";
-}
-
-TEST(SixteenBitCounter, LoadBeatsARisingClock) {
-    CounterDriver d;
-    for (int i = 0; i < 16; ++i) d.counter().setLoadData(i, (1000 >> i) & 1);
-    d.counter().setLoad(true);
-    d.step(false);
-    d.step(true);
-    EXPECT_EQ(d.value(), 1000u);
-    d.counter().setLoad(false);
-    d.step(false);
-    EXPECT_EQ(d.pulse(), 1001u);
-}
-
-TEST(SixteenBitCounter, ClearAndLoadTogetherShowNeitherOutput) {
-    CounterDriver d;
-    for (int i = 0; i < 16; ++i) d.counter().setLoadData(i, true);
-    d.counter().setLoad(true);
-    d.counter().setClear(true);
-    d.step(false);
-    EXPECT_EQ(d.value(), 0u);
-    d.counter().setClear(false);
-    d.step(false);
-    EXPECT_EQ(d.value(), 0xFFFFu);
-}
-
-TEST(SixteenBitCounter, FirstRiseAfterPowerOnGivesZero) {
-    CounterDriver d;
-    d.step(false);
-    EXPECT_EQ(d.value(), 0u);
-    EXPECT_EQ(d.pulse(), 0u);
-    EXPECT_EQ(d.pulse(), 1u);
-    EXPECT_EQ(d.pulse(), 2u);
 }
 
 TEST(SixteenBitCounter, WrapsAfterAFullRun) {
@@ -140,19 +154,33 @@ public:
     RingCounter ring;
 };
 
+// One step of the ring counter: its inputs, then stages 0 to 3 after it.
+struct RingStep {
+    bool clock;
+    const char* outputs;
+    bool reset = false;
+    const char* note = nullptr;
+};
+
 TEST(RingCounter, WalksOneHotFromStageThree) {
-    RingDriver d;
-    d.ring.setReset(true);
-    d.step(false);
-    EXPECT_EQ(d.onStage(), 3);
-    d.ring.setReset(false);
-    d.step(false);
-    for (int expected : {0, 1, 2, 3, 0}) {
-        d.step(true);
-        EXPECT_EQ(d.onStage(), expected);
-        d.step(false);
-        EXPECT_EQ(d.onStage(), expected);
-    }
+    RingCounter ring;
+    ring.setVoltage(true);
+    testing::expectSteps(
+        ring,
+        {
+            RingStep{0, "0001", true},
+            RingStep{0, "0001"},
+            RingStep{1, "1000"}, RingStep{0, "1000"},
+            RingStep{1, "0100"}, RingStep{0, "0100"},
+            RingStep{1, "0010"}, RingStep{0, "0010"},
+            RingStep{1, "0001"}, RingStep{0, "0001"},
+            RingStep{1, "1000", false, "round again"}, RingStep{0, "1000"},
+        },
+        [](RingCounter& r, const RingStep& row) {
+            r.setClock(row.clock);
+            r.setReset(row.reset);
+        },
+        [](const RingCounter& r) { return testing::bits({r.output(0), r.output(1), r.output(2), r.output(3)}); });
 }
 
 TEST(RingCounter, NeverResetHasNoOnStage) {

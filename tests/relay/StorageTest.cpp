@@ -2,152 +2,131 @@
 
 #include <gtest/gtest.h>
 
+#include "tests/support/StepTable.h"
+
 namespace tarnwick {
 namespace {
 
-// Drives a flip-flop one step at a time and reads both outputs.
-template <class FlipFlop>
-struct Driver {
-    FlipFlop ff;
-    Driver() { ff.setVoltage(true); }
-    void step(bool data, bool clock) {
-        ff.setData(data);
-        ff.setClock(clock);
-        ff.step();
-    }
-    std::pair<bool, bool> outputs() const { return {ff.q(), ff.notQ()}; }
+using testing::bits;
+using testing::expectSteps;
+
+// One step of a flip-flop: its inputs, then q and notQ after the step.
+struct Step {
+    bool data;
+    bool clock;
+    const char* outputs;  // q then notQ; '-' is not checked
+    bool clear = false;
+    bool preset = false;
+    const char* note = nullptr;
 };
 
-using Outputs = std::pair<bool, bool>;
-constexpr Outputs kOne{true, false};
-constexpr Outputs kZero{false, true};
-constexpr Outputs kNeither{false, false};
+template <class FlipFlop>
+void expectFlipFlopSteps(std::initializer_list<Step> rows) {
+    FlipFlop ff;
+    ff.setVoltage(true);
+    expectSteps(
+        ff, rows,
+        [](FlipFlop& f, const Step& row) {
+            f.setData(row.data);
+            f.setClock(row.clock);
+            f.setClear(row.clear);
+            if constexpr (requires { f.setPreset(true); }) f.setPreset(row.preset);
+        },
+        [](const FlipFlop& f) { return bits({f.q(), f.notQ()}); });
+}
 
 template <class FlipFlop>
-class FlipFlopTest : public testing::Test {};
-using FlipFlopTypes = testing::Types<MasterSlaveFlipFlop, SixNorFlipFlop>;
+class FlipFlopTest : public ::testing::Test {};
+using FlipFlopTypes = ::testing::Types<MasterSlaveFlipFlop, SixNorFlipFlop>;
 TYPED_TEST_SUITE(FlipFlopTest, FlipFlopTypes);
 
 TYPED_TEST(FlipFlopTest, PowerOnShowsNeitherOutput) {
-    Driver<TypeParam> d;
-    for (int i = 0; i < 5; ++i) {
-        d.step(i & 1, false);
-        EXPECT_EQ(d.outputs(), kNeither) << "step " << i;
-    }
+    expectFlipFlopSteps<TypeParam>({{0, 0, "00"}, {1, 0, "00"}, {0, 0, "00"}, {1, 0, "00"}, {0, 0, "00"}});
 }
 
 TYPED_TEST(FlipFlopTest, RiseInTheFirstPoweredStepLoadsNothing) {
-    Driver<TypeParam> d;
-    d.step(true, true);
-    EXPECT_EQ(d.outputs(), kNeither);
-    d.step(true, false);
-    d.step(true, true);
-    EXPECT_EQ(d.outputs(), kOne) << "a rise after a step with the clock off loads";
+    expectFlipFlopSteps<TypeParam>({
+        {1, 1, "00"},
+        {1, 0, "--"},
+        {1, 1, "10", false, false, "a rise after a step with the clock off loads"},
+    });
 }
 
 TYPED_TEST(FlipFlopTest, LoadsTheDataOfTheStepBeforeTheRise) {
-    Driver<TypeParam> d;
-    d.step(true, false);
-    d.step(true, true);
-    EXPECT_EQ(d.outputs(), kOne);
-    d.step(false, true);
-    EXPECT_EQ(d.outputs(), kOne) << "data changes while the clock stays on";
-    d.step(false, false);
-    EXPECT_EQ(d.outputs(), kOne) << "falling clock";
-    d.step(true, true);
-    EXPECT_FALSE(d.ff.q()) << "data written with the rise is not taken";
-    d.step(true, false);
-    d.step(true, true);
-    EXPECT_EQ(d.outputs(), kOne);
+    expectFlipFlopSteps<TypeParam>({
+        {1, 0, "--"},
+        {1, 1, "10"},
+        {0, 1, "10", false, false, "data changes while the clock stays on"},
+        {0, 0, "10", false, false, "falling clock"},
+        {1, 1, "0-", false, false, "data written with the rise is not taken"},
+        {1, 0, "--"},
+        {1, 1, "10"},
+    });
 }
 
 TYPED_TEST(FlipFlopTest, PowerLossForgetsTheBit) {
-    Driver<TypeParam> d;
-    d.step(true, false);
-    d.step(true, true);
-    ASSERT_EQ(d.outputs(), kOne);
-    d.ff.setVoltage(false);
-    d.step(true, false);
-    EXPECT_EQ(d.outputs(), kNeither);
-    d.ff.setVoltage(true);
-    for (int i = 0; i < 3; ++i) {
-        d.step(true, false);
-        EXPECT_EQ(d.outputs(), kNeither) << "after power returns, step " << i;
-    }
+    TypeParam ff;
+    ff.setVoltage(true);
+    auto set = [](TypeParam& f, const Step& row) {
+        f.setData(row.data);
+        f.setClock(row.clock);
+    };
+    auto read = [](const TypeParam& f) { return bits({f.q(), f.notQ()}); };
+    expectSteps(ff, {Step{1, 0, "--"}, Step{1, 1, "10"}}, set, read);
+    ff.setVoltage(false);
+    expectSteps(ff, {Step{1, 0, "00"}}, set, read);
+    ff.setVoltage(true);
+    expectSteps(ff, {Step{1, 0, "00"}, Step{1, 0, "00"}, Step{1, 0, "00", false, false, "after power returns"}}, set,
+                read);
 }
 
 TEST(MasterSlaveFlipFlop, ClearWithClockOnAndMasterOneShowsNeither) {
-    Driver<MasterSlaveFlipFlop> d;
-    d.step(true, false);
-    d.step(true, true);
-    ASSERT_EQ(d.outputs(), kOne);
-    d.ff.setClear(true);
-    d.step(true, true);
-    EXPECT_EQ(d.outputs(), kNeither);
-    d.step(true, true);
-    EXPECT_EQ(d.outputs(), kNeither);
-    d.ff.setClear(false);
-    d.step(true, true);
-    EXPECT_EQ(d.outputs(), kOne) << "the slave copies the master again";
+    expectFlipFlopSteps<MasterSlaveFlipFlop>({
+        {1, 0, "--"},
+        {1, 1, "10"},
+        {1, 1, "00", true},
+        {1, 1, "00", true},
+        {1, 1, "10", false, false, "the slave copies the master again"},
+    });
 }
 
 TEST(MasterSlaveFlipFlop, ClearWithClockOffStaysUntilNextRise) {
-    Driver<MasterSlaveFlipFlop> d;
-    d.step(true, false);
-    d.step(true, true);
-    d.step(true, false);
-    ASSERT_EQ(d.outputs(), kOne);
-    d.ff.setClear(true);
-    d.step(true, false);
-    EXPECT_EQ(d.outputs(), kZero);
-    d.ff.setClear(false);
-    d.step(true, false);
-    EXPECT_EQ(d.outputs(), kZero);
-    d.step(true, true);
-    EXPECT_EQ(d.outputs(), kOne);
+    expectFlipFlopSteps<MasterSlaveFlipFlop>({
+        {1, 0, "--"},
+        {1, 1, "--"},
+        {1, 0, "10"},
+        {1, 0, "01", true},
+        {1, 0, "01"},
+        {1, 1, "10"},
+    });
 }
 
 TEST(SixNorFlipFlop, PresetAndClear) {
-    Driver<SixNorFlipFlop> d;
-    d.ff.setPreset(true);
-    d.step(false, false);
-    EXPECT_EQ(d.outputs(), kOne);
-    d.ff.setClear(true);
-    d.step(false, false);
-    EXPECT_EQ(d.outputs(), kNeither);
-    d.ff.setClear(false);
-    d.step(false, false);
-    EXPECT_EQ(d.outputs(), kOne) << "preset decides once clear goes";
-    d.ff.setPreset(false);
-    d.ff.setClear(true);
-    d.step(false, false);
-    EXPECT_EQ(d.outputs(), kZero);
+    expectFlipFlopSteps<SixNorFlipFlop>({
+        {0, 0, "10", false, true},
+        {0, 0, "00", true, true},
+        {0, 0, "10", false, true, "preset decides once clear goes"},
+        {0, 0, "01", true, false},
+    });
 }
 
 TEST(SixNorFlipFlop, RiseDuringClearIsLost) {
-    Driver<SixNorFlipFlop> d;
-    d.ff.setClear(true);
-    d.step(true, false);
-    d.step(true, true);
-    EXPECT_EQ(d.outputs(), kZero);
-    d.ff.setClear(false);
-    d.step(true, true);
-    EXPECT_EQ(d.outputs(), kZero);
-    d.step(true, false);
-    d.step(true, true);
-    EXPECT_EQ(d.outputs(), kOne);
+    expectFlipFlopSteps<SixNorFlipFlop>({
+        {1, 0, "--", true},
+        {1, 1, "01", true},
+        {1, 1, "01"},
+        {1, 0, "--"},
+        {1, 1, "10"},
+    });
 }
 
 TEST(SixNorFlipFlop, ClearWhileClockOnTakesTwoStepsForNotQ) {
-    Driver<SixNorFlipFlop> d;
-    d.step(true, false);
-    d.step(true, true);
-    ASSERT_EQ(d.outputs(), kOne);
-    d.ff.setClear(true);
-    d.step(true, true);
-    EXPECT_EQ(d.outputs(), kNeither);
-    d.step(true, true);
-    EXPECT_EQ(d.outputs(), kZero);
+    expectFlipFlopSteps<SixNorFlipFlop>({
+        {1, 0, "--"},
+        {1, 1, "10"},
+        {1, 1, "00", true},
+        {1, 1, "01", true},
+    });
 }
 
 TEST(EightBitRegister, LoadsAByteOnARisingClock) {
