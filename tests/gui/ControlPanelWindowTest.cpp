@@ -33,12 +33,6 @@ std::uint8_t dataLamps(const Computer& computer) {
     return static_cast<std::uint8_t>(lampValue(computer.controlPanel.dataLamps, LampOrder::lowBitFirst));
 }
 
-bool hasInk(const QImage& image, QRect box) {
-    for (int y = box.top(); y <= box.bottom(); ++y)
-        for (int x = box.left(); x <= box.right(); ++x)
-            if (qGray(image.pixel(x, y)) < 96) return true;
-    return false;
-}
 
 // A computer with its memory powered, and the panel window shown.
 struct Bench {

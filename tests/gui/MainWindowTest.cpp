@@ -34,12 +34,6 @@ QWidget* windowOf(const PanelControl& control) { return dynamic_cast<PanelContro
 
 bool isLampYellow(QColor c) { return c.red() > 200 && c.green() > 200 && c.blue() < 80; }
 
-bool hasInk(const QImage& image, QRect box) {
-    for (int y = box.top(); y <= box.bottom(); ++y)
-        for (int x = box.left(); x <= box.right(); ++x)
-            if (qGray(image.pixel(x, y)) < 96) return true;
-    return false;
-}
 
 // The program's machine and window, shown.
 struct Front {

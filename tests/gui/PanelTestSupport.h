@@ -6,6 +6,7 @@
 #include <QtTest>
 #include <QElapsedTimer>
 #include <QFile>
+#include <QImage>
 #include <QTimer>
 #include <QWidget>
 #include <atomic>
@@ -106,6 +107,14 @@ private:
 
 // Fails the running test with the watch's message, if it has one.
 #define TARNWICK_VERIFY_MODAL(watch) QVERIFY2((watch).failure().isEmpty(), qPrintable((watch).failure()))
+
+// Whether any pixel in the box is dark: text or a drawing is there.
+inline bool hasInk(const QImage& image, QRect box) {
+    for (int y = box.top(); y <= box.bottom(); ++y)
+        for (int x = box.left(); x <= box.right(); ++x)
+            if (qGray(image.pixel(x, y)) < 96) return true;
+    return false;
+}
 
 // A memory file: big-endian first and last address, then the image from
 // address 0 (zeros up to first).

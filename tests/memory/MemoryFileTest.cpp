@@ -2,6 +2,8 @@
 // disk, and writing them.
 
 #include <gtest/gtest.h>
+
+#include "tests/support/MemoryFiles.h"
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -18,20 +20,10 @@
 namespace tarnwick {
 namespace {
 
-using Bytes = std::vector<std::uint8_t>;
+using testing::Bytes;
 
-Bytes header(std::uint32_t first, std::uint32_t last) {
-    return {static_cast<std::uint8_t>(first >> 24), static_cast<std::uint8_t>(first >> 16),
-            static_cast<std::uint8_t>(first >> 8),  static_cast<std::uint8_t>(first),
-            static_cast<std::uint8_t>(last >> 24),  static_cast<std::uint8_t>(last >> 16),
-            static_cast<std::uint8_t>(last >> 8),   static_cast<std::uint8_t>(last)};
-}
-
-// A file with the header and `imageBytes` bytes of image, byte a = a * 7 + 1.
 Bytes file(std::uint32_t first, std::uint32_t last, std::size_t imageBytes) {
-    Bytes bytes = header(first, last);
-    for (std::size_t a = 0; a < imageBytes; ++a) bytes.push_back(static_cast<std::uint8_t>(a * 7 + 1));
-    return bytes;
+    return testing::memoryFile(first, last, imageBytes);
 }
 
 struct RejectCase {
