@@ -1,0 +1,159 @@
+// The relay memory stepped as lanes against the tree of parts: the same
+// lines, and after every step every one of the 10,280,899 relay bytes and the
+// data-out lines must agree.
+
+#include <gtest/gtest.h>
+
+#include <cstddef>
+#include <cstdint>
+#include <cstring>
+#include <random>
+#include <vector>
+
+#include "memory/MemoryLines.h"
+#include "memory/RelayLaneRAM.h"
+#include "memory/SixtyFourKilobyteRAM.h"
+
+namespace tarnwick {
+namespace {
+
+#if defined(__SANITIZE_ADDRESS__)
+constexpr int kSteps = 80;  // the tree alone takes a few hundred ms per step here
+#else
+constexpr int kSteps = 360;
+#endif
+
+// The tree's relay bytes in the order it holds them: depth first, each
+// circuit's relays in member order.
+struct RelayCopier {
+    std::uint8_t* out;
+    template <class T>
+    void part(const T&) {}
+    template <class Circuit>
+    void circuit(const Circuit& circuit) {
+        std::memcpy(out, &circuit, sizeof circuit);
+        out += sizeof circuit;
+    }
+};
+
+void copyRelayStates(const SixtyFourKilobyteRAM& ram, std::uint8_t* out) {
+    RelayCopier copier{out};
+    ram.visitParts(copier);
+    ASSERT_EQ(static_cast<std::size_t>(copier.out - out), RelayLaneRAM::relayCount);
+}
+
+class Pair {
+public:
+    Pair() : treeBytes_(RelayLaneRAM::relayCount), laneBytes_(RelayLaneRAM::relayCount) {}
+
+    void apply(LineSetter setter, bool on) {
+        (tree_.*setter)(on);
+        (lanes_.*setter)(on);
+    }
+    void setVoltage(bool on) { apply(&SixtyFourKbRAM::setVoltage, on); }
+    void setWrite(bool on) { apply(&SixtyFourKbRAM::setWrite, on); }
+    void setAddress(std::uint16_t address) {
+        for (int line = 0; line < 16; ++line) apply(addressLineSetters[line], ((address >> line) & 1) != 0);
+    }
+    void setDataIn(std::uint8_t data) {
+        for (int line = 0; line < 8; ++line) apply(dataInLineSetters[line], ((data >> line) & 1) != 0);
+    }
+
+    // Steps both and compares them; returns the data-out byte.
+    std::uint8_t stepAndCompare(int step) {
+        tree_.step();
+        lanes_.step();
+        const std::uint8_t out = readDataOut(tree_);
+        EXPECT_EQ(readDataOut(lanes_), out) << "data-out after step " << step;
+        copyRelayStates(tree_, treeBytes_.data());
+        lanes_.copyRelayStates(laneBytes_.data());
+        if (std::memcmp(treeBytes_.data(), laneBytes_.data(), treeBytes_.size()) != 0) {
+            std::size_t first = 0;
+            while (treeBytes_[first] == laneBytes_[first]) ++first;
+            std::size_t differing = 0;
+            for (std::size_t i = first; i < treeBytes_.size(); ++i)
+                differing += treeBytes_[i] != laneBytes_[i];
+            ADD_FAILURE() << differing << " relay bytes differ after step " << step << ", the first at "
+                          << first << ": tree " << int(treeBytes_[first]) << ", lanes "
+                          << int(laneBytes_[first]);
+            mismatched_ = true;
+        }
+        return out;
+    }
+    bool mismatched() const { return mismatched_; }
+
+private:
+    SixtyFourKilobyteRAM tree_;
+    RelayLaneRAM lanes_;
+    std::vector<std::uint8_t> treeBytes_;
+    std::vector<std::uint8_t> laneBytes_;
+    bool mismatched_ = false;
+};
+
+TEST(RelayLaneRAM, EveryRelayMatchesTheTreeAfterEveryStep) {
+    std::mt19937 random(13);
+    auto chance = [&](int percent) { return static_cast<int>(random() % 100) < percent; };
+    Pair pair;
+    std::vector<std::uint16_t> written;
+    std::uint16_t address = 0;
+    bool voltage = false;
+    int linesSeenHigh = 0;
+    int linesSeenLow = 0;
+    int writes = 0;
+    int steadySteps = 0;
+    int powerLosses = 0;
+
+    for (int step = 0; step < kSteps && !pair.mismatched(); ++step) {
+        // Power comes on at step 2 and goes off now and then for a few steps.
+        if (step == 2 || (!voltage && chance(40)) || (voltage && step > 2 && chance(3))) {
+            voltage = !voltage;
+            powerLosses += voltage ? 0 : 1;
+            pair.setVoltage(voltage);
+        }
+        // Steady stretches: nothing changes for a run of steps.
+        if (step % 90 == 60) {
+            for (int held = 0; held < 12 && step < kSteps; ++held, ++step, ++steadySteps)
+                pair.stepAndCompare(step);
+        }
+        const int action = static_cast<int>(random() % 10);
+        bool write = false;
+        if (action < 4) {  // a write at a fresh address, or at one line away from a written one
+            address = written.empty() || chance(50)
+                          ? static_cast<std::uint16_t>(random())
+                          : static_cast<std::uint16_t>(written[random() % written.size()] ^
+                                                       (1u << (random() % 16)));
+            pair.setDataIn(static_cast<std::uint8_t>(random()));
+            write = true;
+        } else if (action < 8) {  // a read, mostly of a written address
+            address = !written.empty() && chance(70) ? written[random() % written.size()]
+                                                     : static_cast<std::uint16_t>(random());
+        } else {  // a single line changes
+            const int line = static_cast<int>(random() % 24);
+            if (line < 16) {
+                address = static_cast<std::uint16_t>(address ^ (1u << line));
+            } else {
+                pair.apply(dataInLineSetters[line - 16], chance(50));
+            }
+            write = chance(50);
+        }
+        pair.setAddress(address);
+        pair.setWrite(write);
+        if (write && voltage) {
+            written.push_back(address);
+            ++writes;
+        }
+        linesSeenHigh |= address;
+        linesSeenLow |= static_cast<std::uint16_t>(~address);
+        pair.stepAndCompare(step);
+    }
+    if (pair.mismatched()) return;
+    // The sequence did what it is meant to.
+    EXPECT_EQ(linesSeenHigh, 0xFFFF);
+    EXPECT_EQ(linesSeenLow & 0xFFFF, 0xFFFF);
+    EXPECT_GT(writes, kSteps / 8);
+    EXPECT_GT(steadySteps, 0);
+    EXPECT_GT(powerLosses, 0);
+}
+
+}  // namespace
+}  // namespace tarnwick
