@@ -18,13 +18,14 @@
 
 #include "app/MemoryFile.h"
 #include "machine/Computer.h"
+#include "memory/RelayMemory.h"
 
 namespace {
 
 using tarnwick::Computer;
 
 constexpr const char* usageText =
-    "Usage: tarnwick-run [--relay-ram] [--max-cycles N] [--dump FIRST:LAST] [--trace] IMAGE\n"
+    "Usage: tarnwick-run [--relay-ram[=tree]] [--max-cycles N] [--dump FIRST:LAST] [--trace] IMAGE\n"
     "\n"
     "Runs the memory image IMAGE on the simulated relay computer without a window:\n"
     "Power on, the image loaded, Reset off, then machine cycles back to back until\n"
@@ -33,6 +34,7 @@ constexpr const char* usageText =
     "\n"
     "Options:\n"
     "  --relay-ram         use the relay-built memory instead of the byte array\n"
+    "  --relay-ram=tree    the same, built as its tree of parts and stepped depth first\n"
     "  --max-cycles N      stop after cycle N if the machine has not halted\n"
     "                      (default 1000000)\n"
     "  --dump FIRST:LAST   add the memory from FIRST to LAST (hexadecimal,\n"
@@ -48,6 +50,7 @@ constexpr const char* usageText =
 
 struct Options {
     bool relayRam = false;
+    bool relayTree = false;
     std::uint64_t maxCycles = 1000000;
     bool dump = false;
     std::uint16_t dumpFirst = 0;
@@ -140,8 +143,9 @@ Options parseOptions(int argc, char** argv) {
             onlyOperands = true;
         } else if (arg == "--help" || arg == "-h") {
             options.help = true;
-        } else if (arg == "--relay-ram") {
+        } else if (arg == "--relay-ram" || arg == "--relay-ram=tree") {
             options.relayRam = true;
+            options.relayTree = arg != "--relay-ram";
         } else if (arg == "--trace") {
             options.trace = true;
         } else if (const auto count = value("--max-cycles")) {
@@ -224,6 +228,9 @@ int run(const Options& options) {
     }
 
     Computer computer(!options.relayRam);
+    if (options.relayTree && !computer.controlPanel.fastRam) {
+        computer.controlPanel.ram = tarnwick::makeRelayMemory(tarnwick::RelayMemoryKind::Tree);
+    }
     if (options.relayRam && computer.controlPanel.fastRam) {
         std::fprintf(stderr, "tarnwick-run: not enough memory to build the relay-built memory\n");
         return 2;
