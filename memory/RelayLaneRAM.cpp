@@ -1,5 +1,10 @@
 #include "memory/RelayLaneRAM.h"
 
+// The lane vectors below may be wider than the baseline instruction set's
+// registers; they never cross a function boundary that is not inlined, so the
+// calling-convention change the compiler warns about cannot arise.
+#pragma GCC diagnostic ignored "-Wpsabi"
+
 #include <array>
 #include <cstring>
 
@@ -12,6 +17,8 @@ namespace {
 // Lane vectors: one byte per lane. A mask holds 0xFF in a lane where a signal
 // is on and 0 where it is off.
 using Lanes16 = std::uint8_t __attribute__((vector_size(16)));
+using Lanes32 = std::uint8_t __attribute__((vector_size(32)));
+using Lanes64 = std::uint8_t __attribute__((vector_size(64)));
 using Lanes8 = std::uint8_t __attribute__((vector_size(8)));
 
 // A relay that has just been ticked holds its pending inputs twice: supply in
@@ -136,39 +143,42 @@ template <class L, class Put>
 }
 
 // The lines every cell column sees, as masks.
+template <class L>
 struct ColumnLines {
-    Lanes16 voltage;
-    Lanes16 select[3];  // A0 to A2
-    Lanes16 data;       // lane l: data-in line l % 8
+    L voltage;
+    L select[3];  // A0 to A2
+    L data;       // lane l: data-in line l % 8
 };
 
-// Sixteen cell columns: relay k of lane l at column[k * 64 + l].
-[[gnu::always_inline]] inline Lanes16 stepColumns(std::uint8_t* column, Lanes16 writeEnable,
-                                                  const ColumnLines& lines) {
-    const Lanes16 v = lines.voltage;
-    const Lanes16 data = lines.data;
+// As many cell columns as L has lanes: relay k of lane l at
+// column[k * 64 + l].
+template <class L>
+[[gnu::always_inline]] inline L stepColumns(std::uint8_t* column, L writeEnable,
+                                            const ColumnLines<L>& lines) {
+    const L v = lines.voltage;
+    const L data = lines.data;
     auto at = [column](int relay) { return column + relay * kColumnLanes; };
 
-    const Lanes16 enables[8] = {writeEnable, writeEnable, writeEnable, writeEnable,
-                                writeEnable, writeEnable, writeEnable, writeEnable};
-    Lanes16 cellEnable[8];
+    const L enables[8] = {writeEnable, writeEnable, writeEnable, writeEnable,
+                          writeEnable, writeEnable, writeEnable, writeEnable};
+    L cellEnable[8];
     stepChains(
-        v, lines.select, enables, [&](int k, Lanes16 relay) { store(at(k), relay); }, cellEnable);
+        v, lines.select, enables, [&](int k, L relay) { store(at(k), relay); }, cellEnable);
 
-    Lanes16 cellOutput[8];
+    L cellOutput[8];
     for (int c = 0; c < 8; ++c) {
         const int cell = kCellsAt + c * kCellRelays;
-        const Lanes16 enable = cellEnable[c];
-        const Lanes16 held = normallyClosed(load<Lanes16>(at(cell + kStore + 1)));
-        const Lanes16 heldComplement = normallyClosed(load<Lanes16>(at(cell + kComplement + 1)));
+        const L enable = cellEnable[c];
+        const L held = normallyClosed(load<L>(at(cell + kStore + 1)));
+        const L heldComplement = normallyClosed(load<L>(at(cell + kComplement + 1)));
 
-        const Lanes16 dataInverted = v & ~data;  // dataRelay's normally-closed contact
-        const Lanes16 reset = dataInverted & enable;
-        const Lanes16 set = v & enable & data;
+        const L dataInverted = v & ~data;  // dataRelay's normally-closed contact
+        const L reset = dataInverted & enable;
+        const L set = v & enable & data;
         // Two latch passes, each reading the other gate as it stood before.
-        const Lanes16 store1 = v & ~reset & ~heldComplement;
-        const Lanes16 complement1 = v & ~held & ~set;
-        const Lanes16 store2 = v & ~reset & ~complement1;
+        const L store1 = v & ~reset & ~heldComplement;
+        const L complement1 = v & ~held & ~set;
+        const L store2 = v & ~reset & ~complement1;
 
         store(at(cell + kReset), ticked(v, dataInverted));
         store(at(cell + kReset + 1), ticked(dataInverted, enable));
@@ -182,8 +192,8 @@ struct ColumnLines {
         cellOutput[c] = store2;
     }
 
-    Lanes16 chains[8];
-    auto putSelector = [&](int k, Lanes16 relay) { store(at(kCellSelectorAt + k), relay); };
+    L chains[8];
+    auto putSelector = [&](int k, L relay) { store(at(kCellSelectorAt + k), relay); };
     stepChains(v, lines.select, cellOutput, putSelector, chains);
     return stepOrGate(v, chains, putSelector);
 }
@@ -212,6 +222,13 @@ struct Lines {
 
 }  // namespace
 
+namespace {
+
+using Blocks = std::uint8_t[kBlocks][kBlockStride];
+using StepBlocks = void (*)(Blocks&, const std::uint8_t*, ByteLanes*, const Lines&);
+
+}  // namespace
+
 struct RelayLaneRAM::Storage {
     alignas(64) std::uint8_t blocks[kBlocks][kBlockStride];
     std::uint8_t nodes[kNodes][kNodeRelays];
@@ -221,47 +238,93 @@ struct RelayLaneRAM::Storage {
     ByteLanes nodeOutput[kNodes];
     ByteLanes blockOutput[kBlocks];
 
-    void step(const Lines& lines);
-    ByteLanes stepBlock(std::uint8_t* block, std::uint8_t write, const ColumnLines& columnLines,
-                        const Lanes8& voltage, const Lanes8 (&rowSelect)[3]);
+    void step(const Lines& lines, StepBlocks stepBlocks);
     void copyNode(int node, std::uint8_t*& out) const;
     void copyBlock(int block, std::uint8_t*& out) const;
 };
 
-ByteLanes RelayLaneRAM::Storage::stepBlock(std::uint8_t* block, std::uint8_t write,
-                                           const ColumnLines& columnLines, const Lanes8& voltage,
-                                           const Lanes8 (&rowSelect)[3]) {
-    // The row decoder, alone in lane 0.
-    Lanes8 rowEnable[8];
-    {
-        const Lanes8 enable = {write};
-        const Lanes8 enables[8] = {enable, enable, enable, enable, enable, enable, enable, enable};
-        std::uint8_t* decoder = block + kRowDecoderAt;
-        stepChains(
-            voltage, rowSelect, enables, [&](int k, Lanes8 relay) { decoder[k] = relay[0]; }, rowEnable);
-    }
+namespace {
 
-    // The rows' columns, sixteen lanes (two rows) at a time.
-    alignas(16) std::uint8_t columnOutput[kColumnLanes];
-    for (int quarter = 0; quarter < 4; ++quarter) {
-        const std::uint8_t low = rowEnable[2 * quarter][0];
-        const std::uint8_t high = rowEnable[2 * quarter + 1][0];
-        const Lanes16 writeEnable = {low,  low,  low,  low,  low,  low,  low,  low,
-                                     high, high, high, high, high, high, high, high};
-        store(columnOutput + 16 * quarter, stepColumns(block + 16 * quarter, writeEnable, columnLines));
-    }
+// Every block, its columns stepped as many lanes at a time as L holds.
+template <class L>
+[[gnu::always_inline]] inline void stepBlocks(Blocks& blocks, const std::uint8_t* blockWrite,
+                                              ByteLanes* blockOutput, const Lines& lines) {
+    constexpr int kWidth = sizeof(L);
+    ColumnLines<L> columnLines;
+    columnLines.voltage = broadcast<L>(lines.voltage);
+    for (int bit = 0; bit < 3; ++bit) columnLines.select[bit] = broadcast<L>(lines.addressBit(bit));
+    alignas(64) std::uint8_t data[kColumnLanes];
+    for (int lane = 0; lane < kColumnLanes; ++lane)
+        data[lane] = ((lines.dataIn >> (lane % 8)) & 1) != 0 ? 0xFF : 0;
+    columnLines.data = load<L>(data);
+    const Lanes8 voltage = broadcast<Lanes8>(lines.voltage);
+    const Lanes8 rowSelect[3] = {broadcast<Lanes8>(lines.addressBit(3)),
+                                 broadcast<Lanes8>(lines.addressBit(4)),
+                                 broadcast<Lanes8>(lines.addressBit(5))};
 
-    // The bit selectors, lane j: input r is column j of row r.
-    Lanes8 inputs[8];
-    for (int r = 0; r < 8; ++r) inputs[r] = load<Lanes8>(columnOutput + 8 * r);
-    std::uint8_t* selectors = block + kBitSelectorsAt;
-    auto put = [selectors](int k, Lanes8 relay) { store(selectors + 8 * k, relay); };
-    Lanes8 chains[8];
-    stepChains(voltage, rowSelect, inputs, put, chains);
-    return stepOrGate(voltage, chains, put);
+    for (int b = 0; b < kBlocks; ++b) {
+        std::uint8_t* block = blocks[b];
+        // The row decoder, alone in lane 0.
+        Lanes8 rowEnable[8];
+        {
+            const Lanes8 enable = {blockWrite[b]};
+            const Lanes8 enables[8] = {enable, enable, enable, enable, enable, enable, enable, enable};
+            std::uint8_t* decoder = block + kRowDecoderAt;
+            stepChains(
+                voltage, rowSelect, enables, [&](int k, Lanes8 relay) { decoder[k] = relay[0]; }, rowEnable);
+        }
+
+        // The rows' columns: lane r * 8 + j is column j of row r and takes
+        // row r's write enable.
+        alignas(64) std::uint8_t writeEnable[kColumnLanes];
+        for (int r = 0; r < 8; ++r) std::memset(writeEnable + 8 * r, rowEnable[r][0], 8);
+        alignas(64) std::uint8_t columnOutput[kColumnLanes];
+        for (int first = 0; first < kColumnLanes; first += kWidth) {
+            store(columnOutput + first,
+                  stepColumns(block + first, load<L>(writeEnable + first), columnLines));
+        }
+
+        // The bit selectors, lane j: input r is column j of row r.
+        Lanes8 inputs[8];
+        for (int r = 0; r < 8; ++r) inputs[r] = load<Lanes8>(columnOutput + 8 * r);
+        std::uint8_t* selectors = block + kBitSelectorsAt;
+        auto put = [selectors](int k, Lanes8 relay) { store(selectors + 8 * k, relay); };
+        Lanes8 chains[8];
+        stepChains(voltage, rowSelect, inputs, put, chains);
+        blockOutput[b] = stepOrGate(voltage, chains, put);
+    }
 }
 
-void RelayLaneRAM::Storage::step(const Lines& lines) {
+// The widest lanes the processor offers, chosen when the step runs.
+[[gnu::target("avx512bw")]] void stepBlocksAvx512(Blocks& blocks, const std::uint8_t* blockWrite,
+                                                  ByteLanes* blockOutput, const Lines& lines) {
+    stepBlocks<Lanes64>(blocks, blockWrite, blockOutput, lines);
+}
+
+[[gnu::target("avx2")]] void stepBlocksAvx2(Blocks& blocks, const std::uint8_t* blockWrite,
+                                            ByteLanes* blockOutput, const Lines& lines) {
+    stepBlocks<Lanes32>(blocks, blockWrite, blockOutput, lines);
+}
+
+void stepBlocksBaseline(Blocks& blocks, const std::uint8_t* blockWrite, ByteLanes* blockOutput,
+                        const Lines& lines) {
+    stepBlocks<Lanes16>(blocks, blockWrite, blockOutput, lines);
+}
+
+StepBlocks stepBlocksFor(RelayLaneRAM::LaneWidth width) {
+    switch (width) {
+        case RelayLaneRAM::LaneWidth::Avx512:
+            return stepBlocksAvx512;
+        case RelayLaneRAM::LaneWidth::Avx2:
+            return stepBlocksAvx2;
+        default:
+            return stepBlocksBaseline;
+    }
+}
+
+}  // namespace
+
+void RelayLaneRAM::Storage::step(const Lines& lines, StepBlocks stepBlocks) {
     const std::uint8_t v = lines.voltage ? 0xFF : 0;
 
     // Down: each level body's write demultiplexer, the top level first.
@@ -287,20 +350,10 @@ void RelayLaneRAM::Storage::step(const Lines& lines) {
     }
 
     // Every block.
-    ColumnLines columnLines;
-    columnLines.voltage = broadcast<Lanes16>(lines.voltage);
-    for (int bit = 0; bit < 3; ++bit) columnLines.select[bit] = broadcast<Lanes16>(lines.addressBit(bit));
-    const ByteLanes data = maskOf(lines.dataIn);
-    columnLines.data = __builtin_shufflevector(data, data, 0, 1, 2, 3, 4, 5, 6, 7, 0, 1, 2, 3, 4, 5, 6, 7);
-    const Lanes8 voltage = broadcast<Lanes8>(lines.voltage);
-    const Lanes8 rowSelect[3] = {broadcast<Lanes8>(lines.addressBit(3)),
-                                 broadcast<Lanes8>(lines.addressBit(4)),
-                                 broadcast<Lanes8>(lines.addressBit(5))};
-    for (int block = 0; block < kBlocks; ++block) {
-        blockOutput[block] = stepBlock(blocks[block], blockWrite[block], columnLines, voltage, rowSelect);
-    }
+    stepBlocks(blocks, blockWrite, blockOutput, lines);
 
     // Up: each level body's output selector, lane j, the lowest level first.
+    const Lanes8 voltage = broadcast<Lanes8>(lines.voltage);
     for (int level = kLevels - 1; level >= 0; --level) {
         const Lanes8 select = broadcast<Lanes8>(lines.addressBit(15 - level));
         const Lanes8 notSelect = voltage & ~select;
@@ -354,12 +407,31 @@ void RelayLaneRAM::Storage::copyBlock(int block, std::uint8_t*& out) const {
     }
 }
 
-RelayLaneRAM::RelayLaneRAM() : storage_(std::make_unique<Storage>()) {}
+bool RelayLaneRAM::supports(LaneWidth width) {
+    __builtin_cpu_init();
+    switch (width) {
+        case LaneWidth::Avx512:
+            return __builtin_cpu_supports("avx512bw");
+        case LaneWidth::Avx2:
+            return __builtin_cpu_supports("avx2");
+        default:
+            return true;
+    }
+}
+
+RelayLaneRAM::RelayLaneRAM(LaneWidth width) : storage_(std::make_unique<Storage>()), lanes_(LaneWidth::Sse2) {
+    for (LaneWidth wider : {LaneWidth::Avx512, LaneWidth::Avx2}) {
+        if ((width == LaneWidth::Widest || width >= wider) && supports(wider)) {
+            lanes_ = wider;
+            break;
+        }
+    }
+}
 
 RelayLaneRAM::~RelayLaneRAM() = default;
 
 void RelayLaneRAM::step() {
-    storage_->step(Lines{voltage_, write_, address_, dataIn_});
+    storage_->step(Lines{voltage_, write_, address_, dataIn_}, stepBlocksFor(lanes_));
     dataOut_ = bitsOf(storage_->nodeOutput[0]);
 }
 

@@ -29,8 +29,17 @@ class RelayLaneRAM final : public SixtyFourKbRAM {
 public:
     static constexpr std::size_t relayCount = 10'280'899;
 
-    // Throws std::bad_alloc, leaving nothing allocated, when storage is short.
-    RelayLaneRAM();
+    // How many columns one instruction steps: 16 with the baseline
+    // instruction set, 32 with AVX2, 64 with AVX-512. Every width gives the
+    // same relay states.
+    enum class LaneWidth { Widest, Sse2, Avx2, Avx512 };
+    static bool supports(LaneWidth width);
+
+    // Steps with the given lanes, or the widest this processor offers up to
+    // them. Throws std::bad_alloc, leaving nothing allocated, when storage is
+    // short.
+    explicit RelayLaneRAM(LaneWidth width = LaneWidth::Widest);
+    LaneWidth lanes() const { return lanes_; }
     ~RelayLaneRAM() override;
 
     void setVoltage(bool on) override { voltage_ = on; }
@@ -87,6 +96,7 @@ private:
 
     struct Storage;
     std::unique_ptr<Storage> storage_;
+    LaneWidth lanes_;
     bool voltage_ = false;
     bool write_ = false;
     std::uint16_t address_ = 0;

@@ -1,12 +1,13 @@
 // The relay memory stepped as lanes against the tree of parts: the same
 // lines, and after every step every one of the 10,280,899 relay bytes and the
-// data-out lines must agree.
+// data-out lines must agree, for every lane width.
 
 #include <gtest/gtest.h>
 
 #include <cstddef>
 #include <cstdint>
 #include <cstring>
+#include <memory>
 #include <random>
 #include <vector>
 
@@ -42,13 +43,20 @@ void copyRelayStates(const SixtyFourKilobyteRAM& ram, std::uint8_t* out) {
     ASSERT_EQ(static_cast<std::size_t>(copier.out - out), RelayLaneRAM::relayCount);
 }
 
-class Pair {
+// The tree and a lane memory of every width this processor offers, fed the
+// same lines.
+class Memories {
 public:
-    Pair() : treeBytes_(RelayLaneRAM::relayCount), laneBytes_(RelayLaneRAM::relayCount) {}
+    Memories() : treeBytes_(RelayLaneRAM::relayCount), laneBytes_(RelayLaneRAM::relayCount) {
+        using Width = RelayLaneRAM::LaneWidth;
+        for (Width width : {Width::Sse2, Width::Avx2, Width::Avx512}) {
+            if (RelayLaneRAM::supports(width)) lanes_.push_back(std::make_unique<RelayLaneRAM>(width));
+        }
+    }
 
     void apply(LineSetter setter, bool on) {
         (tree_.*setter)(on);
-        (lanes_.*setter)(on);
+        for (auto& lanes : lanes_) (*lanes.*setter)(on);
     }
     void setVoltage(bool on) { apply(&SixtyFourKbRAM::setVoltage, on); }
     void setWrite(bool on) { apply(&SixtyFourKbRAM::setWrite, on); }
@@ -59,32 +67,33 @@ public:
         for (int line = 0; line < 8; ++line) apply(dataInLineSetters[line], ((data >> line) & 1) != 0);
     }
 
-    // Steps both and compares them; returns the data-out byte.
-    std::uint8_t stepAndCompare(int step) {
+    // Steps all and compares every lane memory with the tree.
+    void stepAndCompare(int step) {
         tree_.step();
-        lanes_.step();
         const std::uint8_t out = readDataOut(tree_);
-        EXPECT_EQ(readDataOut(lanes_), out) << "data-out after step " << step;
         copyRelayStates(tree_, treeBytes_.data());
-        lanes_.copyRelayStates(laneBytes_.data());
-        if (std::memcmp(treeBytes_.data(), laneBytes_.data(), treeBytes_.size()) != 0) {
+        for (auto& lanes : lanes_) {
+            lanes->step();
+            const int width = 8 << static_cast<int>(lanes->lanes());  // lanes per instruction
+            EXPECT_EQ(readDataOut(*lanes), out) << "data-out after step " << step << ", lanes " << width;
+            lanes->copyRelayStates(laneBytes_.data());
+            if (std::memcmp(treeBytes_.data(), laneBytes_.data(), treeBytes_.size()) == 0) continue;
             std::size_t first = 0;
             while (treeBytes_[first] == laneBytes_[first]) ++first;
             std::size_t differing = 0;
             for (std::size_t i = first; i < treeBytes_.size(); ++i)
                 differing += treeBytes_[i] != laneBytes_[i];
-            ADD_FAILURE() << differing << " relay bytes differ after step " << step << ", the first at "
-                          << first << ": tree " << int(treeBytes_[first]) << ", lanes "
+            ADD_FAILURE() << differing << " relay bytes differ after step " << step << " with lanes " << width
+                          << ", the first at " << first << ": tree " << int(treeBytes_[first]) << ", lanes "
                           << int(laneBytes_[first]);
             mismatched_ = true;
         }
-        return out;
     }
     bool mismatched() const { return mismatched_; }
 
 private:
     SixtyFourKilobyteRAM tree_;
-    RelayLaneRAM lanes_;
+    std::vector<std::unique_ptr<RelayLaneRAM>> lanes_;
     std::vector<std::uint8_t> treeBytes_;
     std::vector<std::uint8_t> laneBytes_;
     bool mismatched_ = false;
@@ -93,7 +102,7 @@ private:
 TEST(RelayLaneRAM, EveryRelayMatchesTheTreeAfterEveryStep) {
     std::mt19937 random(13);
     auto chance = [&](int percent) { return static_cast<int>(random() % 100) < percent; };
-    Pair pair;
+    Memories memories;
     std::vector<std::uint16_t> written;
     std::uint16_t address = 0;
     bool voltage = false;
@@ -103,17 +112,17 @@ TEST(RelayLaneRAM, EveryRelayMatchesTheTreeAfterEveryStep) {
     int steadySteps = 0;
     int powerLosses = 0;
 
-    for (int step = 0; step < kSteps && !pair.mismatched(); ++step) {
+    for (int step = 0; step < kSteps && !memories.mismatched(); ++step) {
         // Power comes on at step 2 and goes off now and then for a few steps.
         if (step == 2 || (!voltage && chance(40)) || (voltage && step > 2 && chance(3))) {
             voltage = !voltage;
             powerLosses += voltage ? 0 : 1;
-            pair.setVoltage(voltage);
+            memories.setVoltage(voltage);
         }
         // Steady stretches: nothing changes for a run of steps.
         if (step % 90 == 60) {
             for (int held = 0; held < 12 && step < kSteps; ++held, ++step, ++steadySteps)
-                pair.stepAndCompare(step);
+                memories.stepAndCompare(step);
         }
         const int action = static_cast<int>(random() % 10);
         bool write = false;
@@ -122,7 +131,7 @@ TEST(RelayLaneRAM, EveryRelayMatchesTheTreeAfterEveryStep) {
                           ? static_cast<std::uint16_t>(random())
                           : static_cast<std::uint16_t>(written[random() % written.size()] ^
                                                        (1u << (random() % 16)));
-            pair.setDataIn(static_cast<std::uint8_t>(random()));
+            memories.setDataIn(static_cast<std::uint8_t>(random()));
             write = true;
         } else if (action < 8) {  // a read, mostly of a written address
             address = !written.empty() && chance(70) ? written[random() % written.size()]
@@ -132,21 +141,21 @@ TEST(RelayLaneRAM, EveryRelayMatchesTheTreeAfterEveryStep) {
             if (line < 16) {
                 address = static_cast<std::uint16_t>(address ^ (1u << line));
             } else {
-                pair.apply(dataInLineSetters[line - 16], chance(50));
+                memories.apply(dataInLineSetters[line - 16], chance(50));
             }
             write = chance(50);
         }
-        pair.setAddress(address);
-        pair.setWrite(write);
+        memories.setAddress(address);
+        memories.setWrite(write);
         if (write && voltage) {
             written.push_back(address);
             ++writes;
         }
         linesSeenHigh |= address;
         linesSeenLow |= static_cast<std::uint16_t>(~address);
-        pair.stepAndCompare(step);
+        memories.stepAndCompare(step);
     }
-    if (pair.mismatched()) return;
+    if (memories.mismatched()) return;
     // The sequence did what it is meant to.
     EXPECT_EQ(linesSeenHigh, 0xFFFF);
     EXPECT_EQ(linesSeenLow & 0xFFFF, 0xFFFF);
