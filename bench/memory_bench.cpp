@@ -2,16 +2,18 @@
 //
 //   cmake --build build --target memory_bench && build/bench/memory_bench
 //
-// RelayMemoryStep/lanes and RelayMemoryStep/tree report, besides their time,
-// the floor measured in the same process: one tick of each of 10,280,899
-// relay bytes in a flat array, the least any step of the relay-built memory
-// can cost, vectorised (relay_floor.cpp). Counters: step_ms, floor_ms and
+// RelayMemoryStep/lanes (the widest lanes the processor offers, as the
+// product uses them), /lanes16 (the baseline instruction set), /lanes32 (AVX2,
+// where present) and /tree report, besides their time, the floor measured in
+// the same process: one tick of each of 10,280,899 relay bytes in a flat
+// array, the least any step of the relay-built memory can cost, vectorised
+// (relay_floor.cpp). Counters: step_ms, floor_ms and
 // ratio = step / floor; scalar_floor_ms and scalar_ratio give the same loop
 // as -O2 compiles it here, unvectorised, as earlier figures were taken. All
 // are timed in the thread's CPU time. Peak memory of a process holding one
 // relay-built memory:
 //
-//   /usr/bin/time -v build/bench/memory_bench --benchmark_filter=BuildAndDestroy/lanes
+//   /usr/bin/time -v build/bench/memory_bench --benchmark_filter=RelayMemoryStep/lanes$
 
 #include <benchmark/benchmark.h>
 #include <time.h>
@@ -22,6 +24,7 @@
 
 #include "memory/FastRAM.h"
 #include "memory/MemoryLines.h"
+#include "memory/RelayLaneRAM.h"
 #include "memory/RelayMemory.h"
 #include "relay/Relay.h"
 #include "relay_floor.h"
@@ -30,8 +33,21 @@ namespace {
 
 using tarnwick::FastRAM;
 using tarnwick::Relay;
+using tarnwick::RelayLaneRAM;
 using tarnwick::RelayMemoryKind;
 using tarnwick::SixtyFourKbRAM;
+
+// The memories measured: the lanes as the product builds them (the widest
+// the processor offers), the lanes at each narrower width, the tree.
+using Make = std::unique_ptr<SixtyFourKbRAM> (*)();
+std::unique_ptr<SixtyFourKbRAM> lanes() { return tarnwick::makeRelayMemory(RelayMemoryKind::Lanes); }
+std::unique_ptr<SixtyFourKbRAM> lanes16() {
+    return std::make_unique<RelayLaneRAM>(RelayLaneRAM::LaneWidth::Sse2);
+}
+std::unique_ptr<SixtyFourKbRAM> lanes32() {
+    return std::make_unique<RelayLaneRAM>(RelayLaneRAM::LaneWidth::Avx2);
+}
+std::unique_ptr<SixtyFourKbRAM> tree() { return tarnwick::makeRelayMemory(RelayMemoryKind::Tree); }
 
 constexpr std::size_t kRelays = 10'280'899;
 
@@ -91,8 +107,8 @@ void Floor(benchmark::State& state) {
 }
 BENCHMARK(Floor)->Unit(benchmark::kMillisecond);
 
-void RelayMemoryStep(benchmark::State& state, RelayMemoryKind kind) {
-    auto ram = tarnwick::makeRelayMemory(kind);
+void RelayMemoryStep(benchmark::State& state, Make make) {
+    auto ram = make();
     prepare(*ram);
     const double floor = measureFloor(tarnwick::bench::tickAll);
     const double scalarFloor = measureFloor(tickAllScalar);
@@ -109,12 +125,14 @@ void RelayMemoryStep(benchmark::State& state, RelayMemoryKind kind) {
     state.counters["scalar_floor_ms"] = scalarFloor * 1e3;
     state.counters["scalar_ratio"] = step / scalarFloor;
 }
-BENCHMARK_CAPTURE(RelayMemoryStep, lanes, RelayMemoryKind::Lanes)->Unit(benchmark::kMillisecond);
-BENCHMARK_CAPTURE(RelayMemoryStep, tree, RelayMemoryKind::Tree)->Unit(benchmark::kMillisecond);
+BENCHMARK_CAPTURE(RelayMemoryStep, lanes, lanes)->Unit(benchmark::kMillisecond);
+BENCHMARK_CAPTURE(RelayMemoryStep, lanes16, lanes16)->Unit(benchmark::kMillisecond);
+BENCHMARK_CAPTURE(RelayMemoryStep, lanes32, lanes32)->Unit(benchmark::kMillisecond);
+BENCHMARK_CAPTURE(RelayMemoryStep, tree, tree)->Unit(benchmark::kMillisecond);
 
 // What the machine does once per cycle: 26 line settings, a step, 8 reads.
-void RelayMemoryAccess(benchmark::State& state, RelayMemoryKind kind) {
-    auto ram = tarnwick::makeRelayMemory(kind);
+void RelayMemoryAccess(benchmark::State& state, Make make) {
+    auto ram = make();
     prepare(*ram);
     std::uint16_t address = 0;
     for (auto _ : state) {
@@ -126,18 +144,19 @@ void RelayMemoryAccess(benchmark::State& state, RelayMemoryKind kind) {
         address = static_cast<std::uint16_t>(address * 5 + 1);
     }
 }
-BENCHMARK_CAPTURE(RelayMemoryAccess, lanes, RelayMemoryKind::Lanes)->Unit(benchmark::kMillisecond);
-BENCHMARK_CAPTURE(RelayMemoryAccess, tree, RelayMemoryKind::Tree)->Unit(benchmark::kMillisecond);
+BENCHMARK_CAPTURE(RelayMemoryAccess, lanes, lanes)->Unit(benchmark::kMillisecond);
+BENCHMARK_CAPTURE(RelayMemoryAccess, lanes16, lanes16)->Unit(benchmark::kMillisecond);
+BENCHMARK_CAPTURE(RelayMemoryAccess, tree, tree)->Unit(benchmark::kMillisecond);
 
-void BuildAndDestroy(benchmark::State& state, RelayMemoryKind kind) {
+void BuildAndDestroy(benchmark::State& state, Make make) {
     for (auto _ : state) {
-        auto ram = tarnwick::makeRelayMemory(kind);
+        auto ram = make();
         benchmark::DoNotOptimize(ram.get());
         ram.reset();
     }
 }
-BENCHMARK_CAPTURE(BuildAndDestroy, lanes, RelayMemoryKind::Lanes)->Unit(benchmark::kMillisecond);
-BENCHMARK_CAPTURE(BuildAndDestroy, tree, RelayMemoryKind::Tree)->Unit(benchmark::kMillisecond);
+BENCHMARK_CAPTURE(BuildAndDestroy, lanes, lanes)->Unit(benchmark::kMillisecond);
+BENCHMARK_CAPTURE(BuildAndDestroy, tree, tree)->Unit(benchmark::kMillisecond);
 
 void FastRAMStep(benchmark::State& state) {
     FastRAM ram;

@@ -201,11 +201,6 @@ template <class L>
 // Data-out of one block or level body: lane j is data-out line j.
 using ByteLanes = Lanes8;
 
-[[gnu::always_inline]] inline ByteLanes maskOf(std::uint8_t bits) {
-    const ByteLanes lineBits = {1, 2, 4, 8, 16, 32, 64, 128};
-    return (ByteLanes)((lineBits & bits) != 0);
-}
-
 [[gnu::always_inline]] inline std::uint8_t bitsOf(ByteLanes mask) {
     std::uint8_t bits = 0;
     for (int j = 0; j < 8; ++j) bits |= static_cast<std::uint8_t>(mask[j] & (1u << j));
@@ -219,10 +214,6 @@ struct Lines {
     std::uint8_t dataIn;
     bool addressBit(int line) const { return ((address >> line) & 1) != 0; }
 };
-
-}  // namespace
-
-namespace {
 
 using Blocks = std::uint8_t[kBlocks][kBlockStride];
 using StepBlocks = void (*)(Blocks&, const std::uint8_t*, ByteLanes*, const Lines&);
@@ -295,7 +286,7 @@ template <class L>
     }
 }
 
-// The widest lanes the processor offers, chosen when the step runs.
+// The block step for each lane width; a memory keeps to the one it was built with.
 [[gnu::target("avx512bw")]] void stepBlocksAvx512(Blocks& blocks, const std::uint8_t* blockWrite,
                                                   ByteLanes* blockOutput, const Lines& lines) {
     stepBlocks<Lanes64>(blocks, blockWrite, blockOutput, lines);

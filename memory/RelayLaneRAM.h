@@ -17,7 +17,7 @@ namespace tarnwick {
 // are stepped top down, then every block, then the output selectors bottom
 // up. Inside a block the 64 cell columns are the same circuit with the same
 // select lines: they are stored byte k of all 64 columns together and
-// stepped as 64 lanes.
+// stepped side by side, 16, 32 or 64 columns per instruction.
 //
 // Every input of every relay is written in every step, either by another
 // relay's contact or by one of the memory's lines, so a step computes each
