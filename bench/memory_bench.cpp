@@ -9,7 +9,8 @@
 // array, the least any step of the relay-built memory can cost, vectorised
 // (relay_floor.cpp). Counters: step_ms, floor_ms and
 // ratio = step / floor; scalar_floor_ms and scalar_ratio give the same loop
-// as -O2 compiles it here, unvectorised, as earlier figures were taken. All
+// as -O2 compiles it here, unvectorised, as earlier figures were taken;
+// avx512_floor_ms and avx512_ratio the loop with AVX-512, where present. All
 // are timed in the thread's CPU time. Peak memory of a process holding one
 // relay-built memory:
 //
@@ -124,6 +125,11 @@ void RelayMemoryStep(benchmark::State& state, Make make) {
     state.counters["ratio"] = step / floor;
     state.counters["scalar_floor_ms"] = scalarFloor * 1e3;
     state.counters["scalar_ratio"] = step / scalarFloor;
+    if (__builtin_cpu_supports("avx512bw")) {
+        const double widestFloor = measureFloor(tarnwick::bench::tickAllAvx512);
+        state.counters["avx512_floor_ms"] = widestFloor * 1e3;
+        state.counters["avx512_ratio"] = step / widestFloor;
+    }
 }
 BENCHMARK_CAPTURE(RelayMemoryStep, lanes, lanes)->Unit(benchmark::kMillisecond);
 BENCHMARK_CAPTURE(RelayMemoryStep, lanes16, lanes16)->Unit(benchmark::kMillisecond);

@@ -11,4 +11,8 @@ void tickAll(Relay* relays, std::size_t count) {
     for (std::size_t i = 0; i < count; ++i) relays[i].tick();
 }
 
+[[gnu::target("avx512bw")]] void tickAllAvx512(Relay* relays, std::size_t count) {
+    for (std::size_t i = 0; i < count; ++i) relays[i].tick();
+}
+
 }  // namespace tarnwick::bench

@@ -113,14 +113,17 @@ template <class L, class Put>
 [[gnu::always_inline]] inline void stepChains(L voltage, const L (&select)[3], const L (&input)[8], Put put,
                                               L (&output)[8]) {
     L negated[3];
+#pragma GCC unroll 3
     for (int bit = 0; bit < 3; ++bit) {
         put(bit, ticked(voltage, select[bit]));
         negated[bit] = voltage & ~select[bit];
     }
+#pragma GCC unroll 8
     for (int r = 0; r < 8; ++r) {
         const int at = kChainsAt + r * kChainRelays;
         put(at, ticked(voltage, input[r]));
         L supply = voltage & input[r];
+#pragma GCC unroll 3
         for (int k = 1; k < kChainRelays; ++k) {
             const int bit = kBitOfInput[r][k];
             const L term = ((r >> bit) & 1) != 0 ? select[bit] : negated[bit];
@@ -135,6 +138,7 @@ template <class L, class Put>
 template <class L, class Put>
 [[gnu::always_inline]] inline L stepOrGate(L voltage, const L (&chains)[8], Put put) {
     L any = {};
+#pragma GCC unroll 8
     for (int r = 0; r < 8; ++r) {
         put(kOrGateAt + r, ticked(voltage, chains[r]));
         any |= voltage & chains[r];
@@ -166,6 +170,7 @@ template <class L>
         v, lines.select, enables, [&](int k, L relay) { store(at(k), relay); }, cellEnable);
 
     L cellOutput[8];
+#pragma GCC unroll 8
     for (int c = 0; c < 8; ++c) {
         const int cell = kCellsAt + c * kCellRelays;
         const L enable = cellEnable[c];
