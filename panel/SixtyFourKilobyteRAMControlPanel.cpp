@@ -4,7 +4,7 @@
 
 #include "memory/FastRAM.h"
 #include "memory/MemoryLines.h"
-#include "memory/SixtyFourKilobyteRAM.h"
+#include "memory/RelayMemory.h"
 
 namespace tarnwick {
 
@@ -16,7 +16,7 @@ SixtyFourKilobyteRAMControlPanel::~SixtyFourKilobyteRAMControlPanel() = default;
 std::unique_ptr<SixtyFourKbRAM> SixtyFourKilobyteRAMControlPanel::buildMemory(bool& fastRam) {
     if (!fastRam) {
         try {
-            return std::make_unique<SixtyFourKilobyteRAM>();
+            return makeRelayMemory();
         } catch (const std::bad_alloc&) {
             // The relay tree is hundreds of thousands of allocations; the
             // byte array needs 64 KB. A panel without a memory is not an option.

@@ -15,6 +15,7 @@
 #include "app/Machine.h"
 #include "app/MemoryLoader.h"
 #include "memory/FastRAM.h"
+#include "memory/RelayLaneRAM.h"
 #include "memory/SixtyFourKilobyteRAM.h"
 #include "tests/app/ProbeMemory.h"
 
@@ -197,7 +198,7 @@ TEST_F(RunControlTest, ToggleFastRamStopsAndLeavesPowerOffResetOnPauseOff) {
     EXPECT_TRUE(machine.resetSwitch.isOn());
     EXPECT_FALSE(machine.pauseSwitch.isOn());
     EXPECT_FALSE(machine.useFastRam);
-    EXPECT_NE(dynamic_cast<SixtyFourKilobyteRAM*>(&machine.controlPanel.memory()), nullptr);
+    EXPECT_NE(dynamic_cast<RelayLaneRAM*>(&machine.controlPanel.memory()), nullptr);
 
     // The circuits keep their power until the next Power command: with Reset
     // on, a cycle still shows phase 3.

@@ -1,4 +1,4 @@
-// Building the relay-built memory when an allocation fails part-way: the
+// Building a relay-built memory when an allocation fails part-way: the
 // std::bad_alloc reaches the caller and every part built so far is released.
 
 #include <gtest/gtest.h>
@@ -9,6 +9,7 @@
 #include <new>
 #include <thread>
 
+#include "memory/RelayLaneRAM.h"
 #include "memory/SixtyFourKilobyteRAM.h"
 
 namespace {
@@ -110,6 +111,19 @@ TEST(SixtyFourKilobyteRAM, FailedAllocationReleasesEverythingBuilt) {
         EXPECT_EQ(outcome.live, 0) << "leaked after failing at allocation " << allocations;
     }
     EXPECT_FALSE(buildMemory(needed).threw);
+}
+
+// The lanes hold their relays in one allocation.
+TEST(RelayLaneRAM, FailedAllocationReleasesEverythingBuilt) {
+    auto build = [] { RelayLaneRAM ram; };
+    const Outcome built = countAllocations(kUnlimited, build);
+    EXPECT_FALSE(built.threw);
+    EXPECT_EQ(built.live, 0);
+    for (long allocations = 0; allocations < built.made; ++allocations) {
+        const Outcome outcome = countAllocations(allocations, build);
+        EXPECT_TRUE(outcome.threw) << allocations;
+        EXPECT_EQ(outcome.live, 0) << "leaked after failing at allocation " << allocations;
+    }
 }
 
 // Parts made outside a memory: their chunk goes back to the heap once it is

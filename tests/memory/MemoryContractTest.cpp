@@ -1,13 +1,14 @@
-// The behaviour both memories share at the interface.
+// The behaviour every memory shares at the interface.
 
 #include <gtest/gtest.h>
 
 #include <cstdint>
 #include <memory>
 
-#include "memory/FastRAM.h"
-#include "memory/SixtyFourKilobyteRAM.h"
 #include "MemoryTestSupport.h"
+#include "memory/FastRAM.h"
+#include "memory/RelayLaneRAM.h"
+#include "memory/SixtyFourKilobyteRAM.h"
 
 namespace tarnwick {
 namespace {
@@ -22,7 +23,7 @@ protected:
     std::unique_ptr<SixtyFourKbRAM> ram;
 };
 
-using Memories = ::testing::Types<FastRAM, SixtyFourKilobyteRAM>;
+using Memories = ::testing::Types<FastRAM, SixtyFourKilobyteRAM, RelayLaneRAM>;
 TYPED_TEST_SUITE(MemoryContract, Memories);
 
 TYPED_TEST(MemoryContract, NewMemoryReadsZero) {
@@ -120,8 +121,13 @@ TEST(FastRAM, UnpoweredStepWithWriteOffReadsZero) {
     EXPECT_EQ(read(ram, 0x0007), 0x00);
 }
 
-TEST(SixtyFourKilobyteRAM, UnpoweredWriteStoresNothing) {
-    SixtyFourKilobyteRAM ram;
+template <class Memory>
+class RelayMemory : public MemoryContract<Memory> {};
+using RelayMemories = ::testing::Types<SixtyFourKilobyteRAM, RelayLaneRAM>;
+TYPED_TEST_SUITE(RelayMemory, RelayMemories);
+
+TYPED_TEST(RelayMemory, UnpoweredWriteStoresNothing) {
+    SixtyFourKbRAM& ram = *this->ram;
     ram.setVoltage(true);
     write(ram, 0x0009, 0x99);
     ram.setVoltage(false);

@@ -16,13 +16,14 @@
 #include "app/MemoryLoader.h"
 #include "app/Session.h"
 #include "memory/MemoryFile.h"
+#include "memory/RelayMemory.h"
 
 namespace tarnwick::run {
 
 namespace {
 
 constexpr const char* usageText =
-    "Usage: tarnwick-run [--relay-ram] [--max-cycles N] [--dump FIRST:LAST] [--trace] IMAGE\n"
+    "Usage: tarnwick-run [--relay-ram[=tree]] [--max-cycles N] [--dump FIRST:LAST] [--trace] IMAGE\n"
     "\n"
     "Runs the memory image IMAGE on the simulated relay computer without a window:\n"
     "Power on, the image loaded, Reset off, then machine cycles back to back until\n"
@@ -31,6 +32,7 @@ constexpr const char* usageText =
     "\n"
     "Options:\n"
     "  --relay-ram         use the relay-built memory instead of the byte array\n"
+    "  --relay-ram=tree    the same, built as its tree of parts and stepped depth first\n"
     "  --max-cycles N      stop after cycle N if the machine has not halted\n"
     "                      (default 1000000)\n"
     "  --dump FIRST:LAST   add the memory from FIRST to LAST (hexadecimal,\n"
@@ -46,6 +48,7 @@ constexpr const char* usageText =
 
 struct Options {
     bool relayRam = false;
+    bool relayTree = false;
     std::uint64_t maxCycles = 1000000;
     bool dump = false;
     std::uint16_t dumpFirst = 0;
@@ -139,8 +142,9 @@ Options parseOptions(const std::vector<std::string>& arguments) {
             onlyOperands = true;
         } else if (arg == "--help" || arg == "-h") {
             options.help = true;
-        } else if (arg == "--relay-ram") {
+        } else if (arg == "--relay-ram" || arg == "--relay-ram=tree") {
             options.relayRam = true;
+            options.relayTree = arg != "--relay-ram";
         } else if (arg == "--trace") {
             options.trace = true;
         } else if (const auto count = value("--max-cycles")) {
@@ -181,6 +185,9 @@ int run(const Options& options, std::ostream& out, std::ostream& err) {
     }
 
     auto computer = std::make_unique<Computer>(!options.relayRam);
+    if (options.relayTree && !computer->controlPanel.fastRam) {
+        computer->installMemory(makeRelayMemory(RelayMemoryKind::Tree));
+    }
     if (options.relayRam && computer->controlPanel.fastRam) {
         err << "tarnwick-run: not enough memory to build the relay-built memory\n";
         return exitFailure;

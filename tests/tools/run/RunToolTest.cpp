@@ -211,7 +211,7 @@ TEST_F(RunTool, HelpExplainsTheOptions) {
     EXPECT_EQ(r.status, 0);
     EXPECT_EQ(r.err, "");
     EXPECT_EQ(
-        r.out.rfind("Usage: tarnwick-run [--relay-ram] [--max-cycles N] [--dump FIRST:LAST] [--trace] IMAGE",
+        r.out.rfind("Usage: tarnwick-run [--relay-ram[=tree]] [--max-cycles N] [--dump FIRST:LAST] [--trace] IMAGE",
                     0),
         0u);
     for (const char* option :

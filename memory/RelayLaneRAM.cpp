@@ -1,0 +1,436 @@
+#include "memory/RelayLaneRAM.h"
+
+// The lane vectors below may be wider than the baseline instruction set's
+// registers; they never cross a function boundary that is not inlined, so the
+// calling-convention change the compiler warns about cannot arise.
+#pragma GCC diagnostic ignored "-Wpsabi"
+
+#include <array>
+#include <cstring>
+
+#include "memory/MemoryCircuits.h"
+
+namespace tarnwick {
+
+namespace {
+
+// Lane vectors: one byte per lane. A mask holds 0xFF in a lane where a signal
+// is on and 0 where it is off.
+using Lanes16 = std::uint8_t __attribute__((vector_size(16)));
+using Lanes32 = std::uint8_t __attribute__((vector_size(32)));
+using Lanes64 = std::uint8_t __attribute__((vector_size(64)));
+using Lanes8 = std::uint8_t __attribute__((vector_size(8)));
+
+// A relay that has just been ticked holds its pending inputs twice: supply in
+// bits 7 and 3, coil in bits 6 and 2. Its contacts then read
+//   normally-open = supply and coil,  normally-closed = supply and not coil.
+template <class L>
+[[gnu::always_inline]] inline L ticked(L supply, L coil) {
+    return (supply & 0x88) | (coil & 0x44);
+}
+
+// The normally-closed contact of a relay byte, from its current half.
+template <class L>
+[[gnu::always_inline]] inline L normallyClosed(L relay) {
+    return (L)((relay & 0x0C) == 0x08);
+}
+
+template <class L>
+[[gnu::always_inline]] inline L load(const std::uint8_t* p) {
+    L lanes;
+    std::memcpy(&lanes, p, sizeof lanes);
+    return lanes;
+}
+
+template <class L>
+[[gnu::always_inline]] inline void store(std::uint8_t* p, L lanes) {
+    std::memcpy(p, &lanes, sizeof lanes);
+}
+
+template <class L>
+[[gnu::always_inline]] inline L broadcast(bool on) {
+    L lanes = {};
+    return lanes - static_cast<std::uint8_t>(on);  // 0 - 1 wraps to 0xFF
+}
+
+// Relay positions inside the circuits, in member order.
+constexpr int kChainRelays = 4;
+constexpr int kChainsAt = 3;                              // after X0 to X2
+constexpr int kChainsEnd = kChainsAt + 8 * kChainRelays;  // 35: a decoder's size
+constexpr int kOrGateAt = kChainsEnd;                     // a selector's O
+constexpr int kSelectorRelays = kOrGateAt + 8;            // 43
+
+// Inside a cell: resetGate, setGate, storeGate, complementGate, dataRelay.
+constexpr int kReset = 0, kSet = 2, kStore = 4, kComplement = 6, kData = 8, kCellRelays = 9;
+
+// Inside a cell column: cellDecoder, cells 0 to 7, cellSelector.
+constexpr int kCellsAt = kChainsEnd;
+constexpr int kCellSelectorAt = kCellsAt + 8 * kCellRelays;       // 107
+constexpr int kColumnRelays = kCellSelectorAt + kSelectorRelays;  // 150
+
+// Inside a two-way selector: S, G1 (2), G2 (2), O (2).
+constexpr int kTwoWaySelectorRelays = 7;
+constexpr int kDemultiplexerRelays = 5;
+constexpr int kNodeRelays = kDemultiplexerRelays + 8 * kTwoWaySelectorRelays;  // 61
+
+static_assert(kChainsEnd == sizeof(EightWayDecoder));
+static_assert(kSelectorRelays == sizeof(EightWaySelector));
+static_assert(kCellRelays == sizeof(MemoryCell));
+static_assert(kTwoWaySelectorRelays == sizeof(TwoWaySelector));
+static_assert(kDemultiplexerRelays == sizeof(TwoWayDemultiplexer));
+static_assert(kNodeRelays == sizeof(TwoWayDemultiplexer) + sizeof(EightBitSelector));
+
+// A block's bytes: its 64 columns byte by byte (lane r * 8 + j is column j of
+// row r), its 8 bit selectors byte by byte (lane j), its row decoder.
+constexpr int kColumnLanes = 64;
+constexpr int kBitSelectorsAt = kColumnRelays * kColumnLanes;         // 9600
+constexpr int kRowDecoderAt = kBitSelectorsAt + kSelectorRelays * 8;  // 9944
+constexpr int kBlockRelays = kRowDecoderAt + kChainsEnd;              // 9979
+constexpr int kBlockStride = (kBlockRelays + 63) / 64 * 64;
+constexpr int kBlocks = 1024;
+constexpr int kNodes = kBlocks - 1;  // level bodies, top first, each level left to right
+constexpr int kLevels = 10;
+
+static_assert(kBlockRelays == 9'979);
+static_assert(static_cast<std::size_t>(kBlocks) * kBlockRelays +
+                  static_cast<std::size_t>(kNodes) * kNodeRelays ==
+              RelayLaneRAM::relayCount);
+
+// Which select bit chain r takes on its input k (1 to 3).
+constexpr std::array<std::array<int, 4>, 8> kBitOfInput = [] {
+    std::array<std::array<int, 4>, 8> table{};
+    for (int r = 0; r < 8; ++r) {
+        for (int bit = 0; bit < 3; ++bit) table[r][detail::chainInputOf(r, bit)] = bit;
+    }
+    return table;
+}();
+
+// The select relays and AND chains of a decoder or selector, for every lane:
+// input[r] is chain r's input 0, select[b] the line on select bit b. Writes
+// the 35 relay bytes through put(position, byte) and returns the chain
+// outputs.
+template <class L, class Put>
+[[gnu::always_inline]] inline void stepChains(L voltage, const L (&select)[3], const L (&input)[8], Put put,
+                                              L (&output)[8]) {
+    L negated[3];
+#pragma GCC unroll 3
+    for (int bit = 0; bit < 3; ++bit) {
+        put(bit, ticked(voltage, select[bit]));
+        negated[bit] = voltage & ~select[bit];
+    }
+#pragma GCC unroll 8
+    for (int r = 0; r < 8; ++r) {
+        const int at = kChainsAt + r * kChainRelays;
+        put(at, ticked(voltage, input[r]));
+        L supply = voltage & input[r];
+#pragma GCC unroll 3
+        for (int k = 1; k < kChainRelays; ++k) {
+            const int bit = kBitOfInput[r][k];
+            const L term = ((r >> bit) & 1) != 0 ? select[bit] : negated[bit];
+            put(at + k, ticked(supply, term));
+            supply &= term;
+        }
+        output[r] = supply;
+    }
+}
+
+// The selector's OR gate after its chains; returns the selector's output.
+template <class L, class Put>
+[[gnu::always_inline]] inline L stepOrGate(L voltage, const L (&chains)[8], Put put) {
+    L any = {};
+#pragma GCC unroll 8
+    for (int r = 0; r < 8; ++r) {
+        put(kOrGateAt + r, ticked(voltage, chains[r]));
+        any |= voltage & chains[r];
+    }
+    return any;
+}
+
+// The lines every cell column sees, as masks.
+template <class L>
+struct ColumnLines {
+    L voltage;
+    L select[3];  // A0 to A2
+    L data;       // lane l: data-in line l % 8
+};
+
+// As many cell columns as L has lanes: relay k of lane l at
+// column[k * 64 + l].
+template <class L>
+[[gnu::always_inline]] inline L stepColumns(std::uint8_t* column, L writeEnable,
+                                            const ColumnLines<L>& lines) {
+    const L v = lines.voltage;
+    const L data = lines.data;
+    auto at = [column](int relay) { return column + relay * kColumnLanes; };
+
+    const L enables[8] = {writeEnable, writeEnable, writeEnable, writeEnable,
+                          writeEnable, writeEnable, writeEnable, writeEnable};
+    L cellEnable[8];
+    stepChains(
+        v, lines.select, enables, [&](int k, L relay) { store(at(k), relay); }, cellEnable);
+
+    L cellOutput[8];
+#pragma GCC unroll 8
+    for (int c = 0; c < 8; ++c) {
+        const int cell = kCellsAt + c * kCellRelays;
+        const L enable = cellEnable[c];
+        const L held = normallyClosed(load<L>(at(cell + kStore + 1)));
+        const L heldComplement = normallyClosed(load<L>(at(cell + kComplement + 1)));
+
+        const L dataInverted = v & ~data;  // dataRelay's normally-closed contact
+        const L reset = dataInverted & enable;
+        const L set = v & enable & data;
+        // Two latch passes, each reading the other gate as it stood before.
+        const L store1 = v & ~reset & ~heldComplement;
+        const L complement1 = v & ~held & ~set;
+        const L store2 = v & ~reset & ~complement1;
+
+        store(at(cell + kReset), ticked(v, dataInverted));
+        store(at(cell + kReset + 1), ticked(dataInverted, enable));
+        store(at(cell + kSet), ticked(v, enable));
+        store(at(cell + kSet + 1), ticked(v & enable, data));
+        store(at(cell + kStore), ticked(v, reset));
+        store(at(cell + kStore + 1), ticked(v & ~reset, complement1));
+        store(at(cell + kComplement), ticked(v, store1));
+        store(at(cell + kComplement + 1), ticked(v & ~store1, set));
+        store(at(cell + kData), ticked(v, data));
+        cellOutput[c] = store2;
+    }
+
+    L chains[8];
+    auto putSelector = [&](int k, L relay) { store(at(kCellSelectorAt + k), relay); };
+    stepChains(v, lines.select, cellOutput, putSelector, chains);
+    return stepOrGate(v, chains, putSelector);
+}
+
+// Data-out of one block or level body: lane j is data-out line j.
+using ByteLanes = Lanes8;
+
+[[gnu::always_inline]] inline std::uint8_t bitsOf(ByteLanes mask) {
+    std::uint8_t bits = 0;
+    for (int j = 0; j < 8; ++j) bits |= static_cast<std::uint8_t>(mask[j] & (1u << j));
+    return bits;
+}
+
+struct Lines {
+    bool voltage;
+    bool write;
+    std::uint16_t address;
+    std::uint8_t dataIn;
+    bool addressBit(int line) const { return ((address >> line) & 1) != 0; }
+};
+
+using Blocks = std::uint8_t[kBlocks][kBlockStride];
+using StepBlocks = void (*)(Blocks&, const std::uint8_t*, ByteLanes*, const Lines&);
+
+}  // namespace
+
+struct RelayLaneRAM::Storage {
+    alignas(64) std::uint8_t blocks[kBlocks][kBlockStride];
+    std::uint8_t nodes[kNodes][kNodeRelays];
+    // Passed between the levels within a step.
+    std::uint8_t nodeWrite[kNodes];
+    std::uint8_t blockWrite[kBlocks];
+    ByteLanes nodeOutput[kNodes];
+    ByteLanes blockOutput[kBlocks];
+
+    void step(const Lines& lines, StepBlocks stepBlocks);
+    void copyNode(int node, std::uint8_t*& out) const;
+    void copyBlock(int block, std::uint8_t*& out) const;
+};
+
+namespace {
+
+// Every block, its columns stepped as many lanes at a time as L holds.
+template <class L>
+[[gnu::always_inline]] inline void stepBlocks(Blocks& blocks, const std::uint8_t* blockWrite,
+                                              ByteLanes* blockOutput, const Lines& lines) {
+    constexpr int kWidth = sizeof(L);
+    ColumnLines<L> columnLines;
+    columnLines.voltage = broadcast<L>(lines.voltage);
+    for (int bit = 0; bit < 3; ++bit) columnLines.select[bit] = broadcast<L>(lines.addressBit(bit));
+    alignas(64) std::uint8_t data[kColumnLanes];
+    for (int lane = 0; lane < kColumnLanes; ++lane)
+        data[lane] = ((lines.dataIn >> (lane % 8)) & 1) != 0 ? 0xFF : 0;
+    columnLines.data = load<L>(data);
+    const Lanes8 voltage = broadcast<Lanes8>(lines.voltage);
+    const Lanes8 rowSelect[3] = {broadcast<Lanes8>(lines.addressBit(3)),
+                                 broadcast<Lanes8>(lines.addressBit(4)),
+                                 broadcast<Lanes8>(lines.addressBit(5))};
+
+    for (int b = 0; b < kBlocks; ++b) {
+        std::uint8_t* block = blocks[b];
+        // The row decoder, alone in lane 0.
+        Lanes8 rowEnable[8];
+        {
+            const Lanes8 enable = {blockWrite[b]};
+            const Lanes8 enables[8] = {enable, enable, enable, enable, enable, enable, enable, enable};
+            std::uint8_t* decoder = block + kRowDecoderAt;
+            stepChains(
+                voltage, rowSelect, enables, [&](int k, Lanes8 relay) { decoder[k] = relay[0]; }, rowEnable);
+        }
+
+        // The rows' columns: lane r * 8 + j is column j of row r and takes
+        // row r's write enable.
+        alignas(64) std::uint8_t writeEnable[kColumnLanes];
+        for (int r = 0; r < 8; ++r) std::memset(writeEnable + 8 * r, rowEnable[r][0], 8);
+        alignas(64) std::uint8_t columnOutput[kColumnLanes];
+        for (int first = 0; first < kColumnLanes; first += kWidth) {
+            store(columnOutput + first,
+                  stepColumns(block + first, load<L>(writeEnable + first), columnLines));
+        }
+
+        // The bit selectors, lane j: input r is column j of row r.
+        Lanes8 inputs[8];
+        for (int r = 0; r < 8; ++r) inputs[r] = load<Lanes8>(columnOutput + 8 * r);
+        std::uint8_t* selectors = block + kBitSelectorsAt;
+        auto put = [selectors](int k, Lanes8 relay) { store(selectors + 8 * k, relay); };
+        Lanes8 chains[8];
+        stepChains(voltage, rowSelect, inputs, put, chains);
+        blockOutput[b] = stepOrGate(voltage, chains, put);
+    }
+}
+
+// The block step for each lane width; a memory keeps to the one it was built with.
+[[gnu::target("avx512bw")]] void stepBlocksAvx512(Blocks& blocks, const std::uint8_t* blockWrite,
+                                                  ByteLanes* blockOutput, const Lines& lines) {
+    stepBlocks<Lanes64>(blocks, blockWrite, blockOutput, lines);
+}
+
+[[gnu::target("avx2")]] void stepBlocksAvx2(Blocks& blocks, const std::uint8_t* blockWrite,
+                                            ByteLanes* blockOutput, const Lines& lines) {
+    stepBlocks<Lanes32>(blocks, blockWrite, blockOutput, lines);
+}
+
+void stepBlocksBaseline(Blocks& blocks, const std::uint8_t* blockWrite, ByteLanes* blockOutput,
+                        const Lines& lines) {
+    stepBlocks<Lanes16>(blocks, blockWrite, blockOutput, lines);
+}
+
+StepBlocks stepBlocksFor(RelayLaneRAM::LaneWidth width) {
+    switch (width) {
+        case RelayLaneRAM::LaneWidth::Avx512:
+            return stepBlocksAvx512;
+        case RelayLaneRAM::LaneWidth::Avx2:
+            return stepBlocksAvx2;
+        default:
+            return stepBlocksBaseline;
+    }
+}
+
+}  // namespace
+
+void RelayLaneRAM::Storage::step(const Lines& lines, StepBlocks stepBlocks) {
+    const std::uint8_t v = lines.voltage ? 0xFF : 0;
+
+    // Down: each level body's write demultiplexer, the top level first.
+    nodeWrite[0] = lines.write ? 0xFF : 0;
+    for (int level = 0; level < kLevels; ++level) {
+        const std::uint8_t select = lines.addressBit(15 - level) ? 0xFF : 0;
+        const int first = (1 << level) - 1;
+        for (int node = first; node < 2 * first + 1; ++node) {
+            const std::uint8_t w = nodeWrite[node];
+            std::uint8_t* relays = nodes[node];
+            relays[0] = ticked<std::uint8_t>(v, select);  // S
+            relays[1] = ticked<std::uint8_t>(v, w);       // L
+            relays[2] = ticked<std::uint8_t>(v & w, v & ~select);
+            relays[3] = ticked<std::uint8_t>(v, w);  // H
+            relays[4] = ticked<std::uint8_t>(v & w, select);
+            const std::uint8_t lowWrite = v & w & ~select;
+            const std::uint8_t highWrite = v & w & select;
+            std::uint8_t* halves =
+                level + 1 < kLevels ? nodeWrite + 2 * node + 1 : blockWrite + 2 * (node - first);
+            halves[0] = lowWrite;
+            halves[1] = highWrite;
+        }
+    }
+
+    // Every block.
+    stepBlocks(blocks, blockWrite, blockOutput, lines);
+
+    // Up: each level body's output selector, lane j, the lowest level first.
+    const Lanes8 voltage = broadcast<Lanes8>(lines.voltage);
+    for (int level = kLevels - 1; level >= 0; --level) {
+        const Lanes8 select = broadcast<Lanes8>(lines.addressBit(15 - level));
+        const Lanes8 notSelect = voltage & ~select;
+        const int first = (1 << level) - 1;
+        for (int node = first; node < 2 * first + 1; ++node) {
+            const ByteLanes* halves =
+                level + 1 < kLevels ? nodeOutput + 2 * node + 1 : blockOutput + 2 * (node - first);
+            const Lanes8 a = halves[0];
+            const Lanes8 b = halves[1];
+            const Lanes8 gateA = voltage & a & notSelect;
+            const Lanes8 gateB = voltage & b & select;
+            std::uint8_t* relays = nodes[node] + kDemultiplexerRelays;
+            store(relays + 0 * 8, ticked(voltage, select));  // S
+            store(relays + 1 * 8, ticked(voltage, a));       // G1
+            store(relays + 2 * 8, ticked(voltage & a, notSelect));
+            store(relays + 3 * 8, ticked(voltage, b));  // G2
+            store(relays + 4 * 8, ticked(voltage & b, select));
+            store(relays + 5 * 8, ticked(voltage, gateA));  // O
+            store(relays + 6 * 8, ticked(voltage, gateB));
+            nodeOutput[node] = voltage & (gateA | gateB);
+        }
+    }
+}
+
+void RelayLaneRAM::Storage::copyNode(int node, std::uint8_t*& out) const {
+    const std::uint8_t* relays = nodes[node];
+    std::memcpy(out, relays, kDemultiplexerRelays);
+    out += kDemultiplexerRelays;
+    const int child = 2 * node + 1;
+    if (child < kNodes) {
+        copyNode(child, out);
+        copyNode(child + 1, out);
+    } else {
+        copyBlock(child - kNodes, out);
+        copyBlock(child + 1 - kNodes, out);
+    }
+    for (int j = 0; j < 8; ++j) {
+        for (int k = 0; k < kTwoWaySelectorRelays; ++k) *out++ = relays[kDemultiplexerRelays + 8 * k + j];
+    }
+}
+
+void RelayLaneRAM::Storage::copyBlock(int block, std::uint8_t*& out) const {
+    const std::uint8_t* relays = blocks[block];
+    std::memcpy(out, relays + kRowDecoderAt, kChainsEnd);
+    out += kChainsEnd;
+    for (int lane = 0; lane < kColumnLanes; ++lane) {
+        for (int k = 0; k < kColumnRelays; ++k) *out++ = relays[k * kColumnLanes + lane];
+    }
+    for (int j = 0; j < 8; ++j) {
+        for (int k = 0; k < kSelectorRelays; ++k) *out++ = relays[kBitSelectorsAt + 8 * k + j];
+    }
+}
+
+bool RelayLaneRAM::supports(LaneWidth width) {
+    __builtin_cpu_init();
+    switch (width) {
+        case LaneWidth::Avx512:
+            return __builtin_cpu_supports("avx512bw");
+        case LaneWidth::Avx2:
+            return __builtin_cpu_supports("avx2");
+        default:
+            return true;
+    }
+}
+
+RelayLaneRAM::RelayLaneRAM(LaneWidth width) : storage_(std::make_unique<Storage>()), lanes_(LaneWidth::Sse2) {
+    for (LaneWidth wider : {LaneWidth::Avx512, LaneWidth::Avx2}) {
+        if ((width == LaneWidth::Widest || width >= wider) && supports(wider)) {
+            lanes_ = wider;
+            break;
+        }
+    }
+}
+
+RelayLaneRAM::~RelayLaneRAM() = default;
+
+void RelayLaneRAM::step() {
+    storage_->step(Lines{voltage_, write_, address_, dataIn_}, stepBlocksFor(lanes_));
+    dataOut_ = bitsOf(storage_->nodeOutput[0]);
+}
+
+void RelayLaneRAM::copyRelayStates(std::uint8_t* out) const { storage_->copyNode(0, out); }
+
+}  // namespace tarnwick

@@ -1,0 +1,13 @@
+#include "memory/RelayMemory.h"
+
+#include "memory/RelayLaneRAM.h"
+#include "memory/SixtyFourKilobyteRAM.h"
+
+namespace tarnwick {
+
+std::unique_ptr<SixtyFourKbRAM> makeRelayMemory(RelayMemoryKind kind) {
+    if (kind == RelayMemoryKind::Tree) return std::make_unique<SixtyFourKilobyteRAM>();
+    return std::make_unique<RelayLaneRAM>();
+}
+
+}  // namespace tarnwick

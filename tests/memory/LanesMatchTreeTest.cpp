@@ -1,0 +1,168 @@
+// The relay memory stepped as lanes against the tree of parts: the same
+// lines, and after every step every one of the 10,280,899 relay bytes and the
+// data-out lines must agree, for every lane width.
+
+#include <gtest/gtest.h>
+
+#include <cstddef>
+#include <cstdint>
+#include <cstring>
+#include <memory>
+#include <random>
+#include <vector>
+
+#include "memory/MemoryLines.h"
+#include "memory/RelayLaneRAM.h"
+#include "memory/SixtyFourKilobyteRAM.h"
+
+namespace tarnwick {
+namespace {
+
+#if defined(__SANITIZE_ADDRESS__)
+constexpr int kSteps = 80;  // the tree alone takes a few hundred ms per step here
+#else
+constexpr int kSteps = 360;
+#endif
+
+// The tree's relay bytes in the order it holds them: depth first, each
+// circuit's relays in member order.
+struct RelayCopier {
+    std::uint8_t* out;
+    template <class T>
+    void part(const T&) {}
+    template <class Circuit>
+    void circuit(const Circuit& circuit) {
+        std::memcpy(out, &circuit, sizeof circuit);
+        out += sizeof circuit;
+    }
+};
+
+void copyRelayStates(const SixtyFourKilobyteRAM& ram, std::uint8_t* out) {
+    RelayCopier copier{out};
+    ram.visitParts(copier);
+    ASSERT_EQ(static_cast<std::size_t>(copier.out - out), RelayLaneRAM::relayCount);
+}
+
+// The tree and a lane memory of every width this processor offers, fed the
+// same lines.
+class Memories {
+public:
+    Memories() : treeBytes_(RelayLaneRAM::relayCount), laneBytes_(RelayLaneRAM::relayCount) {
+        using Width = RelayLaneRAM::LaneWidth;
+        for (Width width : {Width::Sse2, Width::Avx2, Width::Avx512}) {
+            if (RelayLaneRAM::supports(width)) lanes_.push_back(std::make_unique<RelayLaneRAM>(width));
+        }
+    }
+
+    void apply(LineSetter setter, bool on) {
+        (tree_.*setter)(on);
+        for (auto& lanes : lanes_) (*lanes.*setter)(on);
+    }
+    void setVoltage(bool on) { apply(&SixtyFourKbRAM::setVoltage, on); }
+    void setWrite(bool on) { apply(&SixtyFourKbRAM::setWrite, on); }
+    void setAddress(std::uint16_t address) {
+        for (int line = 0; line < 16; ++line) apply(addressLineSetters[line], ((address >> line) & 1) != 0);
+    }
+    void setDataIn(std::uint8_t data) {
+        for (int line = 0; line < 8; ++line) apply(dataInLineSetters[line], ((data >> line) & 1) != 0);
+    }
+
+    // Steps all and compares every lane memory with the tree.
+    void stepAndCompare(int step) {
+        tree_.step();
+        const std::uint8_t out = readDataOut(tree_);
+        copyRelayStates(tree_, treeBytes_.data());
+        for (auto& lanes : lanes_) {
+            lanes->step();
+            const int width = 8 << static_cast<int>(lanes->lanes());  // lanes per instruction
+            EXPECT_EQ(readDataOut(*lanes), out) << "data-out after step " << step << ", lanes " << width;
+            lanes->copyRelayStates(laneBytes_.data());
+            if (std::memcmp(treeBytes_.data(), laneBytes_.data(), treeBytes_.size()) == 0) continue;
+            std::size_t first = 0;
+            while (treeBytes_[first] == laneBytes_[first]) ++first;
+            std::size_t differing = 0;
+            for (std::size_t i = first; i < treeBytes_.size(); ++i)
+                differing += treeBytes_[i] != laneBytes_[i];
+            ADD_FAILURE() << differing << " relay bytes differ after step " << step << " with lanes " << width
+                          << ", the first at " << first << ": tree " << int(treeBytes_[first]) << ", lanes "
+                          << int(laneBytes_[first]);
+            mismatched_ = true;
+        }
+    }
+    bool mismatched() const { return mismatched_; }
+
+private:
+    SixtyFourKilobyteRAM tree_;
+    std::vector<std::unique_ptr<RelayLaneRAM>> lanes_;
+    std::vector<std::uint8_t> treeBytes_;
+    std::vector<std::uint8_t> laneBytes_;
+    bool mismatched_ = false;
+};
+
+TEST(RelayLaneRAM, EveryRelayMatchesTheTreeAfterEveryStep) {
+    std::mt19937 random(13);
+    auto chance = [&](int percent) { return static_cast<int>(random() % 100) < percent; };
+    Memories memories;
+    std::vector<std::uint16_t> written;
+    std::uint16_t address = 0;
+    bool voltage = false;
+    int linesSeenHigh = 0;
+    int linesSeenLow = 0;
+    int writes = 0;
+    int steadySteps = 0;
+    int powerLosses = 0;
+
+    for (int step = 0; step < kSteps && !memories.mismatched(); ++step) {
+        // Power comes on at step 2 and goes off now and then for a few steps.
+        if (step == 2 || (!voltage && chance(40)) || (voltage && step > 2 && chance(3))) {
+            voltage = !voltage;
+            powerLosses += voltage ? 0 : 1;
+            memories.setVoltage(voltage);
+        }
+        // Steady stretches: nothing changes for a run of steps.
+        if (step % 90 == 60) {
+            for (int held = 0; held < 12 && step < kSteps; ++held, ++step, ++steadySteps)
+                memories.stepAndCompare(step);
+        }
+        const int action = static_cast<int>(random() % 10);
+        bool write = false;
+        if (action < 4) {  // a write at a fresh address, or at one line away from a written one
+            address = written.empty() || chance(50)
+                          ? static_cast<std::uint16_t>(random())
+                          : static_cast<std::uint16_t>(written[random() % written.size()] ^
+                                                       (1u << (random() % 16)));
+            memories.setDataIn(static_cast<std::uint8_t>(random()));
+            write = true;
+        } else if (action < 8) {  // a read, mostly of a written address
+            address = !written.empty() && chance(70) ? written[random() % written.size()]
+                                                     : static_cast<std::uint16_t>(random());
+        } else {  // a single line changes
+            const int line = static_cast<int>(random() % 24);
+            if (line < 16) {
+                address = static_cast<std::uint16_t>(address ^ (1u << line));
+            } else {
+                memories.apply(dataInLineSetters[line - 16], chance(50));
+            }
+            write = chance(50);
+        }
+        memories.setAddress(address);
+        memories.setWrite(write);
+        if (write && voltage) {
+            written.push_back(address);
+            ++writes;
+        }
+        linesSeenHigh |= address;
+        linesSeenLow |= static_cast<std::uint16_t>(~address);
+        memories.stepAndCompare(step);
+    }
+    if (memories.mismatched()) return;
+    // The sequence did what it is meant to.
+    EXPECT_EQ(linesSeenHigh, 0xFFFF);
+    EXPECT_EQ(linesSeenLow & 0xFFFF, 0xFFFF);
+    EXPECT_GT(writes, kSteps / 8);
+    EXPECT_GT(steadySteps, 0);
+    EXPECT_GT(powerLosses, 0);
+}
+
+}  // namespace
+}  // namespace tarnwick
