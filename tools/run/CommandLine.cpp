@@ -360,10 +360,12 @@ void appendRegisters(std::string& pending, Session& session, Session::End end, c
     }
 }
 
+// The run's speed: the numbered cycles over the wall time from Reset going
+// off to the end of the run (building the memory and loading not counted).
 void appendStats(std::string& pending, const Session& session, double wallSeconds) {
     const auto cycles = static_cast<double>(session.cycle());
     char text[160];
-    std::snprintf(text, sizeof text, ",\"wallSeconds\":%.6f,\"cyclesPerSecond\":%.1f", wallSeconds,
+    std::snprintf(text, sizeof text, ",\"wallSeconds\":%.9f,\"cyclesPerSecond\":%.1f", wallSeconds,
                   wallSeconds > 0 ? cycles / wallSeconds : 0.0);
     pending += text;
 }

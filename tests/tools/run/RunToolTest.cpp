@@ -474,6 +474,30 @@ TEST_F(RunTool, VcdIsReplacedWholeOrNotAtAll) {
     EXPECT_EQ(fs::status(vcdPath).permissions() & fs::perms::others_read, fs::perms::others_read);
 }
 
+// --- Speed figures ---------------------------------------------------------
+
+TEST_F(RunTool, StatsAddTheRunsSpeedToTheReport) {
+    const std::string example = workedExample();
+    const Result plain = run({example});
+    for (const std::vector<std::string>& arguments :
+         {std::vector<std::string>{"--stats", example},
+          std::vector<std::string>{"--relay-ram", "--stats", example}}) {
+        SCOPED_TRACE(arguments[0]);
+        const Result r = run(arguments);
+        EXPECT_EQ(r.status, 0);
+        EXPECT_EQ(r.err, "");
+        // The report as without --stats, then the figures.
+        const std::string registers = plain.out.substr(0, plain.out.size() - 2);
+        ASSERT_EQ(r.out.rfind(registers + ",\"wallSeconds\":", 0), 0u) << r.out;
+        const std::string tail = r.out.substr(registers.size());
+        const double wall = std::stod(tail.substr(tail.find("\"wallSeconds\":") + 14));
+        const double rate = std::stod(tail.substr(tail.find("\"cyclesPerSecond\":") + 18));
+        EXPECT_GT(wall, 0.0);
+        EXPECT_NEAR(rate * wall, 26.0, 26.0 * 0.01 + 1e-3) << r.out;
+        EXPECT_EQ(r.out.back(), '\n');
+    }
+}
+
 // --- Comparing memories ----------------------------------------------------
 
 // The byte array with one fault: reads of `address` show bit 0 flipped, or a
