@@ -241,13 +241,17 @@ bool endsWithAsm(const std::string& path) {
 
 // The image an assembler source gives; errors as tarnwick-asm gives them.
 std::optional<MemoryImage> assembleSource(const std::string& path, std::ostream& err) {
+    std::error_code code;
+    if (fs::is_directory(path, code)) {
+        err << "tarnwick-run: " << path << ": is a directory, not a source\n";
+        return std::nullopt;
+    }
+    errno = 0;
     std::ifstream in(path, std::ios::binary);
-    if (!in || fs::is_directory(path)) {
+    if (!in) {
         const int number = errno;
         err << "tarnwick-run: " << path << ": cannot open"
-            << (fs::is_directory(path) ? ": is a directory"
-                                       : (number ? std::string(": ") + std::strerror(number) : ""))
-            << "\n";
+            << (number ? std::string(": ") + std::strerror(number) : "") << "\n";
         return std::nullopt;
     }
     std::ostringstream text;
