@@ -5,10 +5,20 @@
 
 #include "tools/run/CommandLine.h"
 
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cctype>
+#include <cerrno>
+#include <chrono>
 #include <cstdint>
 #include <cstdio>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
 #include <new>
 #include <optional>
+#include <sstream>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -17,18 +27,24 @@
 #include "app/Session.h"
 #include "memory/MemoryFile.h"
 #include "memory/RelayMemory.h"
+#include "tools/asm/Assembler.h"
+#include "tools/run/Vcd.h"
 
 namespace tarnwick::run {
 
 namespace {
 
+namespace fs = std::filesystem;
+
 constexpr const char* usageText =
-    "Usage: tarnwick-run [--relay-ram[=tree]] [--max-cycles N] [--dump FIRST:LAST] [--trace] IMAGE\n"
+    "Usage: tarnwick-run [--relay-ram[=tree]] [--max-cycles N] [--dump FIRST:LAST] [--trace]\n"
+    "                    [--vcd FILE] [--stats] [--compare-memories] IMAGE\n"
     "\n"
     "Runs the memory image IMAGE on the simulated relay computer without a window:\n"
     "Power on, the image loaded, Reset off, then machine cycles back to back until\n"
     "the code register holds FFh (halt) or N cycles have run. The last line on\n"
-    "stdout is a JSON object with the registers and flags.\n"
+    "stdout is a JSON object with the registers and flags. An IMAGE whose name\n"
+    "ends in .asm is an assembler source: it is assembled and its image run.\n"
     "\n"
     "Options:\n"
     "  --relay-ram         use the relay-built memory instead of the byte array\n"
@@ -38,13 +54,21 @@ constexpr const char* usageText =
     "  --dump FIRST:LAST   add the memory from FIRST to LAST (hexadecimal,\n"
     "                      inclusive, for example 20:22) to the JSON object\n"
     "  --trace             print one JSON object per cycle with what the lamps show\n"
+    "  --vcd FILE          write the lamps and the memory's Write line as a Value\n"
+    "                      Change Dump, one timestep per cycle, for a waveform viewer\n"
+    "  --stats             add the wall time, cycles per second and relay ticks\n"
+    "                      per second to the JSON object\n"
+    "  --compare-memories  run the image on the byte array and on the relay-built\n"
+    "                      memory in lockstep; stop at the first cycle where a lamp\n"
+    "                      differs, and compare the memory at the end\n"
     "  --help              show this text\n"
     "\n"
     "Cycle 1 is the first cycle after Reset goes off that ends with the clock lamp\n"
     "and phase lamp 0 lit.\n"
     "\n"
-    "Exit status: 0 halted, 1 cycle limit reached, 2 usage error or an image that\n"
-    "cannot be loaded.\n";
+    "Exit status: 0 halted, 1 cycle limit reached, 2 usage error, an image that\n"
+    "cannot be loaded or a source with errors, 3 the memories differ\n"
+    "(--compare-memories).\n";
 
 struct Options {
     bool relayRam = false;
@@ -54,6 +78,9 @@ struct Options {
     std::uint16_t dumpFirst = 0;
     std::uint16_t dumpLast = 0;
     bool trace = false;
+    std::string vcd;
+    bool stats = false;
+    bool compareMemories = false;
     bool help = false;
     std::string image;
 };
@@ -147,6 +174,14 @@ Options parseOptions(const std::vector<std::string>& arguments) {
             options.relayTree = arg != "--relay-ram";
         } else if (arg == "--trace") {
             options.trace = true;
+        } else if (arg == "--stats") {
+            options.stats = true;
+        } else if (arg == "--compare-memories") {
+            options.compareMemories = true;
+        } else if (const auto file = value("--vcd")) {
+            if (file->empty()) throw UsageError{"--vcd needs a file name"};
+            if (*file == "-") throw UsageError{"--vcd needs a file name: standard output carries the report"};
+            options.vcd = std::string(*file);
         } else if (const auto count = value("--max-cycles")) {
             options.maxCycles = parseCount(*count);
         } else if (const auto range = value("--dump")) {
@@ -160,6 +195,17 @@ Options parseOptions(const std::vector<std::string>& arguments) {
     if (operands.size() > 1)
         throw UsageError{"more than one IMAGE given ('" + std::string(operands[1]) + "')"};
     options.image = std::string(operands[0]);
+    if (options.compareMemories) {
+        // Each of these would describe one memory's run, and the point of the
+        // comparison is that there is only one.
+        for (const auto& [set, name] :
+             {std::pair{options.relayRam, "--relay-ram"}, std::pair{options.trace, "--trace"},
+              std::pair{!options.vcd.empty(), "--vcd"}, std::pair{options.stats, "--stats"}}) {
+            if (set)
+                throw UsageError{
+                    std::string("--compare-memories runs every memory; it cannot be combined with ") + name};
+        }
+    }
     return options;
 }
 
@@ -177,44 +223,130 @@ void traceLine(std::string& out, std::uint64_t cycle, const LampReading& l) {
     out += line;
 }
 
-int run(const Options& options, std::ostream& out, std::ostream& err) {
-    MemoryFileResult file = readMemoryFile(options.image);
+std::string lampsJson(const PanelReading& p) {
+    const LampReading& l = p.lamps;
+    char text[256];
+    std::snprintf(
+        text, sizeof text,
+        "{\"clock\":%s,\"phaseLamps\":%u,\"address\":%u,\"code\":%u,\"operand\":%u,\"accumulator\":%u,"
+        "\"zero\":%s,\"carry\":%s,\"memoryData\":%u}",
+        jsonBool(l.clock), l.phaseMask, l.address, l.code, l.operand, l.accumulator, jsonBool(l.zero),
+        jsonBool(l.carry), p.memoryData);
+    return text;
+}
+
+bool endsWithAsm(const std::string& path) {
+    const std::string name = fs::path(path).filename().string();
+    if (name.size() < 4) return false;
+    std::string extension = name.substr(name.size() - 4);
+    for (char& c : extension) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    return extension == ".asm";
+}
+
+// The image an assembler source gives; errors as tarnwick-asm gives them.
+std::optional<MemoryImage> assembleSource(const std::string& path, std::ostream& err) {
+    std::error_code code;
+    if (fs::is_directory(path, code)) {
+        err << "tarnwick-run: " << path << ": is a directory, not a source\n";
+        return std::nullopt;
+    }
+    errno = 0;
+    std::ifstream in(path, std::ios::binary);
+    if (!in) {
+        const int number = errno;
+        err << "tarnwick-run: " << path << ": cannot open"
+            << (number ? std::string(": ") + std::strerror(number) : "") << "\n";
+        return std::nullopt;
+    }
+    std::ostringstream text;
+    text << in.rdbuf();
+    if (in.bad()) {
+        err << "tarnwick-run: " << path << ": cannot read\n";
+        return std::nullopt;
+    }
+    const assembler::Program program = assembler::assemble(text.str());
+    if (!program.ok()) {
+        for (const assembler::Diagnostic& diagnostic : program.errors)
+            err << assembler::formatDiagnostic(path, diagnostic) << "\n";
+        const std::size_t count = program.errors.size();
+        err << "tarnwick-run: " << count << (count == 1 ? " error" : " errors") << " in " << path
+            << "; nothing run\n";
+        return std::nullopt;
+    }
+    MemoryImage image;
+    image.first = program.first;
+    image.last = program.last;
+    image.bytes.assign(program.memory.begin() + program.first, program.memory.begin() + program.last + 1);
+    return image;
+}
+
+// The image to run, or nothing after a message on err.
+std::optional<MemoryImage> loadImage(const std::string& path, std::ostream& err) {
+    if (endsWithAsm(path)) return assembleSource(path, err);
+    MemoryFileResult file = readMemoryFile(path);
     if (!file) {
         err << "tarnwick-run: " << file.error << "\n";
-        return exitFailure;
+        return std::nullopt;
+    }
+    // An empty range is only ever the header's doing, so the header alone
+    // tells what the file was meant to be.
+    if (file.image->empty()) {
+        if (const auto warning = memoryFileWarning(serialiseMemoryFile(*file.image), *file.image)) {
+            // Running a text file on an empty memory would tell nobody anything.
+            constexpr std::string_view textAdvice = "is not a memory file";
+            if (warning->starts_with(textAdvice)) {
+                const std::size_t end = warning->rfind("; nothing is loaded");
+                err << "tarnwick-run: " << path << ": " << warning->substr(0, end) << "\n";
+                return std::nullopt;
+            }
+            err << "tarnwick-run: warning: " << path << ": " << *warning << "\n";
+        }
+    }
+    return std::move(file.image);
+}
+
+// A file written under a temporary name beside its target and renamed over
+// it only when complete, so an error never leaves half a file behind.
+class PendingFile {
+public:
+    explicit PendingFile(std::string target) : target_(std::move(target)) {}
+    PendingFile(const PendingFile&) = delete;
+    PendingFile& operator=(const PendingFile&) = delete;
+    ~PendingFile() {
+        if (!temporary_.empty()) std::remove(temporary_.c_str());
     }
 
-    auto computer = std::make_unique<Computer>(!options.relayRam);
-    if (options.relayTree && !computer->controlPanel.fastRam) {
-        computer->installMemory(makeRelayMemory(RelayMemoryKind::Tree));
+    // Empty, or why the file cannot be created.
+    std::string open() {
+        std::string pattern = target_ + ".XXXXXX";
+        const int fd = ::mkstemp(pattern.data());
+        if (fd < 0) return std::strerror(errno);
+        ::close(fd);
+        temporary_ = pattern;
+        stream.open(temporary_, std::ios::binary | std::ios::trunc);
+        if (!stream) return "cannot write a temporary file beside it";
+        return {};
     }
-    if (options.relayRam && computer->controlPanel.fastRam) {
-        err << "tarnwick-run: not enough memory to build the relay-built memory\n";
-        return exitFailure;
-    }
-    Session session(std::move(computer));
-    session.load(*file.image);
-
-    // A trace can run to millions of lines: written in large pieces.
-    std::string pending;
-    auto flushPending = [&] {
-        out.write(pending.data(), static_cast<std::streamsize>(pending.size()));
-        pending.clear();
-    };
-    if (options.trace) {
-        session.afterEachCycle = [&](const Session& s) {
-            traceLine(pending, s.cycle(), s.lamps());
-            if (pending.size() >= (1u << 16)) flushPending();
-        };
-    }
-    session.releaseReset();
-    const Session::End end = session.run(options.maxCycles);
-    if (end == Session::End::didNotStart) {
-        flushPending();
-        err << "tarnwick-run: the machine did not start within " << session.cyclesBeforeFirst() << " cycles\n";
-        return exitFailure;
+    std::string commit() {
+        stream.close();
+        if (!stream) return "write error";
+        // mkstemp makes the file private; a result file gets the usual mode.
+        const mode_t mask = ::umask(0);
+        ::umask(mask);
+        ::chmod(temporary_.c_str(), 0666 & ~mask);
+        if (std::rename(temporary_.c_str(), target_.c_str()) != 0) return std::strerror(errno);
+        temporary_.clear();
+        return {};
     }
 
+    std::ofstream stream;
+
+private:
+    std::string target_;
+    std::string temporary_;
+};
+
+void appendRegisters(std::string& pending, Session& session, Session::End end, const Options& options) {
     Computer& c = session.computer();
     char line[256];
     std::snprintf(line, sizeof line,
@@ -222,8 +354,8 @@ int run(const Options& options, std::ostream& out, std::ostream& err) {
                   "\"programCounter\":%u,\"code\":%u,\"operand\":%u",
                   jsonBool(end == Session::End::halted), static_cast<unsigned long long>(session.cycle()),
                   unsigned{c.accumulatorValue()}, jsonBool(c.arithmeticUnit.carry()),
-                  jsonBool(c.arithmeticUnit.zero()), unsigned{c.programCounterValue()}, unsigned{c.codeValue()},
-                  unsigned{c.operandValue()});
+                  jsonBool(c.arithmeticUnit.zero()), unsigned{c.programCounterValue()},
+                  unsigned{c.codeValue()}, unsigned{c.operandValue()});
     pending += line;
     if (options.dump) {
         const std::vector<std::uint8_t> bytes = readMemoryRange(c, options.dumpFirst, options.dumpLast);
@@ -234,19 +366,173 @@ int run(const Options& options, std::ostream& out, std::ostream& err) {
         }
         pending += "]}";
     }
-    pending += "}\n";
-    flushPending();
+}
+
+// The run's speed: the numbered cycles over the wall time from Reset going
+// off to the end of the run (building the memory and loading not counted).
+void appendStats(std::string& pending, const Session& session, double wallSeconds) {
+    const auto cycles = static_cast<double>(session.cycle());
+    char text[160];
+    std::snprintf(text, sizeof text, ",\"wallSeconds\":%.9f,\"cyclesPerSecond\":%.1f", wallSeconds,
+                  wallSeconds > 0 ? cycles / wallSeconds : 0.0);
+    pending += text;
+}
+
+int finishReport(std::string& pending, std::ostream& out, std::ostream& err) {
+    out.write(pending.data(), static_cast<std::streamsize>(pending.size()));
     out.flush();
     if (!out) {
         err << "tarnwick-run: cannot write to standard output\n";
         return exitFailure;
     }
+    return exitHalted;
+}
+
+std::string jsonString(const std::string& text) {
+    std::string quoted = "\"";
+    for (char c : text) {
+        if (c == '"' || c == '\\') quoted += '\\';
+        quoted += c;
+    }
+    return quoted + "\"";
+}
+
+int runComparison(const Options& options, const MemoryImage& image, const std::vector<MemoryKind>& memories,
+                  std::ostream& out, std::ostream& err) {
+    std::vector<std::unique_ptr<Session>> sessions;
+    for (const MemoryKind& kind : memories) {
+        auto computer = std::make_unique<Computer>(true);
+        computer->installMemory(kind.make());
+        sessions.push_back(std::make_unique<Session>(std::move(computer)));
+        sessions.back()->load(image);
+    }
+    std::optional<std::pair<std::uint16_t, std::uint16_t>> dump;
+    if (options.dump) dump = std::pair{options.dumpFirst, options.dumpLast};
+    const Comparison comparison = compareMemories(sessions, image, options.maxCycles, dump);
+
+    std::string pending;
+    if (const auto& d = comparison.difference) {
+        const std::string names =
+            "[" + jsonString(memories[0].name) + "," + jsonString(memories[d->memory].name) + "]";
+        pending = "{\"memoriesDiffer\":true,\"memories\":" + names + ",\"cycle\":" + std::to_string(d->cycle);
+        if (d->inLamps) {
+            pending += ",\"lamps\":[" + lampsJson(d->reference) + "," + lampsJson(d->other) + "]}\n";
+        } else {
+            pending += ",\"address\":" + std::to_string(d->address) + ",\"bytes\":[" +
+                       std::to_string(d->referenceByte) + "," + std::to_string(d->otherByte) + "]}\n";
+        }
+        const int status = finishReport(pending, out, err);
+        return status == exitHalted ? exitMemoriesDiffer : status;
+    }
+    if (comparison.end == Session::End::didNotStart) {
+        err << "tarnwick-run: the machine did not start within " << sessions[0]->cyclesBeforeFirst()
+            << " cycles\n";
+        return exitFailure;
+    }
+    appendRegisters(pending, *sessions[0], comparison.end, options);
+    pending += ",\"memoriesCompared\":[";
+    for (std::size_t i = 0; i < memories.size(); ++i)
+        pending += (i ? "," : "") + jsonString(memories[i].name);
+    pending += "],\"addressesCompared\":" + std::to_string(comparison.addressesCompared) + "}\n";
+    const int status = finishReport(pending, out, err);
+    if (status != exitHalted) return status;
+    return comparison.end == Session::End::halted ? exitHalted : exitCycleLimit;
+}
+
+int run(const Options& options, const std::vector<MemoryKind>& memories, std::ostream& out,
+        std::ostream& err) {
+    const std::optional<MemoryImage> image = loadImage(options.image, err);
+    if (!image) return exitFailure;
+    if (options.compareMemories) return runComparison(options, *image, memories, out, err);
+
+    auto computer = std::make_unique<Computer>(!options.relayRam);
+    if (options.relayTree && !computer->controlPanel.fastRam) {
+        computer->installMemory(makeRelayMemory(RelayMemoryKind::Tree));
+    }
+    if (options.relayRam && computer->controlPanel.fastRam) {
+        err << "tarnwick-run: not enough memory to build the relay-built memory\n";
+        return exitFailure;
+    }
+    Session session(std::move(computer));
+    session.load(*image);
+    Computer& c = session.computer();
+
+    std::optional<PendingFile> vcdFile;
+    std::optional<VcdWriter> vcd;
+    if (!options.vcd.empty()) {
+        vcdFile.emplace(options.vcd);
+        if (const std::string problem = vcdFile->open(); !problem.empty()) {
+            err << "tarnwick-run: cannot write '" << options.vcd << "': " << problem << "\n";
+            return exitFailure;
+        }
+        vcd.emplace(vcdFile->stream, options.image);
+    }
+
+    // A trace can run to millions of lines: written in large pieces.
+    std::string pending;
+    auto flushPending = [&] {
+        out.write(pending.data(), static_cast<std::streamsize>(pending.size()));
+        pending.clear();
+    };
+    // What the lamps showed before the cycle that became cycle 1: #0 of the dump.
+    Signals beforeFirst = readSignals(c);
+    if (options.trace || vcd) {
+        session.afterEachCycle = [&](const Session& s) {
+            if (options.trace) {
+                traceLine(pending, s.cycle(), s.lamps());
+                if (pending.size() >= (1u << 16)) flushPending();
+            }
+            if (vcd) {
+                if (!vcd->begun()) vcd->begin(beforeFirst);
+                vcd->cycle(s.cycle(), readSignals(s.computer()));
+            }
+        };
+    }
+    const auto startTime = std::chrono::steady_clock::now();
+    session.releaseReset();
+    if (vcd && options.maxCycles > 0) {
+        // The cycles Session::run would run before cycle 1, one by one so
+        // that the state before cycle 1 is known.
+        while (!session.started() && session.cyclesBeforeFirst() < Session::startLimit) {
+            beforeFirst = readSignals(c);
+            session.runCycle();
+        }
+    }
+    const Session::End end = session.run(options.maxCycles);
+    const double wallSeconds =
+        std::chrono::duration<double>(std::chrono::steady_clock::now() - startTime).count();
+    if (end == Session::End::didNotStart) {
+        flushPending();
+        err << "tarnwick-run: the machine did not start within " << session.cyclesBeforeFirst()
+            << " cycles\n";
+        return exitFailure;
+    }
+    if (vcd) {
+        if (!vcd->begun()) vcd->begin(readSignals(c));
+        vcd->finish(session.cycle());
+        if (const std::string problem = vcdFile->commit(); !problem.empty()) {
+            flushPending();
+            err << "tarnwick-run: cannot write '" << options.vcd << "': " << problem << "\n";
+            return exitFailure;
+        }
+    }
+
+    appendRegisters(pending, session, end, options);
+    if (options.stats) appendStats(pending, session, wallSeconds);
+    pending += "}\n";
+    const int status = finishReport(pending, out, err);
+    if (status != exitHalted) return status;
     return end == Session::End::halted ? exitHalted : exitCycleLimit;
 }
 
 }  // namespace
 
 int runCommandLine(const std::vector<std::string>& arguments, std::ostream& out, std::ostream& err) {
+    return runCommandLine(arguments, out, err, standardMemories());
+}
+
+int runCommandLine(const std::vector<std::string>& arguments, std::ostream& out, std::ostream& err,
+                   const std::vector<MemoryKind>& memories) {
     Options options;
     try {
         options = parseOptions(arguments);
@@ -260,7 +546,7 @@ int runCommandLine(const std::vector<std::string>& arguments, std::ostream& out,
         return out ? exitHalted : exitFailure;
     }
     try {
-        return run(options, out, err);
+        return run(options, memories, out, err);
     } catch (const std::bad_alloc&) {
         err << "tarnwick-run: out of memory\n";
         return exitFailure;

@@ -3,8 +3,8 @@
 // as a user runs it and must answer exactly the same.
 
 #include <fcntl.h>
-#include <signal.h>
 #include <gtest/gtest.h>
+#include <signal.h>
 #include <spawn.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -13,11 +13,14 @@
 #include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <map>
+#include <optional>
 #include <sstream>
 #include <string>
 #include <thread>
 #include <vector>
 
+#include "memory/FastRAM.h"
 #include "tools/run/CommandLine.h"
 
 extern char** environ;
@@ -210,12 +213,13 @@ TEST_F(RunTool, HelpExplainsTheOptions) {
     const Result r = run({"--help"});
     EXPECT_EQ(r.status, 0);
     EXPECT_EQ(r.err, "");
-    EXPECT_EQ(
-        r.out.rfind("Usage: tarnwick-run [--relay-ram[=tree]] [--max-cycles N] [--dump FIRST:LAST] [--trace] IMAGE",
-                    0),
-        0u);
+    EXPECT_EQ(r.out.rfind("Usage: tarnwick-run [--relay-ram[=tree]] [--max-cycles N] [--dump FIRST:LAST] [--trace]\n"
+                          "                    [--vcd FILE] [--stats] [--compare-memories] IMAGE\n",
+                          0),
+              0u);
     for (const char* option :
-         {"--relay-ram", "--max-cycles N", "--dump FIRST:LAST", "--trace", "Exit status"}) {
+         {"--relay-ram", "--max-cycles N", "--dump FIRST:LAST", "--trace", "--vcd FILE", "--stats",
+          "--compare-memories", ".asm", "Exit status", "3 the memories differ"}) {
         EXPECT_NE(r.out.find(option), std::string::npos) << option;
     }
 }
@@ -256,6 +260,19 @@ TEST_F(RunTool, RefusesBadArgumentsAndImages) {
          "20:22), not "
          "'g:1'\n"},
         {{"--dump", "22:20", good}, "tarnwick-run: --dump: FIRST 0022 is above LAST 0020\n"},
+        {{"--vcd", good}, "tarnwick-run: no IMAGE given\n"},
+        {{"--vcd=", good}, "tarnwick-run: --vcd needs a file name\n"},
+        {{"--vcd", "-", good}, "tarnwick-run: --vcd needs a file name: standard output carries the report\n"},
+        {{"--compare-memories", "--relay-ram", good},
+         "tarnwick-run: --compare-memories runs every memory; it cannot be combined with --relay-ram\n"},
+        {{"--trace", "--compare-memories", good},
+         "tarnwick-run: --compare-memories runs every memory; it cannot be combined with --trace\n"},
+        {{"--compare-memories", "--stats", good},
+         "tarnwick-run: --compare-memories runs every memory; it cannot be combined with --stats\n"},
+        {{"--vcd", (directory / "no" / "such.vcd").string(), good},
+         "tarnwick-run: cannot write '" + (directory / "no" / "such.vcd").string() +
+             "': No such file or directory\n",
+         false},
         {{missing}, "tarnwick-run: " + missing + ": cannot open: No such file or directory\n", false},
         {{header},
          "tarnwick-run: " + header + ": the file is 3 bytes long, shorter than the 8-byte header\n",
@@ -275,6 +292,532 @@ TEST_F(RunTool, RefusesBadArgumentsAndImages) {
     }
 }
 
+// --- Value Change Dump -----------------------------------------------------
+
+// A VCD read back: the declared variables by name and, for every timestamp,
+// the values each variable changed to.
+struct Vcd {
+    std::map<std::string, std::string> header;  // $date, $version, ... by keyword
+    std::map<char, std::string> names;          // identifier code -> variable name
+    std::map<std::string, int> widths;
+    std::map<std::uint64_t, std::map<std::string, unsigned>> changes;
+    std::vector<std::string> problems;  // anything a viewer would stumble over
+};
+
+Vcd parseVcd(const std::string& text) {
+    Vcd vcd;
+    std::istringstream in(text);
+    std::string token;
+    // Declarations: "$keyword ... $end".
+    while (in >> token && token != "$enddefinitions") {
+        std::string body, word;
+        while (in >> word && word != "$end") body += (body.empty() ? "" : " ") + word;
+        if (token == "$var") {
+            std::istringstream var(body);
+            std::string type, id, name;
+            int width = 0;
+            var >> type >> width >> id >> name;
+            if (type != "wire" || id.size() != 1) vcd.problems.push_back("bad $var " + body);
+            vcd.names[id[0]] = name;
+            vcd.widths[name] = width;
+        } else {
+            vcd.header[token] = body;
+        }
+    }
+    in >> token;
+    if (token != "$end") vcd.problems.push_back("$enddefinitions without $end");
+    std::map<std::string, unsigned> current;
+    std::optional<std::uint64_t> time;
+    bool inDump = false;
+    auto change = [&](char id, unsigned value) {
+        const auto name = vcd.names.find(id);
+        if (name == vcd.names.end() || !time) {
+            vcd.problems.push_back(std::string("change of an undeclared variable ") + id);
+            return;
+        }
+        const auto was = current.find(name->second);
+        if (!inDump && was != current.end() && was->second == value)
+            vcd.problems.push_back("#" + std::to_string(*time) + " repeats " + name->second);
+        current[name->second] = value;
+        vcd.changes[*time][name->second] = value;
+    };
+    while (in >> token) {
+        if (token == "$dumpvars") {
+            inDump = true;
+        } else if (token == "$end") {
+            inDump = false;
+        } else if (token[0] == '#') {
+            const std::uint64_t t = std::stoull(token.substr(1));
+            if (time && t <= *time) vcd.problems.push_back("time goes back at " + token);
+            time = t;
+            vcd.changes[t];
+        } else if (token[0] == 'b') {
+            std::string id;
+            in >> id;
+            change(id[0], static_cast<unsigned>(std::stoul(token.substr(1), nullptr, 2)));
+        } else if ((token[0] == '0' || token[0] == '1') && token.size() == 2) {
+            change(token[1], token[0] == '1');
+        } else {
+            vcd.problems.push_back("unexpected " + token);
+        }
+    }
+    return vcd;
+}
+
+// A number or boolean field of a one-line JSON object ("null" as -1).
+long jsonField(const std::string& line, const std::string& name) {
+    const std::size_t at = line.find("\"" + name + "\":");
+    if (at == std::string::npos) return -2;
+    const std::string value = line.substr(at + name.size() + 3);
+    if (value.rfind("true", 0) == 0) return 1;
+    if (value.rfind("false", 0) == 0) return 0;
+    if (value.rfind("null", 0) == 0) return -1;
+    return std::stol(value);
+}
+
+TEST_F(RunTool, VcdHoldsWhatTheTraceShowsCycleByCycle) {
+    const std::string examples = TARNWICK_EXAMPLES_DIR;
+    struct Case {
+        std::string image;
+        std::string maxCycles;
+    };
+    const Case cases[] = {{workedExample(), "100"},
+                          {examples + "/runlight.RAM", "60"},
+                          {examples + "/multiply.RAM", "400"},
+                          {examples + "/copy.RAM", "300"}};
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.image);
+        const std::string vcdPath = (directory / "run.vcd").string();
+        const Result traced = run({"--trace", "--max-cycles", c.maxCycles, c.image});
+        const Result dumped = run({"--vcd", vcdPath, "--max-cycles", c.maxCycles, c.image});
+        // The report is the same with or without the dump.
+        EXPECT_EQ(dumped.status, traced.status);
+        EXPECT_EQ(dumped.err, "");
+        EXPECT_EQ(dumped.out, lines(traced.out).back() + "\n");
+
+        Vcd vcd = parseVcd(slurp(vcdPath));
+        EXPECT_EQ(vcd.problems, std::vector<std::string>{});
+        EXPECT_EQ(vcd.header["$timescale"], "1 ms");
+        EXPECT_EQ(vcd.header["$version"].rfind("tarnwick-run ", 0), 0u);
+        EXPECT_NE(vcd.header["$comment"].find(c.image), std::string::npos);
+        EXPECT_EQ(vcd.header["$scope"], "module tarnwick");
+        EXPECT_EQ(vcd.widths, (std::map<std::string, int>{{"clock", 1},
+                                                          {"phase0", 1},
+                                                          {"phase1", 1},
+                                                          {"phase2", 1},
+                                                          {"phase3", 1},
+                                                          {"address", 16},
+                                                          {"code", 8},
+                                                          {"operand", 16},
+                                                          {"accumulator", 8},
+                                                          {"zero", 1},
+                                                          {"carry", 1},
+                                                          {"write", 1}}));
+        // Before cycle 1 the machine sits in phase 3 with the clock off.
+        ASSERT_TRUE(vcd.changes.count(0));
+        EXPECT_EQ(vcd.changes.at(0).size(), 12u);
+        EXPECT_EQ(vcd.changes.at(0).at("phase3"), 1u);
+        EXPECT_EQ(vcd.changes.at(0).at("clock"), 0u);
+
+        std::map<std::string, unsigned> state;
+        auto change = vcd.changes.begin();
+        const std::vector<std::string> trace = lines(traced.out);
+        for (std::size_t i = 0; i + 1 < trace.size(); ++i) {
+            const std::string& line = trace[i];
+            const auto cycle = static_cast<std::uint64_t>(jsonField(line, "cycle"));
+            for (; change != vcd.changes.end() && change->first <= cycle; ++change) {
+                for (const auto& [name, value] : change->second) state[name] = value;
+            }
+            SCOPED_TRACE(line);
+            long phase = -1;
+            for (int k = 0; k < 4; ++k) {
+                if (state["phase" + std::to_string(k)]) phase = phase == -1 ? k : -1;
+            }
+            EXPECT_EQ(state["clock"], jsonField(line, "clock"));
+            EXPECT_EQ(phase, jsonField(line, "phase"));
+            for (const char* name : {"address", "code", "operand", "accumulator", "zero", "carry"})
+                EXPECT_EQ(state[name], jsonField(line, name)) << name;
+        }
+        // The dump ends at the run's last cycle.
+        EXPECT_EQ(vcd.changes.rbegin()->first, static_cast<std::uint64_t>(jsonField(trace.back(), "cycles")));
+    }
+}
+
+TEST_F(RunTool, VcdWriteLineIsOnInTheCycleThatStores) {
+    const std::string vcdPath = (directory / "store.vcd").string();
+    ASSERT_EQ(run({"--vcd=" + vcdPath, workedExample()}).status, 0);
+    const Vcd vcd = parseVcd(slurp(vcdPath));
+    std::vector<std::pair<std::uint64_t, unsigned>> write;
+    for (const auto& [time, values] : vcd.changes) {
+        if (values.count("write")) write.emplace_back(time, values.at("write"));
+    }
+    // STA in the third instruction: memory written in its cycle 8 alone.
+    EXPECT_EQ(write, (std::vector<std::pair<std::uint64_t, unsigned>>{{0, 0}, {24, 1}, {25, 0}}));
+    EXPECT_EQ(vcd.changes.at(23).at("address"), 0x22u);
+}
+
+TEST_F(RunTool, VcdIsReplacedWholeOrNotAtAll) {
+    const fs::path vcdPath = directory / "kept.vcd";
+    image("kept.vcd", {'o', 'l', 'd'});
+    // A machine that cannot be loaded leaves the old file as it was, and no
+    // temporary file behind.
+    const std::string bad = image("bad.RAM", {0, 0, 0, 0, 0, 0, 0, 9});
+    EXPECT_EQ(run({"--vcd", vcdPath.string(), bad}).status, 2);
+    EXPECT_EQ(slurp(vcdPath), "old");
+    EXPECT_EQ(run({"--vcd", vcdPath.string(), "--max-cycles", "0", workedExample()}).status, 1);
+    const Vcd vcd = parseVcd(slurp(vcdPath));
+    EXPECT_EQ(vcd.problems, std::vector<std::string>{});
+    EXPECT_EQ(vcd.changes.size(), 1u);  // #0 only
+    std::size_t files = 0;
+    for ([[maybe_unused]] const auto& entry : fs::directory_iterator(directory)) ++files;
+    EXPECT_EQ(files, 3u);  // example.RAM, kept.vcd, bad.RAM and nothing else
+    EXPECT_EQ(fs::status(vcdPath).permissions() & fs::perms::others_read, fs::perms::others_read);
+}
+
+// --- Speed figures ---------------------------------------------------------
+
+TEST_F(RunTool, StatsAddTheRunsSpeedToTheReport) {
+    const std::string example = workedExample();
+    const Result plain = run({example});
+    for (const std::vector<std::string>& arguments :
+         {std::vector<std::string>{"--stats", example},
+          std::vector<std::string>{"--relay-ram", "--stats", example}}) {
+        SCOPED_TRACE(arguments[0]);
+        const Result r = run(arguments);
+        EXPECT_EQ(r.status, 0);
+        EXPECT_EQ(r.err, "");
+        // The report as without --stats, then the figures.
+        const std::string registers = plain.out.substr(0, plain.out.size() - 2);
+        ASSERT_EQ(r.out.rfind(registers + ",\"wallSeconds\":", 0), 0u) << r.out;
+        const std::string tail = r.out.substr(registers.size());
+        const double wall = std::stod(tail.substr(tail.find("\"wallSeconds\":") + 14));
+        const double rate = std::stod(tail.substr(tail.find("\"cyclesPerSecond\":") + 18));
+        EXPECT_GT(wall, 0.0);
+        EXPECT_NEAR(rate * wall, 26.0, 26.0 * 0.01 + 1e-3) << r.out;
+        EXPECT_EQ(r.out.back(), '\n');
+    }
+}
+
+// --- Comparing memories ----------------------------------------------------
+
+// The byte array with one fault: reads of `address` show bit 0 flipped, or a
+// write there is shown on the data lines but not kept.
+class FaultyMemory final : public tarnwick::SixtyFourKbRAM {
+public:
+    enum class Fault { flipOnRead, dropWrite };
+    FaultyMemory(std::uint16_t address, Fault fault) : address_(address), fault_(fault) {}
+
+    void setVoltage(bool on) override { inner_.setVoltage(on); }
+    void setWrite(bool on) override { write_ = on; }
+    void setAddressBit0(bool on) override { setAddress(0, on); }
+    void setAddressBit1(bool on) override { setAddress(1, on); }
+    void setAddressBit2(bool on) override { setAddress(2, on); }
+    void setAddressBit3(bool on) override { setAddress(3, on); }
+    void setAddressBit4(bool on) override { setAddress(4, on); }
+    void setAddressBit5(bool on) override { setAddress(5, on); }
+    void setAddressBit6(bool on) override { setAddress(6, on); }
+    void setAddressBit7(bool on) override { setAddress(7, on); }
+    void setAddressBit8(bool on) override { setAddress(8, on); }
+    void setAddressBit9(bool on) override { setAddress(9, on); }
+    void setAddressBit10(bool on) override { setAddress(10, on); }
+    void setAddressBit11(bool on) override { setAddress(11, on); }
+    void setAddressBit12(bool on) override { setAddress(12, on); }
+    void setAddressBit13(bool on) override { setAddress(13, on); }
+    void setAddressBit14(bool on) override { setAddress(14, on); }
+    void setAddressBit15(bool on) override { setAddress(15, on); }
+    void setDataInBit0(bool on) override { setData(0, on); }
+    void setDataInBit1(bool on) override { setData(1, on); }
+    void setDataInBit2(bool on) override { setData(2, on); }
+    void setDataInBit3(bool on) override { setData(3, on); }
+    void setDataInBit4(bool on) override { setData(4, on); }
+    void setDataInBit5(bool on) override { setData(5, on); }
+    void setDataInBit6(bool on) override { setData(6, on); }
+    void setDataInBit7(bool on) override { setData(7, on); }
+    bool getDataOutBit0() override { return bit(0); }
+    bool getDataOutBit1() override { return bit(1); }
+    bool getDataOutBit2() override { return bit(2); }
+    bool getDataOutBit3() override { return bit(3); }
+    bool getDataOutBit4() override { return bit(4); }
+    bool getDataOutBit5() override { return bit(5); }
+    bool getDataOutBit6() override { return bit(6); }
+    bool getDataOutBit7() override { return bit(7); }
+    void step() override {
+        const bool here = address_ == lastAddress_;
+        // A dropped write: the memory keeps the old byte but its data lines
+        // show the byte offered, as a write shows it.
+        inner_.setWrite(write_ && !(here && fault_ == Fault::dropWrite && writeArmed_));
+        inner_.step();
+        out_ = 0;
+        for (int j = 0; j < 8; ++j) out_ |= static_cast<std::uint8_t>(innerBit(j) << j);
+        if (here && write_ && fault_ == Fault::dropWrite && writeArmed_) out_ = data_;
+        if (here && !write_ && fault_ == Fault::flipOnRead && readArmed_) out_ ^= 1;
+    }
+    // The fault strikes only once the machine runs, not while loading.
+    void arm() { readArmed_ = writeArmed_ = true; }
+
+private:
+    void setAddress(int line, bool on) {
+        lastAddress_ = static_cast<std::uint16_t>((lastAddress_ & ~(1u << line)) | (unsigned{on} << line));
+        tarnwick::SixtyFourKbRAM& m = inner_;
+        switch (line) {
+            case 0:
+                m.setAddressBit0(on);
+                break;
+            case 1:
+                m.setAddressBit1(on);
+                break;
+            case 2:
+                m.setAddressBit2(on);
+                break;
+            case 3:
+                m.setAddressBit3(on);
+                break;
+            case 4:
+                m.setAddressBit4(on);
+                break;
+            case 5:
+                m.setAddressBit5(on);
+                break;
+            case 6:
+                m.setAddressBit6(on);
+                break;
+            case 7:
+                m.setAddressBit7(on);
+                break;
+            case 8:
+                m.setAddressBit8(on);
+                break;
+            case 9:
+                m.setAddressBit9(on);
+                break;
+            case 10:
+                m.setAddressBit10(on);
+                break;
+            case 11:
+                m.setAddressBit11(on);
+                break;
+            case 12:
+                m.setAddressBit12(on);
+                break;
+            case 13:
+                m.setAddressBit13(on);
+                break;
+            case 14:
+                m.setAddressBit14(on);
+                break;
+            default:
+                m.setAddressBit15(on);
+                break;
+        }
+    }
+    void setData(int line, bool on) {
+        data_ = static_cast<std::uint8_t>((data_ & ~(1u << line)) | (unsigned{on} << line));
+        tarnwick::SixtyFourKbRAM& m = inner_;
+        switch (line) {
+            case 0:
+                m.setDataInBit0(on);
+                break;
+            case 1:
+                m.setDataInBit1(on);
+                break;
+            case 2:
+                m.setDataInBit2(on);
+                break;
+            case 3:
+                m.setDataInBit3(on);
+                break;
+            case 4:
+                m.setDataInBit4(on);
+                break;
+            case 5:
+                m.setDataInBit5(on);
+                break;
+            case 6:
+                m.setDataInBit6(on);
+                break;
+            default:
+                m.setDataInBit7(on);
+                break;
+        }
+    }
+    bool innerBit(int line) {
+        tarnwick::SixtyFourKbRAM& m = inner_;
+        switch (line) {
+            case 0:
+                return m.getDataOutBit0();
+            case 1:
+                return m.getDataOutBit1();
+            case 2:
+                return m.getDataOutBit2();
+            case 3:
+                return m.getDataOutBit3();
+            case 4:
+                return m.getDataOutBit4();
+            case 5:
+                return m.getDataOutBit5();
+            case 6:
+                return m.getDataOutBit6();
+            default:
+                return m.getDataOutBit7();
+        }
+    }
+    bool bit(int line) const { return ((out_ >> line) & 1) != 0; }
+
+    tarnwick::FastRAM inner_;
+    std::uint16_t address_;
+    Fault fault_;
+    std::uint16_t lastAddress_ = 0;
+    std::uint8_t data_ = 0;
+    std::uint8_t out_ = 0;
+    bool write_ = false;
+    bool readArmed_ = false;
+    bool writeArmed_ = false;
+};
+
+TEST_F(RunTool, CompareMemoriesAgreesOnSmallExamples) {
+    // The relay-built memory costs milliseconds a cycle and a load or read
+    // per byte: the first cycles of the small examples (loads, stores and a
+    // jump or two) and the worked example to its halt. Every example runs
+    // compared in full as a test of its own (CompareExample.cmake).
+    const Result full = run({"--compare-memories", "--dump", "30:31", workedExample()});
+    EXPECT_EQ(full.status, 0);
+    EXPECT_EQ(full.err, "");
+    EXPECT_EQ(full.out,
+              "{\"halted\":true,\"cycles\":26,\"accumulator\":141,\"carry\":false,\"zero\":false,"
+              "\"programCounter\":9,\"code\":255,\"operand\":34,\"memory\":{\"first\":48,\"bytes\":[0,0]},"
+              "\"memoriesCompared\":[\"byte array\",\"relay-built\",\"relay-built tree\"],\"addressesCompared\":37}\n");
+    for (const char* name : {"countdown.RAM", "runlight.RAM", "add16.RAM", "multiply.RAM"}) {
+        const std::string path = (fs::path(TARNWICK_EXAMPLES_DIR) / name).string();
+        SCOPED_TRACE(path);
+        const Result alone = run({"--max-cycles", "24", path});
+        const Result compared = run({"--compare-memories", "--max-cycles", "24", path});
+        EXPECT_EQ(compared.status, alone.status);
+        EXPECT_EQ(compared.err, "");
+        // The same report, and what was compared.
+        ASSERT_FALSE(alone.out.empty());
+        EXPECT_EQ(compared.out.rfind(alone.out.substr(0, alone.out.size() - 2) +
+                                         ",\"memoriesCompared\":[\"byte array\",\"relay-built\",\"relay-built tree\"]",
+                                     0),
+                  0u)
+            << compared.out;
+    }
+}
+
+TEST_F(RunTool, CompareMemoriesStopsAtThePlantedFault) {
+    using Fault = FaultyMemory::Fault;
+    const std::string example = workedExample();
+    auto withFault = [](std::uint16_t address, Fault fault) {
+        std::vector<tarnwick::run::MemoryKind> memories = {
+            {"byte array", [] { return std::make_unique<tarnwick::FastRAM>(); }},
+            {"faulty", [address, fault] {
+                 auto memory = std::make_unique<FaultyMemory>(address, fault);
+                 memory->arm();
+                 return memory;
+             }}};
+        return memories;
+    };
+    auto compare = [&](const std::vector<tarnwick::run::MemoryKind>& memories,
+                       const std::vector<std::string>& arguments) {
+        std::ostringstream out, err;
+        Result r;
+        r.status = tarnwick::run::runCommandLine(arguments, out, err, memories);
+        r.out = out.str();
+        r.err = err.str();
+        return r;
+    };
+
+    // A flipped bit at 0020h, which LDA reads in cycle 7: that cycle's data lamps.
+    const Result read = compare(withFault(0x20, Fault::flipOnRead), {"--compare-memories", example});
+    EXPECT_EQ(read.status, 3);
+    EXPECT_EQ(read.err, "");
+    EXPECT_EQ(read.out,
+              "{\"memoriesDiffer\":true,\"memories\":[\"byte array\",\"faulty\"],\"cycle\":7,\"lamps\":["
+              "{\"clock\":true,\"phaseLamps\":8,\"address\":32,\"code\":16,\"operand\":32,\"accumulator\":0,"
+              "\"zero\":false,\"carry\":false,\"memoryData\":90},"
+              "{\"clock\":true,\"phaseLamps\":8,\"address\":32,\"code\":16,\"operand\":32,\"accumulator\":0,"
+              "\"zero\":false,\"carry\":false,\"memoryData\":91}]}\n");
+
+    // A fault at an address the program never touches changes nothing.
+    const Result elsewhere = compare(withFault(0x40, Fault::flipOnRead), {"--compare-memories", example});
+    EXPECT_EQ(elsewhere.status, 0);
+
+    // A store to 0022h that is shown but not kept: every lamp agrees, the
+    // memory read back at the end does not.
+    const Result stored = compare(withFault(0x22, Fault::dropWrite), {"--compare-memories", example});
+    EXPECT_EQ(stored.status, 3);
+    EXPECT_EQ(stored.out,
+              "{\"memoriesDiffer\":true,\"memories\":[\"byte array\",\"faulty\"],\"cycle\":26,\"address\":34,"
+              "\"bytes\":[141,0]}\n");
+
+    // The same fault at an address outside the image is still found: the
+    // program's stores are followed.
+    const std::string storeHigh = program("high.RAM", {0x10, 0x00, 0x08, 0x11, 0x12, 0x34, 0xFF, 0x00, 0x77});
+    const Result high = compare(withFault(0x1234, Fault::dropWrite), {"--compare-memories", storeHigh});
+    EXPECT_EQ(high.status, 3);
+    EXPECT_NE(high.out.find("\"address\":4660,\"bytes\":[119,0]"), std::string::npos) << high.out;
+}
+
+// --- Sources and files that are not memory files -----------------------------
+
+TEST_F(RunTool, RunsAnAssemblerSourceByItsName) {
+    const std::string source = (directory / "Sum.ASM").string();
+    fs::copy_file(fs::path(TARNWICK_EXAMPLES_DIR) / "sum.asm", source);
+    const Result fromSource = run({"--dump", "20:22", source});
+    const Result fromImage = run({"--dump", "20:22", (fs::path(TARNWICK_EXAMPLES_DIR) / "sum.RAM").string()});
+    EXPECT_EQ(fromSource.status, 0);
+    EXPECT_EQ(fromSource.err, "");
+    EXPECT_EQ(fromSource.out, fromImage.out);
+
+    const fs::path bad = directory / "bad.asm";
+    std::ofstream(bad) << "        lda 20h\nloop    hlt\n        db 0FFh, FFh\n";
+    const Result errors = run({bad.string()});
+    EXPECT_EQ(errors.status, 2);
+    EXPECT_EQ(errors.out, "");
+    const std::vector<std::string> messages = lines(errors.err);
+    ASSERT_EQ(messages.size(), 3u) << errors.err;
+    EXPECT_EQ(messages[0].rfind(bad.string() + ":2:1: ", 0), 0u) << messages[0];
+    EXPECT_EQ(messages[1].rfind(bad.string() + ":3:", 0), 0u) << messages[1];
+    EXPECT_EQ(messages[2], "tarnwick-run: 2 errors in " + bad.string() + "; nothing run");
+
+    const std::string missing = (directory / "missing.asm").string();
+    const Result none = run({missing});
+    EXPECT_EQ(none.status, 2);
+    EXPECT_EQ(none.err, "tarnwick-run: " + missing + ": cannot open: No such file or directory\n");
+}
+
+TEST_F(RunTool, SaysWhenAFileIsNotWhatItSeems) {
+    const std::string textAdvice =
+        ": is not a memory file (it starts with text; is it an assembler source? assemble it with "
+        "tarnwick-asm, or pass it with its .asm name)\n";
+    // A source under another name, and a listing (whose header reads first
+    // above last): refused.
+    const fs::path source = directory / "prog.txt";
+    fs::copy_file(fs::path(TARNWICK_EXAMPLES_DIR) / "sum.asm", source);
+    const fs::path listing = directory / "sum.lst";
+    std::ofstream(listing) << "0000  10 00 20   6          lda first\n";
+    for (const fs::path& path : {source, listing}) {
+        const Result r = run({path.string()});
+        EXPECT_EQ(r.status, 2);
+        EXPECT_EQ(r.out, "");
+        EXPECT_EQ(r.err, "tarnwick-run: " + path.string() + textAdvice);
+    }
+    // A binary whose header reads first above last: warned about, then run
+    // on an empty memory as the front panel would.
+    const std::string empty = image("empty.RAM", {0x7F, 'E', 'L', 'F', 2, 1, 1, 0});
+    const Result r = run({"--max-cycles", "8", empty});
+    EXPECT_EQ(r.status, 1);
+    EXPECT_EQ(r.err, "tarnwick-run: warning: " + empty +
+                         ": the first address 2135247942 is above the last address 33620224: nothing is "
+                         "loaded\n");
+    EXPECT_EQ(r.out.rfind("{\"halted\":false,\"cycles\":8,\"accumulator\":0,", 0), 0u);
+    if (fs::exists("/bin/true")) {
+        const Result binary = run({"--max-cycles", "8", "/bin/true"});
+        EXPECT_EQ(binary.status, 1);
+        EXPECT_EQ(binary.err.rfind("tarnwick-run: warning: /bin/true: the first address ", 0), 0u)
+            << binary.err;
+    }
+}
+
 }  // namespace
 
 TEST_F(RunTool, TheBinaryAnswersAsTheLibraryDoes) {
@@ -285,6 +828,7 @@ TEST_F(RunTool, TheBinaryAnswersAsTheLibraryDoes) {
         {"--dump", "20:22", example},
         {"--help"},
         {"--max-cycles"},
+        {"--stats", "--compare-memories", example},
         {(directory / "missing.RAM").string()},
     };
     for (const std::vector<std::string>& arguments : cases) {

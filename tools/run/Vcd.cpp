@@ -1,0 +1,104 @@
+#include "tools/run/Vcd.h"
+
+#include <ctime>
+#include <utility>
+
+#ifndef TARNWICK_VERSION
+#define TARNWICK_VERSION "unknown"
+#endif
+
+namespace tarnwick::run {
+
+namespace {
+
+// Identifier codes, one printable character each; '#' and '$' are left out
+// so that no value line can be taken for a timestamp or a keyword.
+constexpr char clockId = '!';
+constexpr char phaseIds[4] = {'"', '%', '&', '\''};
+constexpr char addressId = '(';
+constexpr char codeId = ')';
+constexpr char operandId = '*';
+constexpr char accumulatorId = '+';
+constexpr char zeroId = ',';
+constexpr char carryId = '-';
+constexpr char writeId = '.';
+
+void scalar(std::ostream& out, char id, bool value) { out << (value ? '1' : '0') << id << '\n'; }
+
+void vector(std::ostream& out, char id, unsigned value, int width) {
+    // Leading zeros dropped, as the format allows: the viewer pads with 0.
+    int top = width - 1;
+    while (top > 0 && ((value >> top) & 1u) == 0) --top;
+    out << 'b';
+    for (int bit = top; bit >= 0; --bit) out << (((value >> bit) & 1u) ? '1' : '0');
+    out << ' ' << id << '\n';
+}
+
+}  // namespace
+
+Signals readSignals(const Computer& computer) {
+    const auto& write = computer.controlPanel.selectors[SixtyFourKilobyteRAMControlPanel::writeSelector];
+    return Signals{readLamps(computer), write.output()};
+}
+
+VcdWriter::VcdWriter(std::ostream& out, std::string program) : out_(out), program_(std::move(program)) {}
+
+void VcdWriter::begin(const Signals& initial) {
+    char date[64] = "";
+    const std::time_t now = std::time(nullptr);
+    std::tm local{};
+    if (localtime_r(&now, &local)) std::strftime(date, sizeof date, "%Y-%m-%d %H:%M:%S", &local);
+    out_ << "$date " << date << " $end\n"
+         << "$version tarnwick-run " TARNWICK_VERSION " $end\n"
+         << "$comment program " << program_ << "; one timestep per machine cycle $end\n"
+         << "$timescale 1 ms $end\n"
+         << "$scope module tarnwick $end\n"
+         << "$var wire 1 " << clockId << " clock $end\n";
+    for (int k = 0; k < 4; ++k) out_ << "$var wire 1 " << phaseIds[k] << " phase" << k << " $end\n";
+    out_ << "$var wire 16 " << addressId << " address [15:0] $end\n"
+         << "$var wire 8 " << codeId << " code [7:0] $end\n"
+         << "$var wire 16 " << operandId << " operand [15:0] $end\n"
+         << "$var wire 8 " << accumulatorId << " accumulator [7:0] $end\n"
+         << "$var wire 1 " << zeroId << " zero $end\n"
+         << "$var wire 1 " << carryId << " carry $end\n"
+         << "$var wire 1 " << writeId << " write $end\n"
+         << "$upscope $end\n"
+         << "$enddefinitions $end\n"
+         << "#0\n"
+         << "$dumpvars\n";
+    writeChanges(initial, true);
+    out_ << "$end\n";
+    last_ = initial;
+    begun_ = true;
+}
+
+void VcdWriter::cycle(std::uint64_t number, const Signals& now) {
+    if (now == last_) return;
+    out_ << '#' << number << '\n';
+    writeChanges(now, false);
+    last_ = now;
+    lastTime_ = number;
+}
+
+void VcdWriter::finish(std::uint64_t lastCycle) {
+    if (lastCycle > lastTime_) out_ << '#' << lastCycle << '\n';
+}
+
+void VcdWriter::writeChanges(const Signals& now, bool all) {
+    const LampReading& l = now.lamps;
+    const LampReading& was = last_.lamps;
+    if (all || l.clock != was.clock) scalar(out_, clockId, l.clock);
+    for (int k = 0; k < 4; ++k) {
+        const bool on = (l.phaseMask >> k) & 1u;
+        if (all || on != (((was.phaseMask >> k) & 1u) != 0)) scalar(out_, phaseIds[k], on);
+    }
+    if (all || l.address != was.address) vector(out_, addressId, l.address, 16);
+    if (all || l.code != was.code) vector(out_, codeId, l.code, 8);
+    if (all || l.operand != was.operand) vector(out_, operandId, l.operand, 16);
+    if (all || l.accumulator != was.accumulator) vector(out_, accumulatorId, l.accumulator, 8);
+    if (all || l.zero != was.zero) scalar(out_, zeroId, l.zero);
+    if (all || l.carry != was.carry) scalar(out_, carryId, l.carry);
+    if (all || now.write != last_.write) scalar(out_, writeId, now.write);
+}
+
+}  // namespace tarnwick::run
