@@ -40,8 +40,12 @@ void SixtyFourKilobyteRAMControlPanel::step() {
     for (int k = 0; k < 16; ++k) selectors[k].step();
     for (int k = 0; k < 16; ++k) lines |= std::uint32_t{selectors[k].output()} << k;
     std::uint32_t changed = (lines ^ appliedLines_) | stale;
+    // Each member pointer is copied out before the call: GCC with the
+    // sanitizers misreads an indexed member-pointer call (a false
+    // "may be used uninitialized").
     for (int k = 0; k < 16; ++k) {
-        if ((changed >> k) & 1) (memory.*addressLineSetters[k])(((lines >> k) & 1) != 0);
+        const LineSetter set = addressLineSetters[k];
+        if ((changed >> k) & 1) (memory.*set)(((lines >> k) & 1) != 0);
     }
 
     for (int j = 0; j < 8; ++j) selectors[firstDataSelector + j].setB(dataSwitches[j].isOn());
@@ -53,7 +57,8 @@ void SixtyFourKilobyteRAMControlPanel::step() {
     changed = (lines ^ appliedLines_) | stale;
     for (int j = 0; j < 8; ++j) {
         const int line = firstDataSelector + j;
-        if ((changed >> line) & 1) (memory.*dataInLineSetters[j])(((lines >> line) & 1) != 0);
+        const LineSetter set = dataInLineSetters[j];
+        if ((changed >> line) & 1) (memory.*set)(((lines >> line) & 1) != 0);
     }
     if ((changed >> writeSelector) & 1) memory.setWrite(((lines >> writeSelector) & 1) != 0);
     appliedLines_ = lines;

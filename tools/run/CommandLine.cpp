@@ -413,7 +413,7 @@ int runComparison(const Options& options, const MemoryImage& image, const std::v
     std::string pending;
     if (const auto& d = comparison.difference) {
         const std::string names =
-            "[" + jsonString(memories[0].name) + "," + jsonString(memories[d->memory].name) + "]";
+            std::string("[") + jsonString(memories[0].name) + "," + jsonString(memories[d->memory].name) + "]";
         pending = "{\"memoriesDiffer\":true,\"memories\":" + names + ",\"cycle\":" + std::to_string(d->cycle);
         if (d->inLamps) {
             pending += ",\"lamps\":[" + lampsJson(d->reference) + "," + lampsJson(d->other) + "]}\n";
@@ -431,8 +431,10 @@ int runComparison(const Options& options, const MemoryImage& image, const std::v
     }
     appendRegisters(pending, *sessions[0], comparison.end, options);
     pending += ",\"memoriesCompared\":[";
-    for (std::size_t i = 0; i < memories.size(); ++i)
-        pending += (i ? "," : "") + jsonString(memories[i].name);
+    for (std::size_t i = 0; i < memories.size(); ++i) {
+        if (i > 0) pending += ',';
+        pending += jsonString(memories[i].name);
+    }
     pending += "],\"addressesCompared\":" + std::to_string(comparison.addressesCompared) + "}\n";
     const int status = finishReport(pending, out, err);
     if (status != exitHalted) return status;

@@ -195,9 +195,9 @@ TEST_F(CommandLine, DisassemblyRefusesWhatIsNoImageAndWritesNothing) {
         {{"--disassemble", "-l", path("x.lst"), path("image.RAM")},
          "option -l cannot be used with --disassemble"},
         {{"--disassemble", path("p.asm")},
-         "'" + path("p.asm") + "' is not a memory file (it starts with text;"},
+         std::string("'") + path("p.asm") + "' is not a memory file (it starts with text;"},
         {{"--disassemble", path("short.RAM")},
-         "'" + path("short.RAM") + "' is not a memory file: the file is 9"},
+         std::string("'") + path("short.RAM") + "' is not a memory file: the file is 9"},
         {{"--disassemble", path("empty.RAM")},
          "loads nothing: its first address 5 is above its last address 1, so there is nothing to "
          "disassemble"},

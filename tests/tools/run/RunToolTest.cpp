@@ -337,7 +337,7 @@ Vcd parseVcd(const std::string& text) {
         }
         const auto was = current.find(name->second);
         if (!inDump && was != current.end() && was->second == value)
-            vcd.problems.push_back("#" + std::to_string(*time) + " repeats " + name->second);
+            vcd.problems.push_back(std::string(1, '#').append(std::to_string(*time)).append(" repeats ").append(name->second));
         current[name->second] = value;
         vcd.changes[*time][name->second] = value;
     };
