@@ -303,7 +303,7 @@ void MainWindow::showAbout() {
 }
 
 bool MainWindow::eventFilter(QObject* watched, QEvent* event) {
-    if (!busy_) return false;
+    if (!busy_) return QMainWindow::eventFilter(watched, event);
     auto* widget = qobject_cast<QWidget*>(watched);
     const bool inMenus = qobject_cast<QMenu*>(watched) || qobject_cast<QMenuBar*>(watched);
     switch (event->type()) {
@@ -322,7 +322,7 @@ bool MainWindow::eventFilter(QObject* watched, QEvent* event) {
             // are ignored, as they are whenever the window is busy.
             return widget && (widget == panel_ || panel_->isAncestorOf(widget));
         default:
-            return false;
+            return QMainWindow::eventFilter(watched, event);
     }
 }
 
