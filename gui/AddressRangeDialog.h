@@ -7,6 +7,7 @@
 class QDialogButtonBox;
 class QLabel;
 class QLineEdit;
+class QPushButton;
 
 namespace tarnwick {
 

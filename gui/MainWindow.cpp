@@ -419,7 +419,7 @@ void MainWindow::saveMemoryFile() {
 QString MainWindow::speedReadout() const {
     const QString period = QString::number(machine_.clockPeriod() / 10000.0, 'g', 4);
     QString rate = QStringLiteral("stopped");
-    if (speedSamples_.size() >= 2) {
+    if (speedSamples_.size() >= 2 && speedSamples_.back().first > speedSamples_.front().first) {
         const auto& [oldTime, oldCycles] = speedSamples_.front();
         const auto& [newTime, newCycles] = speedSamples_.back();
         const double perSecond = double(newCycles - oldCycles) * 1000.0 / double(newTime - oldTime);
