@@ -1,8 +1,9 @@
 #include "app/Machine.h"
 
-#include "app/MemoryLoader.h"
-
+#include <array>
 #include <system_error>
+
+#include "app/MemoryLoader.h"
 
 #ifdef __linux__
 #include <sys/prctl.h>
@@ -10,9 +11,7 @@
 
 namespace tarnwick {
 
-Machine::Machine(bool startWithFastRam) : Computer(startWithFastRam) {
-    setClockPeriod(defaultClockPeriod);
-}
+Machine::Machine(bool startWithFastRam) : Computer(startWithFastRam) { setClockPeriod(defaultClockPeriod); }
 
 Machine::~Machine() { stopSimulation(); }
 
@@ -27,7 +26,8 @@ void Machine::setClockPeriod(std::int32_t period) {
 }
 
 bool Machine::runnable() const {
-    return powerSwitch.isOn() && !resetSwitch.isOn() && !pauseSwitch.isOn();
+    return powerSwitch.isOn() && !resetSwitch.isOn() && !pauseSwitch.isOn() &&
+           !held_.load(std::memory_order_acquire);
 }
 
 bool Machine::simulationAlive() {
@@ -113,6 +113,17 @@ void Machine::toggleFastRam() {
 
 std::optional<std::string> Machine::loadMemoryFile(const FileChooser& chooseFile,
                                                    const std::function<void()>& afterEachAddress) {
+    return loadMemoryFile(chooseFile,
+                          [&] {
+                              if (afterEachAddress) afterEachAddress();
+                              return true;
+                          },
+                          {});
+}
+
+std::optional<std::string> Machine::loadMemoryFile(const FileChooser& chooseFile,
+                                                   const std::function<bool()>& continueAfterAddress,
+                                                   const ImageReader& read) {
     stopSimulation();
     powerSwitch.setState(1);
     powerCommand();  // the memory is powered before the first write
@@ -120,16 +131,73 @@ std::optional<std::string> Machine::loadMemoryFile(const FileChooser& chooseFile
     const std::optional<std::string> path = chooseFile();
     if (!path) return std::nullopt;
 
-    MemoryFileResult file = readMemoryFile(*path);
+    MemoryFileResult file = read ? read(*path) : readMemoryFile(*path);
     if (!file) return file.error;
+    if (!file.image->empty())
+        lastLoadedRange_ = AddressRange{static_cast<std::uint16_t>(file.image->first),
+                                        static_cast<std::uint16_t>(file.image->last)};
 
     writeMemoryImage(*this, *file.image, [&](std::int32_t) {
-        if (afterEachAddress) afterEachAddress();
+        if (continueAfterAddress && !continueAfterAddress()) return false;
         // The byte array is so fast that the lamps would not be seen to move.
         if (useFastRam) std::this_thread::sleep_for(std::chrono::milliseconds(10));
         return true;
     });
     return std::nullopt;
+}
+
+std::optional<std::vector<std::uint8_t>> Machine::readMemory(
+    std::uint16_t first, std::uint16_t last, const std::function<bool()>& continueAfterAddress) {
+    const bool wasRunning = simulationAlive();
+    held_.store(true, std::memory_order_release);
+    if (simulationThread_.joinable()) simulationThread_.join();  // ends at its next check
+
+    // With Takeover on the panel would pass its own switches to the memory.
+    const std::uint8_t takeover = controlPanel.takeoverSwitch.state();
+    std::array<std::uint8_t, 8> lamps{};
+    for (std::size_t b = 0; b < lamps.size(); ++b) lamps[b] = controlPanel.dataLamps[b].state();
+    controlPanel.takeoverSwitch.setState(0);
+
+    std::vector<std::uint8_t> bytes;
+    bool stopped = false;
+    for (unsigned address = first; address <= last; ++address) {
+        bytes.push_back(readByte(static_cast<std::uint16_t>(address)));
+        if (continueAfterAddress && !continueAfterAddress()) {
+            stopped = true;
+            break;
+        }
+    }
+
+    controlPanel.takeoverSwitch.setState(takeover);
+    for (std::size_t b = 0; b < lamps.size(); ++b) controlPanel.dataLamps[b].setState(lamps[b]);
+    held_.store(false, std::memory_order_release);
+    if (wasRunning) startSimulation();
+    if (stopped) return std::nullopt;
+    return bytes;
+}
+
+void Machine::joinEndedSimulation() {
+    if (runnable() || !simulationThread_.joinable()) return;
+    simulationThread_.join();  // not runnable: it ends within a period
+}
+
+int Machine::stepCycle() {
+    if (!canStep()) return 0;
+    joinEndedSimulation();
+    runCycle();
+    return 1;
+}
+
+int Machine::stepInstruction() {
+    if (!canStep()) return 0;
+    joinEndedSimulation();
+    int cycles = 0;
+    while (cycles < instructionStepLimit) {
+        runCycle();
+        ++cycles;
+        if (codeStrobe.output() || codeValue() == 0xFF) break;
+    }
+    return cycles;
 }
 
 }  // namespace tarnwick

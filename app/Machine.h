@@ -8,8 +8,10 @@
 #include <optional>
 #include <string>
 #include <thread>
+#include <vector>
 
 #include "machine/Computer.h"
+#include "memory/MemoryFile.h"
 
 namespace tarnwick {
 
@@ -21,9 +23,9 @@ namespace tarnwick {
 class Machine : public Computer {
 public:
     // Clock period limits in units of 100 ns: the slider's range and default.
-    static constexpr std::int32_t defaultClockPeriod = 100000;  // 10 ms
-    static constexpr std::int32_t fastestClockPeriod = 10000;   // 1 ms
-    static constexpr std::int32_t slowestClockPeriod = 5000000; // 0.5 s
+    static constexpr std::int32_t defaultClockPeriod = 100000;   // 10 ms
+    static constexpr std::int32_t fastestClockPeriod = 10000;    // 1 ms
+    static constexpr std::int32_t slowestClockPeriod = 5000000;  // 0.5 s
 
     // The control panel starts with the relay-built memory unless
     // startWithFastRam is set (tests and tools that never use it).
@@ -61,6 +63,47 @@ public:
     std::optional<std::string> loadMemoryFile(const FileChooser& chooseFile,
                                               const std::function<void()>& afterEachAddress = {});
 
+    // Turns a chosen path into the image to load, or the reason it cannot be
+    // loaded (readMemoryFile when none is given).
+    using ImageReader = std::function<MemoryFileResult(const std::string& path)>;
+    // The same load with its own reader, and a callback that may return
+    // false after any address to stop the load there: what was written
+    // stays, and the result is no error.
+    std::optional<std::string> loadMemoryFile(const FileChooser& chooseFile,
+                                              const std::function<bool()>& continueAfterAddress,
+                                              const ImageReader& read);
+
+    // The address range of the last image a load started to write, if any.
+    struct AddressRange {
+        std::uint16_t first = 0;
+        std::uint16_t last = 0;
+    };
+    std::optional<AddressRange> lastLoadedRange() const { return lastLoadedRange_; }
+
+    // Reads first to last through the control panel, as its Takeover switch
+    // would show them with Takeover off, with the simulation thread held.
+    // Afterwards the switches, the run state and the control panel's data
+    // lamps are as before; the panel's machine-side lines hold the last
+    // address read until the next cycle drives them. continueAfterAddress may
+    // return false to stop early: then nothing is returned.
+    std::optional<std::vector<std::uint8_t>> readMemory(
+        std::uint16_t first, std::uint16_t last, const std::function<bool()>& continueAfterAddress = {});
+
+    // Stepping while paused. Whether a step can run: Power on and Pause on,
+    // so no clock drives the machine (a thread still finishing its last
+    // period is waited for).
+    bool canStep() const { return powerSwitch.isOn() && pauseSwitch.isOn(); }
+    // Runs one machine cycle if canStep(); returns the cycles run (0 or 1).
+    int stepCycle();
+    // Runs cycles until the code register has latched the next instruction's
+    // code: a cycle in phase 0 with the clock off, whose code strobe passes.
+    // Stops early at a halt (code FFh latched) and after instructionStepLimit
+    // cycles (a stopped clock never strobes). Returns the cycles run.
+    int stepInstruction();
+    // Two longest instructions: from any cycle, the next code strobe comes
+    // within eight cycles while the clock runs.
+    static constexpr int instructionStepLimit = 16;
+
     // True while the byte-array memory is in use. Window thread only.
     bool useFastRam = false;
 
@@ -80,6 +123,8 @@ private:
     using Clock = std::chrono::steady_clock;
 
     bool runnable() const;
+    // Ends a thread that is still finishing after its switches stopped it.
+    void joinEndedSimulation();
     void runSimulationThread();
     void onClockExpiry();
     void armClockTimer();
@@ -99,6 +144,10 @@ private:
     bool threadAlive_ = false;
 
     std::atomic<std::uint64_t> threadCycles_{0};
+
+    // Keeps the thread from running while a read needs the memory to itself.
+    std::atomic<bool> held_{false};
+    std::optional<AddressRange> lastLoadedRange_;
 };
 
 }  // namespace tarnwick

@@ -1,22 +1,29 @@
 #include "gui/MainWindow.h"
 
 #include <QAction>
+#include <QApplication>
 #include <QCloseEvent>
 #include <QCoreApplication>
 #include <QFile>
 #include <QFileDialog>
 #include <QKeyEvent>
 #include <QLayout>
+#include <QLineEdit>
+#include <QMenu>
 #include <QMenuBar>
 #include <QMessageBox>
 #include <QPainter>
+#include <QSaveFile>
 #include <QSlider>
+#include <QTimer>
 #include <optional>
 #include <string>
 
 #include "app/Machine.h"
 #include "gui/AboutBox.h"
+#include "gui/AddressRangeDialog.h"
 #include "gui/ControlPanelWindow.h"
+#include "gui/ImageFiles.h"
 #include "gui/IndicatorLampWidget.h"
 #include "gui/PanelLook.h"
 #include "gui/ToggleSwitchWidget.h"
@@ -63,6 +70,31 @@ protected:
 
 }  // namespace
 
+// Marks the window busy for a load or save: the pointer shows it, and the
+// window filters the application's input so that only the menu bar (for
+// Exit), the close box and Esc get through.
+class BusyScope {
+public:
+    explicit BusyScope(MainWindow& window) : window_(window) {
+        window_.busy_ = true;
+        window_.stopRequested_ = false;
+        window_.updateStepActions();
+        QApplication::setOverrideCursor(Qt::WaitCursor);
+        qApp->installEventFilter(&window_);
+    }
+    ~BusyScope() {
+        qApp->removeEventFilter(&window_);
+        QApplication::restoreOverrideCursor();
+        window_.busy_ = false;
+        window_.updateStepActions();
+    }
+    BusyScope(const BusyScope&) = delete;
+    BusyScope& operator=(const BusyScope&) = delete;
+
+private:
+    MainWindow& window_;
+};
+
 MainWindow::MainWindow(Machine& machine)
     : QMainWindow(nullptr, Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
                                Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint |
@@ -77,6 +109,14 @@ MainWindow::MainWindow(Machine& machine)
     layout()->setSizeConstraint(QLayout::SetFixedSize);
 
     machine_.toggleFastRam();
+    updateStepActions();
+
+    speedClock_.start();
+    speedTimer_ = new QTimer(this);
+    speedTimer_->setInterval(speedSampleMs);
+    connect(speedTimer_, &QTimer::timeout, this, &MainWindow::sampleSpeed);
+    speedTimer_->start();
+    sampleSpeed();
 }
 
 MainWindow::~MainWindow() = default;
@@ -90,6 +130,7 @@ void MainWindow::buildMenus() {
 
     fileMenu_ = menuBar()->addMenu(QStringLiteral("&File"));
     addCommand(fileMenu_, QStringLiteral("&Load Memory File..."), loadMemoryFileId);
+    addCommand(fileMenu_, QStringLiteral("&Save Memory File..."), saveMemoryFileId);
     fileMenu_->addSeparator();
     addCommand(fileMenu_, QStringLiteral("E&xit"), exitId);
 
@@ -100,6 +141,15 @@ void MainWindow::buildMenus() {
     // the machine each time the menu opens.
     connect(optionsMenu_, &QMenu::aboutToShow, this,
             [this] { useFastRamAction_->setChecked(machine_.useFastRam); });
+
+    runMenu_ = menuBar()->addMenu(QStringLiteral("&Run"));
+    stepCycleAction_ = addCommand(runMenu_, QStringLiteral("Step &Cycle"), stepCycleId);
+    stepCycleAction_->setShortcut(QKeySequence(Qt::Key_F10));
+    stepInstructionAction_ = addCommand(runMenu_, QStringLiteral("Step &Instruction"), stepInstructionId);
+    stepInstructionAction_->setShortcut(QKeySequence(Qt::Key_F11));
+    // Kept up to date after every command as well, so that the shortcuts are
+    // disabled too while stepping cannot act.
+    connect(runMenu_, &QMenu::aboutToShow, this, &MainWindow::updateStepActions);
 
     helpMenu_ = menuBar()->addMenu(QStringLiteral("&Help"));
     addCommand(helpMenu_, QStringLiteral("&About ..."), aboutId);
@@ -134,7 +184,10 @@ void MainWindow::buildPanel() {
     slider_->setSingleStep(sliderMinimum);
     slider_->setTracking(true);
     slider_->setValue(machine_.clockPeriod());
-    connect(slider_, &QSlider::valueChanged, this, [this](int period) { machine_.setClockPeriod(period); });
+    connect(slider_, &QSlider::valueChanged, this, [this](int period) {
+        machine_.setClockPeriod(period);
+        slider_->setToolTip(speedReadout());
+    });
 
     Machine& m = machine_;
     for (int k = 0; k < 16; ++k) new IndicatorLampWidget(m.addressLamps[k], 427 - 26 * k, 123, panel_);
@@ -154,6 +207,13 @@ void MainWindow::buildPanel() {
 }
 
 void MainWindow::command(int id, int code) {
+    // A load or save pumps events: only Exit may act, and it stops the work
+    // first. Nothing else runs inside it (the Machine's commands are not
+    // re-entrant).
+    if (busy_) {
+        if (id == exitId) close();
+        return;
+    }
     switch (id) {
         case aboutId:
             showAbout();
@@ -175,14 +235,38 @@ void MainWindow::command(int id, int code) {
             machine_.toggleFastRam();
             break;
         case loadMemoryFileId:
-            loadMemoryFile();
+            loadMemoryFile([this] { return askForMemoryFile(); });
+            break;
+        case saveMemoryFileId:
+            saveMemoryFile();
+            break;
+        case stepCycleId:
+            machine_.stepCycle();
+            break;
+        case stepInstructionId:
+            machine_.stepInstruction();
             break;
         default:
             break;
     }
+    updateStepActions();
+}
+
+void MainWindow::updateStepActions() {
+    const bool can = !busy_ && machine_.canStep();
+    stepCycleAction_->setEnabled(can);
+    stepInstructionAction_->setEnabled(can);
 }
 
 void MainWindow::closeEvent(QCloseEvent* event) {
+    // A load or save still on the stack stops after its current byte and
+    // closes the window itself once it has returned.
+    if (busy_) {
+        stopRequested_ = true;
+        closeRequested_ = true;
+        event->ignore();
+        return;
+    }
     // No cycle may run once the lamps' windows start to go.
     machine_.stopSimulation();
     event->accept();
@@ -218,27 +302,144 @@ void MainWindow::showAbout() {
     box.exec();
 }
 
+bool MainWindow::eventFilter(QObject* watched, QEvent* event) {
+    if (!busy_) return QMainWindow::eventFilter(watched, event);
+    auto* widget = qobject_cast<QWidget*>(watched);
+    const bool inMenus = qobject_cast<QMenu*>(watched) || qobject_cast<QMenuBar*>(watched);
+    switch (event->type()) {
+        case QEvent::KeyPress:
+        case QEvent::KeyRelease:
+        case QEvent::ShortcutOverride:
+            if (inMenus) return false;
+            if (event->type() == QEvent::KeyPress && static_cast<QKeyEvent*>(event)->key() == Qt::Key_Escape)
+                stopRequested_ = true;
+            return true;
+        case QEvent::MouseButtonPress:
+        case QEvent::MouseButtonRelease:
+        case QEvent::MouseButtonDblClick:
+        case QEvent::Wheel:
+            // The switches, the slider and the control panel: clicks there
+            // are ignored, as they are whenever the window is busy.
+            return widget && (widget == panel_ || panel_->isAncestorOf(widget));
+        default:
+            return QMainWindow::eventFilter(watched, event);
+    }
+}
+
+bool MainWindow::keepAnswering() {
+    QCoreApplication::processEvents(QEventLoop::AllEvents);
+    return !stopRequested_;
+}
+
+void MainWindow::openFile(const std::string& path) {
+    if (busy_) return;
+    loadMemoryFile([path] { return std::optional<std::string>(path); });
+    updateStepActions();
+}
+
 std::optional<std::string> MainWindow::askForMemoryFile() {
     if (memoryFileChooser_) return memoryFileChooser_();
     QFileDialog dialog(this, QStringLiteral("Open memory file"));
     dialog.setAcceptMode(QFileDialog::AcceptOpen);
     dialog.setFileMode(QFileDialog::ExistingFile);
+    dialog.setNameFilters({QStringLiteral("Memory files (*.RAM)"), QStringLiteral("All files (*.*)"),
+                           QStringLiteral("Assembler sources (*.asm)")});
+    dialog.setDefaultSuffix(QStringLiteral("RAM"));
+    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return std::nullopt;
+    return QFile::encodeName(dialog.selectedFiles().constFirst()).toStdString();
+}
+
+void MainWindow::loadMemoryFile(const FileChooser& chooseFile) {
+    // Busy from the moment a file is chosen (not while the dialog is open):
+    // each address then lets the window repaint and answer, and Esc, the
+    // close box or Exit stop the load after the byte being written.
+    std::optional<BusyScope> busy;
+    auto choose = [&] {
+        std::optional<std::string> path = chooseFile();
+        if (path) busy.emplace(*this);
+        return path;
+    };
+    std::optional<std::string> error = machine_.loadMemoryFile(
+        choose, [this] { return keepAnswering(); }, readImageFile);
+    busy.reset();
+    if (closeRequested_) {
+        close();
+        return;
+    }
+    if (error) QMessageBox::warning(this, windowTitle(), QString::fromStdString(*error));
+}
+
+std::optional<std::string> MainWindow::askForSaveFile() {
+    if (saveFileChooser_) return saveFileChooser_();
+    QFileDialog dialog(this, QStringLiteral("Save memory file"));
+    dialog.setAcceptMode(QFileDialog::AcceptSave);
+    dialog.setFileMode(QFileDialog::AnyFile);
     dialog.setNameFilters({QStringLiteral("Memory files (*.RAM)"), QStringLiteral("All files (*.*)")});
     dialog.setDefaultSuffix(QStringLiteral("RAM"));
     if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return std::nullopt;
     return QFile::encodeName(dialog.selectedFiles().constFirst()).toStdString();
 }
 
-void MainWindow::loadMemoryFile() {
-    auto chooseFile = [this] { return askForMemoryFile(); };
-    // While loading, the window shows the lamps changing but takes no input:
-    // only queued repaint requests and the paints themselves are handled.
-    auto paintPending = [] {
-        QCoreApplication::sendPostedEvents(nullptr, QEvent::MetaCall);
-        QCoreApplication::sendPostedEvents(nullptr, QEvent::UpdateRequest);
-    };
-    if (std::optional<std::string> error = machine_.loadMemoryFile(chooseFile, paintPending))
-        QMessageBox::warning(this, windowTitle(), QString::fromStdString(*error));
+void MainWindow::saveMemoryFile() {
+    const Machine::AddressRange initial =
+        machine_.lastLoadedRange().value_or(Machine::AddressRange{0x0000, 0x00FF});
+    AddressRangeDialog rangeDialog(initial.first, initial.last, this);
+    if (rangeDialog.exec() != QDialog::Accepted) return;
+    const std::optional<AddressRangeDialog::Range> range = rangeDialog.range();
+    if (!range) return;
+    const std::optional<std::string> path = askForSaveFile();
+    if (!path) return;
+
+    std::optional<std::vector<std::uint8_t>> bytes;
+    {
+        BusyScope busy(*this);
+        bytes = machine_.readMemory(range->first, range->last, [this] { return keepAnswering(); });
+    }
+    if (closeRequested_) {
+        close();
+        return;
+    }
+    if (!bytes) return;  // stopped with Esc: nothing written
+
+    const MemoryImage image{range->first, range->last, std::move(*bytes)};
+    const std::vector<std::uint8_t> contents = serialiseMemoryFile(image);
+    // Written beside the target and renamed over it only when complete.
+    const QString name = QFile::decodeName(QByteArray::fromStdString(*path));
+    QSaveFile file(name);
+    const bool saved =
+        file.open(QIODevice::WriteOnly) &&
+        file.write(reinterpret_cast<const char*>(contents.data()), static_cast<qint64>(contents.size())) ==
+            static_cast<qint64>(contents.size()) &&
+        file.commit();
+    if (!saved)
+        QMessageBox::warning(this, windowTitle(),
+                             QStringLiteral("Could not save %1: %2").arg(name, file.errorString()));
+}
+
+QString MainWindow::speedReadout() const {
+    const QString period = QString::number(machine_.clockPeriod() / 10000.0, 'g', 4);
+    QString rate = QStringLiteral("stopped");
+    if (speedSamples_.size() >= 2 && speedSamples_.back().first > speedSamples_.front().first) {
+        const auto& [oldTime, oldCycles] = speedSamples_.front();
+        const auto& [newTime, newCycles] = speedSamples_.back();
+        const double perSecond = double(newCycles - oldCycles) * 1000.0 / double(newTime - oldTime);
+        rate = QStringLiteral("%1 cycles/s").arg(qRound64(perSecond));
+    } else if (!speedSamples_.empty()) {
+        rate = QStringLiteral("measuring");
+    }
+    return QStringLiteral("Clock period %1 ms \u2014 %2").arg(period, rate);
+}
+
+void MainWindow::sampleSpeed() {
+    if (!machine_.simulationAlive()) {
+        speedSamples_.clear();
+    } else {
+        const qint64 now = speedClock_.elapsed();
+        speedSamples_.emplace_back(now, machine_.threadCycles());
+        // The oldest kept is the latest that is at least a second old.
+        while (speedSamples_.size() > 2 && now - speedSamples_[1].first >= 1000) speedSamples_.pop_front();
+    }
+    slider_->setToolTip(speedReadout());
 }
 
 }  // namespace tarnwick

@@ -1,16 +1,21 @@
 #pragma once
 
+#include <QElapsedTimer>
 #include <QMainWindow>
 #include <array>
+#include <cstdint>
+#include <deque>
 #include <functional>
 #include <optional>
 #include <string>
+#include <utility>
 
 #include "gui/CommandTarget.h"
 
 class QAction;
 class QMenu;
 class QSlider;
+class QTimer;
 
 namespace tarnwick {
 
@@ -35,6 +40,9 @@ public:
     static constexpr int pauseId = 112;
     static constexpr int useFastRamId = 32771;
     static constexpr int loadMemoryFileId = 32772;
+    static constexpr int saveMemoryFileId = 32773;
+    static constexpr int stepCycleId = 32774;
+    static constexpr int stepInstructionId = 32775;
 
     // The area below the menu bar.
     static constexpr int clientWidth = 469;
@@ -61,14 +69,30 @@ public:
     ToggleSwitchWidget* pauseSwitch() const { return pauseSwitch_; }
     QMenu* fileMenu() const { return fileMenu_; }
     QMenu* optionsMenu() const { return optionsMenu_; }
+    QMenu* runMenu() const { return runMenu_; }
     QMenu* helpMenu() const { return helpMenu_; }
     QAction* useFastRamAction() const { return useFastRamAction_; }
+    QAction* stepCycleAction() const { return stepCycleAction_; }
+    QAction* stepInstructionAction() const { return stepInstructionAction_; }
+
+    // Loads a file as "Load Memory File..." does once that file is chosen
+    // (Power on, then the load); the command line's way in.
+    void openFile(const std::string& path);
+    // True while a load or a save runs: the window repaints and answers, but
+    // takes no command except Exit (and the close box and Esc, which stop it).
+    bool busy() const { return busy_; }
 
     // Asks for the memory file to load: a path, or nothing when cancelled.
     using FileChooser = std::function<std::optional<std::string>()>;
     // Replaces the open dialog, for callers that already know the file.
     // An empty chooser brings the dialog back.
     void setMemoryFileChooser(FileChooser chooser) { memoryFileChooser_ = std::move(chooser); }
+    // The same for the file name "Save Memory File..." writes to.
+    void setSaveFileChooser(FileChooser chooser) { saveFileChooser_ = std::move(chooser); }
+
+    // The slider's tooltip: the clock period and the cycles per second the
+    // thread achieved over the last second, or "stopped".
+    QString speedReadout() const;
 
 protected:
     void closeEvent(QCloseEvent* event) override;
@@ -79,8 +103,17 @@ private:
     void buildMenus();
     void buildPanel();
     void showAbout();
-    void loadMemoryFile();
+    void loadMemoryFile(const FileChooser& chooseFile);
     std::optional<std::string> askForMemoryFile();
+    std::optional<std::string> askForSaveFile();
+    void saveMemoryFile();
+    void updateStepActions();
+    void sampleSpeed();
+    // Lets the window answer while a load or save runs; false once the user
+    // asked to stop.
+    bool keepAnswering();
+    bool eventFilter(QObject* watched, QEvent* event) override;
+    friend class BusyScope;
 
     Machine& machine_;
     QWidget* panel_ = nullptr;
@@ -91,9 +124,24 @@ private:
     ControlPanelWindow* controlPanel_ = nullptr;
     QMenu* fileMenu_ = nullptr;
     QMenu* optionsMenu_ = nullptr;
+    QMenu* runMenu_ = nullptr;
     QMenu* helpMenu_ = nullptr;
     QAction* useFastRamAction_ = nullptr;
+    QAction* stepCycleAction_ = nullptr;
+    QAction* stepInstructionAction_ = nullptr;
     FileChooser memoryFileChooser_;
+    FileChooser saveFileChooser_;
+
+    bool busy_ = false;
+    bool stopRequested_ = false;
+    bool closeRequested_ = false;
+
+    // Thread cycle counts sampled every speedSampleMs, the oldest about a
+    // second back: (milliseconds since start, cycles).
+    static constexpr int speedSampleMs = 250;
+    QTimer* speedTimer_ = nullptr;
+    QElapsedTimer speedClock_;
+    std::deque<std::pair<qint64, std::uint64_t>> speedSamples_;
 };
 
 }  // namespace tarnwick

@@ -1,4 +1,5 @@
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <chrono>
@@ -9,8 +10,6 @@
 #include <set>
 #include <system_error>
 #include <thread>
-
-#include <unistd.h>
 
 #include "app/Machine.h"
 #include "app/MemoryLoader.h"
@@ -237,15 +236,16 @@ TEST_F(RunControlTest, LoadingWhileTheThreadRunsKeepsCyclesAndStepsApart) {
     std::mt19937 random(7);
     std::vector<std::uint8_t> image(160);
     for (auto& byte : image) {
-        do byte = static_cast<std::uint8_t>(random()); while (byte == 0x11);
+        do byte = static_cast<std::uint8_t>(random());
+        while (byte == 0x11);
     }
     const auto path = writeImageFile(image, 0, static_cast<int>(image.size()) - 1);
 
     machine.setClockPeriod(periodOf(1ms));
     machine.resetSwitch.setState(0);  // the load's Power command starts the thread
     int addresses = 0;
-    const auto error = machine.loadMemoryFile([&] { return std::optional(path.string()); },
-                                              [&] { ++addresses; });
+    const auto error =
+        machine.loadMemoryFile([&] { return std::optional(path.string()); }, [&] { ++addresses; });
     std::filesystem::remove(path);
     ASSERT_FALSE(error.has_value()) << *error;
     EXPECT_EQ(addresses, 160);
@@ -269,6 +269,136 @@ TEST_F(RunControlTest, RejectedFileWritesNothingAndCancelLeavesPowerOn) {
     machine.powerSwitch.setState(0);
     EXPECT_FALSE(machine.loadMemoryFile([] { return std::nullopt; }).has_value());
     EXPECT_TRUE(machine.powerSwitch.isOn()) << "cancelled after powering on";
+}
+
+TEST_F(RunControlTest, ALoadStopsAfterTheAddressWhoseCallbackSaysSoAndKeepsItsRange) {
+    const auto path = writeImageFile(std::vector<std::uint8_t>(0x30, 0x5C), 0x20, 0x2F);
+    int addresses = 0;
+    const auto error = machine.loadMemoryFile([&] { return std::optional(path.string()); },
+                                              [&] { return ++addresses < 3; }, {});
+    std::filesystem::remove(path);
+    ASSERT_FALSE(error.has_value()) << *error;
+    EXPECT_EQ(readMemoryRange(machine, 0x20, 0x23), (std::vector<std::uint8_t>{0x5C, 0x5C, 0x5C, 0}));
+    ASSERT_TRUE(machine.lastLoadedRange().has_value());
+    EXPECT_EQ(machine.lastLoadedRange()->first, 0x20);
+    EXPECT_EQ(machine.lastLoadedRange()->last, 0x2F);
+
+    // A reader of its own stands in for the file.
+    const auto fromReader =
+        machine.loadMemoryFile([] { return std::optional<std::string>("anything"); }, [] { return true; },
+                               [](const std::string&) {
+                                   return MemoryFileResult{MemoryImage{0x40, 0x41, {0xAB, 0xCD}}, {}};
+                               });
+    ASSERT_FALSE(fromReader.has_value());
+    EXPECT_EQ(readMemoryRange(machine, 0x40, 0x41), (std::vector<std::uint8_t>{0xAB, 0xCD}));
+    EXPECT_EQ(machine.lastLoadedRange()->first, 0x40);
+}
+
+// The worked example: LOAD 20h, ADD 21h, STORE 22h, HALT.
+std::vector<std::uint8_t> workedExample() {
+    std::vector<std::uint8_t> image(0x22, 0);
+    const std::uint8_t program[] = {0x10, 0x00, 0x20, 0x20, 0x00, 0x21, 0x11, 0x00, 0x22, 0xFF};
+    std::copy(std::begin(program), std::end(program), image.begin());
+    image[0x20] = 0x5A;
+    image[0x21] = 0x33;
+    return image;
+}
+
+TEST_F(RunControlTest, SteppingActsOnlyWithPowerAndPauseOn) {
+    const auto steps = [&] { return probe->steps().size(); };
+    EXPECT_EQ(machine.stepCycle(), 0) << "Power off";
+    EXPECT_EQ(machine.stepInstruction(), 0);
+    clickPower();
+    EXPECT_EQ(machine.stepCycle(), 0) << "Pause off";
+    const auto before = steps();
+    machine.pauseSwitch.setState(1);
+    for (int i = 1; i <= 3; ++i) {
+        EXPECT_EQ(machine.stepCycle(), 1);
+        EXPECT_EQ(steps(), before + static_cast<std::size_t>(i)) << "one cycle, one memory step";
+    }
+    EXPECT_FALSE(machine.simulationAlive());
+}
+
+TEST_F(RunControlTest, StepInstructionStopsWhenEachCodeIsLatched) {
+    clickPower();
+    const auto image = workedExample();
+    ASSERT_TRUE(writeMemoryImage(machine, MemoryImage{0, 0x21, image}));
+    machine.pauseSwitch.setState(1);
+    clickReset();  // Reset off: its cycle runs, no thread starts while paused
+    ASSERT_FALSE(machine.simulationAlive());
+
+    struct Expected {
+        std::uint8_t code;
+        std::uint8_t accumulator;
+    };
+    // Each step ends in phase 0 with the clock off, the new code on its lamps
+    // and the previous instruction's result in the accumulator.
+    const Expected expected[] = {{0x10, 0x00}, {0x20, 0x5A}, {0x11, 0x8D}, {0xFF, 0x8D}};
+    for (std::size_t i = 0; i < std::size(expected); ++i) {
+        const int cycles = machine.stepInstruction();
+        EXPECT_EQ(machine.codeValue(), expected[i].code) << i;
+        EXPECT_EQ(machine.accumulatorValue(), expected[i].accumulator) << i;
+        EXPECT_TRUE(machine.phaseLamps[0].isOn()) << i;
+        EXPECT_FALSE(machine.clockLamp.isOn()) << i;
+        if (i > 0)
+            EXPECT_EQ(cycles, 8) << "a three-byte instruction is eight cycles";
+        else
+            EXPECT_LE(cycles, Machine::instructionStepLimit);
+    }
+    EXPECT_EQ(read(0x22), 0x8D);
+    // Halted: a step runs one cycle and comes back, the clock stays off.
+    EXPECT_EQ(machine.stepInstruction(), 1);
+    EXPECT_EQ(machine.codeValue(), 0xFF);
+
+    // Reset held on stops the clock: the bound ends the step.
+    machine.resetSwitch.setState(1);
+    EXPECT_EQ(machine.stepInstruction(), Machine::instructionStepLimit);
+}
+
+TEST_F(RunControlTest, StepRightAfterPauseWaitsForTheThreadsLastPeriod) {
+    run(200ms);
+    waitForThreadCycles(1);
+    clickPause();  // the thread is asleep until its next expiry
+    EXPECT_EQ(machine.stepCycle(), 1);
+    EXPECT_FALSE(machine.simulationAlive());
+    EXPECT_EQ(probe->overlaps(), 0);
+}
+
+TEST_F(RunControlTest, ReadingMemoryHoldsTheThreadAndLeavesSwitchesAndLampsAsTheyWere) {
+    clickPower();
+    std::vector<std::uint8_t> bytes(16);
+    for (std::size_t i = 0; i < bytes.size(); ++i) bytes[i] = static_cast<std::uint8_t>(0xA0 + i);
+    ASSERT_TRUE(writeMemoryImage(machine, MemoryImage{0x100, 0x10F, bytes}));
+    // Jumps to itself for ever: the program never touches memory.
+    ASSERT_TRUE(writeMemoryImage(machine, MemoryImage{0, 2, {0x30, 0x00, 0x00}}));
+    machine.controlPanel.takeoverSwitch.setState(1);
+    machine.controlPanel.dataLamps[0].setState(1);
+    machine.controlPanel.dataLamps[5].setState(1);
+
+    const auto read = machine.readMemory(0x100, 0x10F);
+    ASSERT_TRUE(read.has_value());
+    EXPECT_EQ(*read, bytes) << "read from memory, not from the panel's switches";
+    EXPECT_TRUE(machine.controlPanel.takeoverSwitch.isOn());
+    std::uint8_t lamps = 0;
+    for (int b = 0; b < 8; ++b) lamps |= machine.controlPanel.dataLamps[b].isOn() ? 1 << b : 0;
+    EXPECT_EQ(lamps, 0x21);
+
+    machine.controlPanel.takeoverSwitch.setState(0);
+    machine.setClockPeriod(periodOf(1ms));
+    clickReset();
+    ASSERT_TRUE(machine.simulationAlive());
+    waitForThreadCycles(3);
+    EXPECT_EQ(machine.readMemory(0x100, 0x10F), std::optional(bytes));
+    EXPECT_TRUE(machine.simulationAlive()) << "running again";
+    EXPECT_TRUE(machine.powerSwitch.isOn());
+    const auto cycles = machine.threadCycles();
+    waitForThreadCycles(cycles + 2);
+    EXPECT_EQ(probe->overlaps(), 0);
+
+    int addresses = 0;
+    EXPECT_FALSE(machine.readMemory(0x100, 0x10F, [&] { return ++addresses < 4; }).has_value());
+    EXPECT_EQ(addresses, 4);
+    EXPECT_TRUE(machine.simulationAlive());
 }
 
 // Window-thread commands, memory steps and loads while the thread runs at
@@ -324,7 +454,8 @@ public:
 
 protected:
     std::thread launchSimulationThread() override {
-        if (!threadsAvailable) throw std::system_error(std::make_error_code(std::errc::resource_unavailable_try_again));
+        if (!threadsAvailable)
+            throw std::system_error(std::make_error_code(std::errc::resource_unavailable_try_again));
         return Machine::launchSimulationThread();
     }
 };

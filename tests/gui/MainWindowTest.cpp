@@ -6,7 +6,9 @@
 #include <QLineEdit>
 #include <QMenuBar>
 #include <QMessageBox>
+#include <QProcess>
 #include <QPushButton>
+#include <QRegularExpression>
 #include <QSlider>
 #include <QStyleOptionSlider>
 #include <QtTest>
@@ -14,13 +16,15 @@
 
 #include "app/Machine.h"
 #include "app/MemoryLoader.h"
-#include "machine/Lamps.h"
 #include "gui/AboutBox.h"
+#include "gui/AddressRangeDialog.h"
 #include "gui/ControlPanelWindow.h"
-#include "gui/IndicatorLampWidget.h"
 #include "gui/FrontPanel.h"
+#include "gui/IndicatorLampWidget.h"
 #include "gui/MainWindow.h"
+#include "gui/StartUp.h"
 #include "gui/ToggleSwitchWidget.h"
+#include "machine/Lamps.h"
 #include "tests/gui/PaintProbe.h"
 #include "tests/gui/PanelTestSupport.h"
 
@@ -30,7 +34,6 @@ namespace {
 void click(QWidget* widget) { QTest::mouseClick(widget, Qt::LeftButton, {}, widget->rect().center()); }
 
 QWidget* windowOf(const PanelControl& control) { return dynamic_cast<PanelControlWidget*>(control.window()); }
-
 
 bool isLampYellow(QColor c) { return c.red() > 200 && c.green() > 200 && c.blue() < 80; }
 
@@ -70,8 +73,9 @@ struct Front {
     void loadThroughTheDialog(const QString& path) {
         ModalWatch<QFileDialog> picked([path](QFileDialog* dialog) {
             QCOMPARE(dialog->windowTitle(), QStringLiteral("Open memory file"));
-            QCOMPARE(dialog->nameFilters(), (QStringList{QStringLiteral("Memory files (*.RAM)"),
-                                                         QStringLiteral("All files (*.*)")}));
+            QCOMPARE(dialog->nameFilters(),
+                     (QStringList{QStringLiteral("Memory files (*.RAM)"), QStringLiteral("All files (*.*)"),
+                                  QStringLiteral("Assembler sources (*.asm)")}));
             QCOMPARE(dialog->selectedNameFilter(), QStringLiteral("Memory files (*.RAM)"));
             auto* name = dialog->findChild<QLineEdit*>(QStringLiteral("fileNameEdit"));
             QVERIFY2(name, "the dialog has no file-name field");
@@ -85,15 +89,42 @@ struct Front {
     }
     // Loads through the menu with the file already chosen: no dialog.
     void loadThroughTheMenu(const QString& path) {
-        window.setMemoryFileChooser([path] { return std::optional<std::string>(QFile::encodeName(path).toStdString()); });
+        window.setMemoryFileChooser(
+            [path] { return std::optional<std::string>(QFile::encodeName(path).toStdString()); });
         chooseFromMenu(window.fileMenu(), QStringLiteral("&Load Memory File..."));
         window.setMemoryFileChooser({});
     }
+
+    QAction* fileItem(const QString& text) {
+        for (QAction* action : window.fileMenu()->actions())
+            if (action->text() == text) return action;
+        return nullptr;
+    }
+    // The address the lamps show: the last one a load wrote.
+    unsigned addressShown() const { return lampValue(machine.addressLamps, LampOrder::lowBitFirst); }
 
     FrontPanel program;
     Machine& machine = program.machine();
     MainWindow& window = program.window();
 };
+
+// A 32 KB memory file of 11h bytes, 0 to 7FFFh: five minutes and more to load.
+QString writeBigFile(const QTemporaryDir& dir) {
+    const QString path = dir.filePath(QStringLiteral("BIG.RAM"));
+    return writeMemoryFile(path, 0, 0x7FFF, std::vector<std::uint8_t>(0x8000, 0x11)) ? path : QString();
+}
+
+bool writeText(const QString& path, const char* text) {
+    QFile file(path);
+    return file.open(QIODevice::WriteOnly) && file.write(text) == qint64(qstrlen(text));
+}
+
+// LDA x, HLT, x: 42h.
+constexpr const char* smallSource = "        lda x\n        hlt\nx:      db 42h\n";
+
+std::uint8_t dataLampsValue(Machine& machine) {
+    return static_cast<std::uint8_t>(lampValue(machine.controlPanel.dataLamps, LampOrder::lowBitFirst));
+}
 
 // Writes a file and loads it without the dialog's help, for tests about
 // something else.
@@ -158,9 +189,13 @@ private slots:
         };
         QStringList titles;
         for (QAction* action : f.window.menuBar()->actions()) titles << action->text();
-        QCOMPARE(titles, (QStringList{"&File", "&Options", "&Help"}));
-        QCOMPARE(texts(f.window.fileMenu()), (QStringList{"&Load Memory File...", "-", "E&xit"}));
+        QCOMPARE(titles, (QStringList{"&File", "&Options", "&Run", "&Help"}));
+        QCOMPARE(texts(f.window.fileMenu()),
+                 (QStringList{"&Load Memory File...", "&Save Memory File...", "-", "E&xit"}));
         QCOMPARE(texts(f.window.optionsMenu()), (QStringList{"Use &Fast Ram"}));
+        QCOMPARE(texts(f.window.runMenu()), (QStringList{"Step &Cycle", "Step &Instruction"}));
+        QCOMPARE(f.window.stepCycleAction()->shortcut(), QKeySequence(Qt::Key_F10));
+        QCOMPARE(f.window.stepInstructionAction()->shortcut(), QKeySequence(Qt::Key_F11));
         QCOMPARE(texts(f.window.helpMenu()), (QStringList{"&About ..."}));
         QVERIFY(f.window.useFastRamAction()->isCheckable());
     }
@@ -302,7 +337,8 @@ private slots:
         click(f.window.resetSwitch());
         QVERIFY(!f.machine.resetSwitch.isOn());
         QTRY_VERIFY_WITH_TIMEOUT(lampValue(f.machine.codeLamps, LampOrder::highBitFirst) == 0xFFu, 20000);
-        QTRY_COMPARE_WITH_TIMEOUT(lampValue(f.machine.accumulatorLamps, LampOrder::highBitFirst), 0x8Du, 20000);
+        QTRY_COMPARE_WITH_TIMEOUT(lampValue(f.machine.accumulatorLamps, LampOrder::highBitFirst), 0x8Du,
+                                  20000);
         QVERIFY(!f.machine.zeroFlagLamp.isOn());
         QVERIFY(!f.machine.carryFlagLamp.isOn());
 
@@ -543,6 +579,380 @@ private slots:
         // Bounds far above what is measured, so that only a real stall fails.
         QVERIFY(worstWait < 1000);
         QVERIFY(worstClick < 4 * cycleCost + 1000);
+    }
+    // The close box and File > Exit during a long load: the load stops after
+    // the byte being written and the window closes, machine stopped.
+    void closingDuringALoadStopsItAndCloses_data() {
+        QTest::addColumn<bool>("throughExit");
+        QTest::newRow("close box") << false;
+        QTest::newRow("E&xit") << true;
+    }
+    void closingDuringALoadStopsItAndCloses() {
+        QFETCH(bool, throughExit);
+        Front f;
+        QTemporaryDir dir;
+        const QString path = writeBigFile(dir);
+        QVERIFY(!path.isEmpty());
+        // Reset off: the load's Power command starts the clock, which the
+        // close must stop too.
+        f.machine.resetSwitch.setState(0);
+        QElapsedTimer clock;
+        QTimer::singleShot(300, &f.window, [&] {
+            QVERIFY(f.machine.simulationAlive());
+            if (throughExit)
+                f.fileItem(QStringLiteral("E&xit"))->trigger();
+            else
+                f.window.close();
+        });
+        clock.start();
+        f.loadThroughTheMenu(path);
+        // The whole file takes more than five minutes.
+        QVERIFY2(clock.elapsed() < 10000, qPrintable(QString::number(clock.elapsed())));
+        QVERIFY(!f.window.isVisible());
+        QVERIFY(!f.window.busy());
+        QVERIFY(!f.machine.simulationAlive());
+        QVERIFY(!f.machine.powerSwitch.isOn());
+        QVERIFY(!QApplication::overrideCursor());
+    }
+
+    // Esc stops the load and leaves the window open with what was written;
+    // meanwhile the pointer shows busy, and a second load or a switch click
+    // is ignored.
+    void escapeStopsALoadAndTheWindowIgnoresOtherInputMeanwhile() {
+        Front f;
+        QTemporaryDir dir;
+        const QString path = writeBigFile(dir);
+        QVERIFY(!path.isEmpty());
+        int chosen = 0;
+        f.window.setMemoryFileChooser([&] {
+            ++chosen;
+            return std::optional<std::string>(QFile::encodeName(path).toStdString());
+        });
+        bool waitCursor = false;
+        bool busy = false;
+        QTimer::singleShot(300, &f.window, [&] {
+            waitCursor =
+                QApplication::overrideCursor() && QApplication::overrideCursor()->shape() == Qt::WaitCursor;
+            busy = f.window.busy();
+            f.fileItem(QStringLiteral("&Load Memory File..."))->trigger();
+            click(f.window.powerSwitch());
+            click(f.window.controlPanelWindow()->takeoverSwitch());
+            QTest::keyClick(&f.window, Qt::Key_Escape);
+        });
+        f.chooseFromMenu(f.window.fileMenu(), QStringLiteral("&Load Memory File..."));
+        f.window.setMemoryFileChooser({});
+        QVERIFY(waitCursor);
+        QVERIFY(busy);
+        QCOMPARE(chosen, 1);
+        QVERIFY(f.window.isVisible());
+        QVERIFY(!f.window.busy());
+        QVERIFY(!QApplication::overrideCursor());
+        QVERIFY(f.machine.powerSwitch.isOn());
+        QVERIFY(!f.machine.controlPanel.takeoverSwitch.isOn());
+        const unsigned last = f.addressShown();
+        QVERIFY2(last > 0 && last < 0x7FFF, qPrintable(QString::number(last)));
+        QCOMPARE(readMemoryRange(f.machine, 0, static_cast<std::uint16_t>(last)),
+                 std::vector<std::uint8_t>(last + 1, 0x11));
+        QCOMPARE(readMemoryRange(f.machine, static_cast<std::uint16_t>(last + 1),
+                                 static_cast<std::uint16_t>(last + 1)),
+                 std::vector<std::uint8_t>{0});
+        // The window takes commands again.
+        click(f.window.pauseSwitch());
+        QVERIFY(f.machine.pauseSwitch.isOn());
+    }
+
+    void commandLineIsReadBeforeAnyWindow() {
+        using Action = StartRequest::Action;
+        struct Case {
+            std::vector<std::string> arguments;
+            Action action;
+            std::optional<std::string> file;
+            const char* inMessage;
+        };
+        const Case cases[] = {
+            {{}, Action::run, std::nullopt, ""},
+            {{"ADD.RAM"}, Action::run, "ADD.RAM", ""},
+            {{"--help"}, Action::help, std::nullopt, ""},
+            {{"-h", "ADD.RAM"}, Action::help, "ADD.RAM", ""},
+            {{"--version"}, Action::version, std::nullopt, ""},
+            {{"--", "-odd.RAM"}, Action::run, "-odd.RAM", ""},
+            {{"-platform", "offscreen", "prog.asm"}, Action::run, "prog.asm", ""},
+            {{"-style=fusion", "-reverse"}, Action::run, std::nullopt, ""},
+            {{"--bogus"}, Action::error, std::nullopt, "'--bogus'"},
+            {{"a.RAM", "b.RAM"}, Action::error, std::nullopt, "'b.RAM'"},
+            {{"-platform"}, Action::error, std::nullopt, "needs a value"},
+        };
+        for (const Case& c : cases) {
+            const StartRequest request = parseStartArguments(c.arguments);
+            const QString label =
+                QString::fromStdString(c.arguments.empty() ? "(none)" : c.arguments.front());
+            QVERIFY2(request.action == c.action, qPrintable(label));
+            if (c.action != Action::error) QVERIFY2(request.file == c.file, qPrintable(label));
+            QVERIFY2(request.message.find(c.inMessage) != std::string::npos, qPrintable(label));
+        }
+    }
+
+    // The real program, with a window system that does not exist: answering
+    // proves that no window was asked for.
+    void programAnswersHelpVersionAndBadOptionsWithoutAWindow_data() {
+        QTest::addColumn<QStringList>("arguments");
+        QTest::addColumn<int>("status");
+        QTest::addColumn<QString>("out");
+        QTest::addColumn<QString>("err");
+        QTest::newRow("--help") << QStringList{"--help"} << 0 << "Usage: tarnwick [OPTION] [FILE]"
+                                << "";
+        QTest::newRow("--version") << QStringList{"--version"} << 0 << "tarnwick 1.0\n"
+                                   << "";
+        QTest::newRow("bad option") << QStringList{"--frobnicate"} << 2 << ""
+                                    << "unknown option '--frobnicate'";
+    }
+    void programAnswersHelpVersionAndBadOptionsWithoutAWindow() {
+        QFETCH(QStringList, arguments);
+        QFETCH(int, status);
+        QFETCH(QString, out);
+        QFETCH(QString, err);
+        QProcess program;
+        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+        environment.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("no-such-platform"));
+        environment.remove(QStringLiteral("DISPLAY"));
+        environment.remove(QStringLiteral("WAYLAND_DISPLAY"));
+        program.setProcessEnvironment(environment);
+        program.start(QStringLiteral(TARNWICK_PROGRAM), arguments);
+        QVERIFY(program.waitForStarted(10000));
+        if (!program.waitForFinished(20000)) {
+            program.kill();
+            program.waitForFinished(5000);
+            QFAIL("the program did not end within 20 s");
+        }
+        QCOMPARE(program.exitStatus(), QProcess::NormalExit);
+        QCOMPARE(program.exitCode(), status);
+        const QString stdOut = QString::fromUtf8(program.readAllStandardOutput());
+        const QString stdErr = QString::fromUtf8(program.readAllStandardError());
+        if (out.isEmpty())
+            QVERIFY2(stdOut.isEmpty(), qPrintable(stdOut));
+        else
+            QVERIFY2(stdOut.startsWith(out), qPrintable(stdOut));
+        if (err.isEmpty())
+            QVERIFY2(stdErr.isEmpty(), qPrintable(stdErr));
+        else
+            QVERIFY2(stdErr.contains(err), qPrintable(stdErr));
+    }
+
+    // What main does with a FILE: the window first, then Power on and the
+    // load from the event loop. A source is assembled in memory.
+    void startingWithAFileLoadsItOnceTheWindowIsUp_data() {
+        QTest::addColumn<bool>("source");
+        QTest::newRow("memory file") << false;
+        QTest::newRow("assembler source") << true;
+    }
+    void startingWithAFileLoadsItOnceTheWindowIsUp() {
+        QFETCH(bool, source);
+        QTemporaryDir dir;
+        const QString path = dir.filePath(source ? QStringLiteral("prog.ASM") : QStringLiteral("prog.RAM"));
+        const std::vector<std::uint8_t> expected{0x10, 0x00, 0x04, 0xFF, 0x42};
+        QVERIFY(source ? writeText(path, smallSource) : writeMemoryFile(path, 0, 4, expected));
+        FrontPanel program;
+        startFrontPanel(program, QFile::encodeName(path).toStdString());
+        QVERIFY(program.window().isVisible());
+        // Nothing yet: the load waits for the event loop.
+        QVERIFY(!program.machine().powerSwitch.isOn());
+        QTRY_VERIFY_WITH_TIMEOUT(lampValue(program.machine().addressLamps, LampOrder::lowBitFirst) == 4u,
+                                 5000);
+        QTRY_VERIFY_WITH_TIMEOUT(!program.window().busy(), 5000);
+        QVERIFY(program.machine().powerSwitch.isOn());
+        QCOMPARE(readMemoryRange(program.machine(), 0, 5),
+                 (std::vector<std::uint8_t>{0x10, 0x00, 0x04, 0xFF, 0x42, 0x00}));
+        QVERIFY2(QDir(dir.path()).entryList(QDir::Files).size() == 1, "assembling wrote no file");
+        program.window().close();
+    }
+
+    void aSourceWithErrorsLoadsNothingAndListsEveryError() {
+        QTemporaryDir dir;
+        const QString path = dir.filePath(QStringLiteral("bad.asm"));
+        QVERIFY(writeText(path, "        lda nowhere\n        sta 10h\n        frob 1\n"));
+        FrontPanel program;
+        QString report;
+        ModalWatch<QMessageBox> shown([&report](QMessageBox* box) {
+            report = box->text();
+            box->accept();
+        });
+        startFrontPanel(program, QFile::encodeName(path).toStdString());
+        QTRY_VERIFY_WITH_TIMEOUT(shown.acted(), 5000);
+        TARNWICK_VERIFY_MODAL(shown);
+        const QStringList lines = report.split(QLatin1Char('\n'));
+        QCOMPARE(lines.size(), 2);
+        QVERIFY2(lines[0].startsWith(path + QStringLiteral(":1:")), qPrintable(report));
+        QVERIFY2(lines[1].startsWith(path + QStringLiteral(":3:")), qPrintable(report));
+        QVERIFY(program.machine().powerSwitch.isOn());
+        QCOMPARE(readMemoryRange(program.machine(), 0, 2), std::vector<std::uint8_t>(3, 0));
+        program.window().close();
+    }
+
+    // Load, then save part of it through the address dialog: the file reads
+    // back to the same bytes, and the panel is as it was.
+    void savedMemoryReadsBackAndThePanelIsUnchanged() {
+        Front f;
+        QTemporaryDir dir;
+        const QString loaded = dir.filePath(QStringLiteral("IN.RAM"));
+        std::vector<std::uint8_t> image(0x30, 0);
+        for (int a = 0x20; a < 0x30; ++a) image[a] = static_cast<std::uint8_t>(0xC0 + a);
+        QVERIFY(writeMemoryFile(loaded, 0x20, 0x2F, image));
+        f.loadThroughTheMenu(loaded);
+        f.machine.controlPanel.dataLamps[3].setState(1);
+        f.machine.controlPanel.dataLamps[6].setState(0);
+        const unsigned address = f.addressShown();
+        const std::uint8_t data = dataLampsValue(f.machine);
+
+        const QString saved = dir.filePath(QStringLiteral("OUT.RAM"));
+        f.window.setSaveFileChooser(
+            [&] { return std::optional<std::string>(QFile::encodeName(saved).toStdString()); });
+        ModalWatch<AddressRangeDialog> asked([](AddressRangeDialog* dialog) {
+            // The range of the last load.
+            QCOMPARE(dialog->firstEdit()->text(), QStringLiteral("0020"));
+            QCOMPARE(dialog->lastEdit()->text(), QStringLiteral("002F"));
+            QVERIFY(dialog->okButton()->isEnabled());
+            dialog->firstEdit()->clear();
+            QTest::keyClicks(dialog->firstEdit(), QStringLiteral("3G0"));  // G is not a digit
+            QCOMPARE(dialog->firstEdit()->text(), QStringLiteral("30"));
+            QVERIFY2(!dialog->okButton()->isEnabled(), "first above last");
+            dialog->firstEdit()->clear();
+            QVERIFY(!dialog->okButton()->isEnabled());
+            QTest::keyClicks(dialog->firstEdit(), QStringLiteral("21"));
+            dialog->lastEdit()->clear();
+            QTest::keyClicks(dialog->lastEdit(), QStringLiteral("2e12"));
+            QCOMPARE(dialog->lastEdit()->text(), QStringLiteral("2e12"));
+            QVERIFY(dialog->okButton()->isEnabled());
+            QCOMPARE(dialog->range()->last, 0x2E12);
+            dialog->lastEdit()->clear();
+            QTest::keyClicks(dialog->lastEdit(), QStringLiteral("2e"));
+            click(dialog->okButton());
+        });
+        f.chooseFromMenu(f.window.fileMenu(), QStringLiteral("&Save Memory File..."));
+        TARNWICK_VERIFY_MODAL(asked);
+        f.window.setSaveFileChooser({});
+
+        const MemoryFileResult back = readMemoryFile(QFile::encodeName(saved).toStdString());
+        QVERIFY2(back, back.error.c_str());
+        QCOMPARE(back.image->first, 0x21);
+        QCOMPARE(back.image->last, 0x2E);
+        QCOMPARE(back.image->bytes, std::vector<std::uint8_t>(image.begin() + 0x21, image.begin() + 0x2F));
+        QCOMPARE(f.addressShown(), address);
+        QCOMPARE(dataLampsValue(f.machine), data);
+        QVERIFY(f.machine.powerSwitch.isOn());
+        QVERIFY(!f.machine.simulationAlive());
+
+        // And it loads back in place.
+        f.machine.toggleFastRam();
+        f.machine.toggleFastRam();
+        f.loadThroughTheMenu(saved);
+        QCOMPARE(readMemoryRange(f.machine, 0x20, 0x2F),
+                 (std::vector<std::uint8_t>{0, 0xE1, 0xE2, 0xE3, 0xE4, 0xE5, 0xE6, 0xE7, 0xE8, 0xE9, 0xEA,
+                                            0xEB, 0xEC, 0xED, 0xEE, 0}));
+    }
+
+    void aSaveThatCannotBeWrittenSaysSoAndLeavesNoFile() {
+        Front f;
+        QTemporaryDir dir;
+        const QString target = dir.filePath(QStringLiteral("missing/OUT.RAM"));
+        f.window.setSaveFileChooser(
+            [&] { return std::optional<std::string>(QFile::encodeName(target).toStdString()); });
+        ModalWatch<AddressRangeDialog> asked([](AddressRangeDialog* dialog) {
+            QCOMPARE(dialog->firstEdit()->text(), QStringLiteral("0000"));  // nothing loaded yet
+            QCOMPARE(dialog->lastEdit()->text(), QStringLiteral("00FF"));
+            dialog->accept();
+        });
+        QString report;
+        ModalWatch<QMessageBox> told([&report](QMessageBox* box) {
+            report = box->text();
+            box->accept();
+        });
+        f.chooseFromMenu(f.window.fileMenu(), QStringLiteral("&Save Memory File..."));
+        TARNWICK_VERIFY_MODAL(asked);
+        QTRY_VERIFY_WITH_TIMEOUT(told.acted(), 5000);
+        TARNWICK_VERIFY_MODAL(told);
+        f.window.setSaveFileChooser({});
+        QVERIFY2(report.contains(QStringLiteral("OUT.RAM")), qPrintable(report));
+        QCOMPARE(QDir(dir.path()).entryList(QDir::AllEntries | QDir::NoDotAndDotDot), QStringList{});
+    }
+
+    // F11 through the worked example one instruction at a time, F10 one
+    // cycle; both greyed while the clock may run.
+    void stepKeysRunCyclesAndInstructionsWhilePaused() {
+        Front f;
+        loadImage(f.machine, 0, workedExample());
+        QAction* cycle = f.window.stepCycleAction();
+        QAction* instruction = f.window.stepInstructionAction();
+        QVERIFY(!cycle->isEnabled());
+        QVERIFY(!instruction->isEnabled());
+        click(f.window.pauseSwitch());
+        QVERIFY(cycle->isEnabled());
+        QVERIFY(instruction->isEnabled());
+        click(f.window.resetSwitch());
+        QVERIFY(!f.machine.simulationAlive());
+        f.window.activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(&f.window));
+
+        auto code = [&] { return lampValue(f.machine.codeLamps, LampOrder::highBitFirst); };
+        QTest::keyClick(&f.window, Qt::Key_F11);
+        QCOMPARE(code(), 0x10u);
+        QVERIFY(f.machine.phaseLamps[0].isOn());
+        QVERIFY(!f.machine.clockLamp.isOn());
+        QTest::keyClick(&f.window, Qt::Key_F10);
+        QVERIFY(f.machine.phaseLamps[1].isOn());
+        QVERIFY(f.machine.clockLamp.isOn());
+        QCOMPARE(f.addressShown(), 1u);
+        for (unsigned expected : {0x20u, 0x11u, 0xFFu}) {
+            QTest::keyClick(&f.window, Qt::Key_F11);
+            QCOMPARE(code(), expected);
+        }
+        QCOMPARE(lampValue(f.machine.accumulatorLamps, LampOrder::highBitFirst), 0x8Du);
+        QVERIFY(!f.machine.simulationAlive());
+
+        // Pause off: the clock runs and stepping is greyed, keys included.
+        click(f.window.pauseSwitch());
+        QVERIFY(!cycle->isEnabled());
+        const bool clockLamp = f.machine.clockLamp.isOn();
+        QTest::keyClick(&f.window, Qt::Key_F10);
+        QCOMPARE(f.machine.clockLamp.isOn(), clockLamp);  // halted: the thread leaves it alone
+        // A switch set behind the window's back is seen when the menu opens.
+        f.machine.pauseSwitch.setState(1);
+        f.openMenu(f.window.runMenu());
+        QVERIFY(cycle->isEnabled());
+        f.window.runMenu()->hide();
+        click(f.window.powerSwitch());
+        QVERIFY(!cycle->isEnabled());
+        QVERIFY(!instruction->isEnabled());
+    }
+
+    void speedTooltipShowsThePeriodAndTheRateAchieved() {
+        Front f;
+        QSlider* slider = f.window.speedSlider();
+        QCOMPARE(slider->toolTip(), QStringLiteral("Clock period 10 ms \u2014 stopped"));
+        QTest::keyClick(slider, Qt::Key_Home);
+        QCOMPARE(slider->toolTip(), QStringLiteral("Clock period 1 ms \u2014 stopped"));
+        loadImage(f.machine, 0, countingLoop());
+        click(f.window.resetSwitch());
+        QVERIFY(f.machine.simulationAlive());
+
+        const QRegularExpression rate(QStringLiteral("^Clock period 1 ms \u2014 (\\d+) cycles/s$"));
+        QTRY_VERIFY_WITH_TIMEOUT(rate.match(slider->toolTip()).hasMatch(), 5000);
+        // Let a whole second of samples gather, measuring alongside.
+        QTest::qWait(1100);
+        const std::uint64_t before = f.machine.threadCycles();
+        QElapsedTimer clock;
+        clock.start();
+        QTest::qWait(1000);
+        const double measured = double(f.machine.threadCycles() - before) * 1000.0 / double(clock.elapsed());
+        const QRegularExpressionMatch shown = rate.match(slider->toolTip());
+        QVERIFY2(shown.hasMatch(), qPrintable(slider->toolTip()));
+        const double readout = shown.captured(1).toDouble();
+        QVERIFY2(readout > 0 && readout <= 1050, qPrintable(slider->toolTip()));
+        QVERIFY2(std::abs(readout - measured) <= 0.3 * measured + 20,
+                 qPrintable(QStringLiteral("%1 shown, %2 measured").arg(readout).arg(measured)));
+
+        click(f.window.pauseSwitch());
+        QTRY_COMPARE_WITH_TIMEOUT(slider->toolTip(), QStringLiteral("Clock period 1 ms \u2014 stopped"),
+                                  5000);
     }
 };
 
