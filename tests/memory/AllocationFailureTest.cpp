@@ -11,56 +11,7 @@
 
 #include "memory/RelayLaneRAM.h"
 #include "memory/SixtyFourKilobyteRAM.h"
-
-namespace {
-
-// While armed, the global allocator counts live allocations and fails once
-// the budget of successful allocations is spent.
-bool armed = false;
-long budget = 0;
-long live = 0;
-long made = 0;
-
-void* allocate(std::size_t size) {
-    if (armed) {
-        if (budget == 0) throw std::bad_alloc();
-        --budget;
-        ++made;
-        ++live;
-    }
-    if (void* p = std::malloc(size == 0 ? 1 : size)) return p;
-    throw std::bad_alloc();
-}
-
-void release(void* p) {
-    if (p == nullptr) return;
-    if (armed) --live;
-    std::free(p);
-}
-
-}  // namespace
-
-void* operator new(std::size_t size) { return allocate(size); }
-void* operator new[](std::size_t size) { return allocate(size); }
-void operator delete(void* p) noexcept { release(p); }
-void operator delete[](void* p) noexcept { release(p); }
-void operator delete(void* p, std::size_t) noexcept { release(p); }
-void operator delete[](void* p, std::size_t) noexcept { release(p); }
-
-// The part pool takes its chunks aligned.
-void* operator new(std::size_t size, std::align_val_t alignment) {
-    if (armed) {
-        if (budget == 0) throw std::bad_alloc();
-        --budget;
-        ++made;
-        ++live;
-    }
-    const std::size_t align = static_cast<std::size_t>(alignment);
-    if (void* p = std::aligned_alloc(align, (size + align - 1) / align * align)) return p;
-    throw std::bad_alloc();
-}
-void operator delete(void* p, std::align_val_t) noexcept { release(p); }
-void operator delete(void* p, std::size_t, std::align_val_t) noexcept { release(p); }
+#include "tests/support/FailingAllocator.h"
 
 namespace tarnwick {
 namespace {
@@ -71,20 +22,20 @@ struct Outcome {
     long live;
 };
 
+// Builds with at most `allocations` successful allocations (the next one
+// fails), and says what was made and what is still live afterwards.
 template <class Build>
 Outcome countAllocations(long allocations, Build build) {
-    armed = true;
-    budget = allocations;
-    live = 0;
-    made = 0;
+    testing::failAllocation(allocations + 1);
     bool threw = false;
     try {
         build();
     } catch (const std::bad_alloc&) {
         threw = true;
     }
-    armed = false;
-    return {threw, made, live};
+    const Outcome outcome{threw, testing::allocationsSinceArmed(), testing::liveSinceArmed()};
+    testing::failAllocation(0);
+    return outcome;
 }
 
 Outcome buildMemory(long allocations) {
@@ -143,7 +94,7 @@ TEST(PartPool, ReturnsAChunkOnceClosedAndEmpty) {
     const Outcome closedFirst = countAllocations(kUnlimited, [&] {
         auto cell = std::make_unique<MemoryCell>();
         PartPool::closeChunk();
-        liveBeforeRelease = live;
+        liveBeforeRelease = testing::liveSinceArmed();
     });
     EXPECT_EQ(liveBeforeRelease, 1);
     EXPECT_EQ(closedFirst.live, 0);

@@ -12,7 +12,7 @@
 #include "memory/MemoryLines.h"
 #include "memory/RelayLaneRAM.h"
 #include "panel/SixtyFourKilobyteRAMControlPanel.h"
-#include "tests/panel/FailingAllocator.h"
+#include "tests/support/FailingAllocator.h"
 
 namespace tarnwick {
 namespace {
