@@ -25,6 +25,12 @@ namespace tarnwick {
 // later sections produced in the previous cycle, and that is the timing.
 class Computer {
 public:
+    // Relay ticks in one cycle, the same whatever the program: every circuit
+    // is stepped once in a fixed order. The program counter's sixteen passes
+    // take 11,264 of them and the RAM control panel's selectors 175. The
+    // memory's own step adds relayMemoryTicksPerStep, or none for the byte array.
+    static constexpr std::uint64_t relayTicksPerCycle = 13'789;
+
     // The relay-built memory, or the byte array when startWithFastRam is true.
     explicit Computer(bool startWithFastRam = false);
 

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cassert>
+#include <cstdint>
 #include <type_traits>
 #include <utility>
 
@@ -23,6 +24,9 @@ using EightBitSelector = MultiBitSelector<8>;
 // contact, H sees it directly.
 class TwoWayDemultiplexer {
 public:
+    // Relay ticks in one step: each relay once.
+    static constexpr std::uint64_t ticksPerStep = 5;
+
     void setVoltage(bool on) {
         selectRelay_.setVoltage(on);
         lowGate_.setVoltage(on);
@@ -140,6 +144,8 @@ static_assert(chainInputOf(0, 0) == 1 && chainInputOf(0, 2) == 3 && chainInputOf
 // read r.
 class EightWayDecoder : public PooledPart<EightWayDecoder> {
 public:
+    static constexpr std::uint64_t ticksPerStep = 35;
+
     void setVoltage(bool on) { chains_.setVoltage(on); }
     void setSelect(int bit, bool on) { chains_.setSelect(bit, on); }
     void setEnable(bool on) {
@@ -158,6 +164,8 @@ private:
 // Passes the data input whose index the select bits read.
 class EightWaySelector : public PooledPart<EightWaySelector> {
 public:
+    static constexpr std::uint64_t ticksPerStep = 43;
+
     void setVoltage(bool on) {
         chains_.setVoltage(on);
         orGate_.setVoltage(on);
@@ -184,6 +192,9 @@ private:
 // off) when new and after any unpowered step, and reads 0 until written.
 class MemoryCell : public PooledPart<MemoryCell> {
 public:
+    // Nine relays, the two NOR gates ticked once per latch pass.
+    static constexpr std::uint64_t ticksPerStep = 13;
+
     void setVoltage(bool on) {
         resetGate_.setVoltage(on);
         setGate_.setVoltage(on);

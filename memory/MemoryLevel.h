@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstdint>
 #include <memory>
 
 #include "memory/MemoryCircuits.h"
@@ -15,6 +16,10 @@ template <class Half, int Line>
 class MemoryLevel : public PooledPart<MemoryLevel<Half, Line>> {
 public:
     static constexpr int addressLine = Line;
+    // Both halves whatever the address, and the level's own 61 relays once
+    // each (the output selector is eight two-way selectors of 7).
+    static constexpr std::uint64_t ticksPerStep =
+        TwoWayDemultiplexer::ticksPerStep + 8 * 7 + 2 * Half::ticksPerStep;
 
     MemoryLevel()
         : lowHalf_(std::make_unique<Half>()), highHalf_(std::make_unique<Half>()) {}

@@ -5,6 +5,8 @@
 
 namespace tarnwick {
 
+static_assert(relayMemoryTicksPerStep == SixtyFourKilobyteRAM::ticksPerStep);
+
 std::unique_ptr<SixtyFourKbRAM> makeRelayMemory(RelayMemoryKind kind) {
     if (kind == RelayMemoryKind::Tree) return std::make_unique<SixtyFourKilobyteRAM>();
     return std::make_unique<RelayLaneRAM>();

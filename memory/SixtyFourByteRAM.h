@@ -2,6 +2,7 @@
 
 #include <array>
 #include <cassert>
+#include <cstdint>
 #include <memory>
 
 #include "memory/MemoryCircuits.h"
@@ -21,6 +22,9 @@ namespace tarnwick {
 // lines A2 A1 A0 read c.
 class CellColumn : public PooledPart<CellColumn> {
 public:
+    static constexpr std::uint64_t ticksPerStep =
+        EightWayDecoder::ticksPerStep + 8 * MemoryCell::ticksPerStep + EightWaySelector::ticksPerStep;
+
     CellColumn() : cellDecoder_(std::make_unique<EightWayDecoder>()) {
         for (auto& cell : cells_) cell = std::make_unique<MemoryCell>();
         cellSelector_ = std::make_unique<EightWaySelector>();
@@ -82,6 +86,8 @@ private:
 // Eight addresses by eight bits: column j holds data bit j.
 class EightByteRow : public PooledPart<EightByteRow> {
 public:
+    static constexpr std::uint64_t ticksPerStep = 8 * CellColumn::ticksPerStep;
+
     EightByteRow() {
         for (auto& column : columns_) column = std::make_unique<CellColumn>();
     }
@@ -123,6 +129,9 @@ private:
 // A2 A1 A0 the cell in each of the row's columns.
 class SixtyFourByteRAM : public PooledPart<SixtyFourByteRAM> {
 public:
+    static constexpr std::uint64_t ticksPerStep =
+        EightWayDecoder::ticksPerStep + 8 * EightByteRow::ticksPerStep + 8 * EightWaySelector::ticksPerStep;
+
     SixtyFourByteRAM() : rowDecoder_(std::make_unique<EightWayDecoder>()) {
         for (auto& row : rows_) row = std::make_unique<EightByteRow>();
         for (auto& selector : bitSelectors_) selector = std::make_unique<EightWaySelector>();

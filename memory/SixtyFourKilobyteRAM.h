@@ -1,5 +1,7 @@
 #pragma once
 
+#include <cstdint>
+
 #include "memory/MemoryLevel.h"
 #include "memory/SixtyFourKbRAM.h"
 
@@ -11,6 +13,8 @@ namespace tarnwick {
 // already built and propagates std::bad_alloc. Every step ticks every relay.
 class SixtyFourKilobyteRAM final : public SixtyFourKbRAM {
 public:
+    static constexpr std::uint64_t ticksPerStep = MemoryLevel<ThirtyTwoKilobyteRAM, 15>::ticksPerStep;
+
     SixtyFourKilobyteRAM();
     ~SixtyFourKilobyteRAM() override;
 

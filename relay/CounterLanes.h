@@ -3,6 +3,8 @@
 #include <cstdint>
 #include <cstring>
 
+#include "relay/Relay.h"
+
 namespace tarnwick::counterlanes {
 
 // The sixteen stages of a ripple counter stepped side by side. Within one
@@ -27,7 +29,12 @@ enum Byte : int {
 
 // The relay operations of one byte, on sixteen bytes at a time. A contact
 // test gives 0xFF in a lane where the contact is closed and 0 elsewhere.
-inline Lanes tick(Lanes r) { return (r & 0xF0) | (r >> 4); }
+inline Lanes tick(Lanes r) {
+#ifdef TARNWICK_COUNT_RELAY_TICKS
+    relayTicksCounted += 16;  // one relay in each of the sixteen stages
+#endif
+    return (r & 0xF0) | (r >> 4);
+}
 inline Lanes normallyOpen(Lanes r) { return (Lanes)((r & 0x0C) == 0x0C); }
 inline Lanes normallyClosed(Lanes r) { return (Lanes)((r & 0x0C) == 0x08); }
 inline Lanes withCoil(Lanes r, Lanes on) { return (r & 0xBF) | (on & 0x40); }

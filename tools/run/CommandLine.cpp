@@ -56,8 +56,8 @@ constexpr const char* usageText =
     "  --trace             print one JSON object per cycle with what the lamps show\n"
     "  --vcd FILE          write the lamps and the memory's Write line as a Value\n"
     "                      Change Dump, one timestep per cycle, for a waveform viewer\n"
-    "  --stats             add the wall time, cycles per second and relay ticks\n"
-    "                      per second to the JSON object\n"
+    "  --stats             add the wall time, cycles per second, and the relay ticks\n"
+    "                      of the cycles in all and per second to the JSON object\n"
     "  --compare-memories  run the image on the byte array and on the relay-built\n"
     "                      memory in lockstep; stop at the first cycle where a lamp\n"
     "                      differs, and compare the memory at the end\n"
@@ -368,13 +368,19 @@ void appendRegisters(std::string& pending, Session& session, Session::End end, c
     }
 }
 
-// The run's speed: the numbered cycles over the wall time from Reset going
-// off to the end of the run (building the memory and loading not counted).
-void appendStats(std::string& pending, const Session& session, double wallSeconds) {
-    const auto cycles = static_cast<double>(session.cycle());
-    char text[160];
-    std::snprintf(text, sizeof text, ",\"wallSeconds\":%.9f,\"cyclesPerSecond\":%.1f", wallSeconds,
-                  wallSeconds > 0 ? cycles / wallSeconds : 0.0);
+// The run's speed: the numbered cycles, and the relay ticks they took, over
+// the wall time from Reset going off to the end of the run (building the
+// memory and loading not counted). Every cycle ticks the same relays.
+void appendStats(std::string& pending, const Session& session, std::uint64_t ticksPerCycle,
+                 double wallSeconds) {
+    const std::uint64_t ticks = session.cycle() * ticksPerCycle;
+    auto perSecond = [&](double count) { return wallSeconds > 0 ? count / wallSeconds : 0.0; };
+    char text[224];
+    std::snprintf(text, sizeof text,
+                  ",\"wallSeconds\":%.9f,\"cyclesPerSecond\":%.1f,\"relayTicks\":%llu,"
+                  "\"relayTicksPerSecond\":%.0f",
+                  wallSeconds, perSecond(static_cast<double>(session.cycle())),
+                  static_cast<unsigned long long>(ticks), perSecond(static_cast<double>(ticks)));
     pending += text;
 }
 
@@ -520,7 +526,10 @@ int run(const Options& options, const std::vector<MemoryKind>& memories, std::os
     }
 
     appendRegisters(pending, session, end, options);
-    if (options.stats) appendStats(pending, session, wallSeconds);
+    if (options.stats) {
+        const std::uint64_t memoryTicks = options.relayRam ? relayMemoryTicksPerStep : 0;
+        appendStats(pending, session, Computer::relayTicksPerCycle + memoryTicks, wallSeconds);
+    }
     pending += "}\n";
     const int status = finishReport(pending, out, err);
     if (status != exitHalted) return status;

@@ -20,7 +20,9 @@
 #include <thread>
 #include <vector>
 
+#include "machine/Computer.h"
 #include "memory/FastRAM.h"
+#include "memory/RelayMemory.h"
 #include "tools/run/CommandLine.h"
 
 extern char** environ;
@@ -479,21 +481,39 @@ TEST_F(RunTool, VcdIsReplacedWholeOrNotAtAll) {
 TEST_F(RunTool, StatsAddTheRunsSpeedToTheReport) {
     const std::string example = workedExample();
     const Result plain = run({example});
-    for (const std::vector<std::string>& arguments :
-         {std::vector<std::string>{"--stats", example},
-          std::vector<std::string>{"--relay-ram", "--stats", example}}) {
-        SCOPED_TRACE(arguments[0]);
+    struct Case {
+        const char* memory;  // the option that picks it, if any
+        std::uint64_t ticksPerCycle;
+    };
+    const std::uint64_t machine = tarnwick::Computer::relayTicksPerCycle;
+    for (const Case& c :
+         {Case{nullptr, machine}, Case{"--relay-ram", machine + tarnwick::relayMemoryTicksPerStep},
+          Case{"--relay-ram=tree", machine + tarnwick::relayMemoryTicksPerStep}}) {
+        SCOPED_TRACE(c.memory ? c.memory : "byte array");
+        std::vector<std::string> arguments = {"--stats", example};
+        if (c.memory) arguments.insert(arguments.begin(), c.memory);
         const Result r = run(arguments);
         EXPECT_EQ(r.status, 0);
         EXPECT_EQ(r.err, "");
-        // The report as without --stats, then the figures.
+        // The report as without --stats, then the figures in this order.
         const std::string registers = plain.out.substr(0, plain.out.size() - 2);
         ASSERT_EQ(r.out.rfind(registers + ",\"wallSeconds\":", 0), 0u) << r.out;
         const std::string tail = r.out.substr(registers.size());
-        const double wall = std::stod(tail.substr(tail.find("\"wallSeconds\":") + 14));
-        const double rate = std::stod(tail.substr(tail.find("\"cyclesPerSecond\":") + 18));
+        auto field = [&](const std::string& name) {
+            const std::size_t at = tail.find("\"" + name + "\":");
+            EXPECT_NE(at, std::string::npos) << name;
+            return at == std::string::npos ? -1.0 : std::stod(tail.substr(at + name.size() + 3));
+        };
+        const double wall = field("wallSeconds");
         EXPECT_GT(wall, 0.0);
-        EXPECT_NEAR(rate * wall, 26.0, 26.0 * 0.01 + 1e-3) << r.out;
+        EXPECT_NEAR(field("cyclesPerSecond") * wall, 26.0, 26.0 * 0.01 + 1e-3) << r.out;
+        // Exact: every cycle ticks the same relays on a given memory.
+        EXPECT_NE(tail.find(",\"relayTicks\":" + std::to_string(26 * c.ticksPerCycle) +
+                            ",\"relayTicksPerSecond\":"),
+                  std::string::npos)
+            << r.out;
+        const double ticks = 26.0 * static_cast<double>(c.ticksPerCycle);
+        EXPECT_NEAR(field("relayTicksPerSecond") * wall, ticks, ticks * 0.01) << r.out;
         EXPECT_EQ(r.out.back(), '\n');
     }
 }
