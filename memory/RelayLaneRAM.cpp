@@ -2,8 +2,7 @@
 
 // The lane vectors below may be wider than the baseline instruction set's
 // registers; they never cross a function boundary that is not inlined, so the
-// calling-convention change the compiler warns about cannot arise.
-#pragma GCC diagnostic ignored "-Wpsabi"
+// calling-convention change GCC notes cannot arise (-Wno-psabi in the build).
 
 #include <array>
 #include <cstring>
