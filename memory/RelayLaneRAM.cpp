@@ -3,6 +3,10 @@
 // The lane vectors below may be wider than the baseline instruction set's
 // registers; they never cross a function boundary that is not inlined, so the
 // calling-convention change GCC notes cannot arise (-Wno-psabi in the build).
+// That holds for the lambdas too only if they are forced inline: a lambda does
+// not take the target of the function it is written in, so an unoptimised
+// build that called one would pass wide lanes across that boundary wrongly.
+#define TARNWICK_LANE_INLINE __attribute__((always_inline))
 
 #include <array>
 #include <cstring>
@@ -160,13 +164,13 @@ template <class L>
                                             const ColumnLines<L>& lines) {
     const L v = lines.voltage;
     const L data = lines.data;
-    auto at = [column](int relay) { return column + relay * kColumnLanes; };
+    auto at = [column](int relay) TARNWICK_LANE_INLINE { return column + relay * kColumnLanes; };
 
     const L enables[8] = {writeEnable, writeEnable, writeEnable, writeEnable,
                           writeEnable, writeEnable, writeEnable, writeEnable};
     L cellEnable[8];
     stepChains(
-        v, lines.select, enables, [&](int k, L relay) { store(at(k), relay); }, cellEnable);
+        v, lines.select, enables, [&](int k, L relay) TARNWICK_LANE_INLINE { store(at(k), relay); }, cellEnable);
 
     L cellOutput[8];
 #pragma GCC unroll 8
@@ -197,7 +201,7 @@ template <class L>
     }
 
     L chains[8];
-    auto putSelector = [&](int k, L relay) { store(at(kCellSelectorAt + k), relay); };
+    auto putSelector = [&](int k, L relay) TARNWICK_LANE_INLINE { store(at(kCellSelectorAt + k), relay); };
     stepChains(v, lines.select, cellOutput, putSelector, chains);
     return stepOrGate(v, chains, putSelector);
 }
@@ -266,7 +270,8 @@ template <class L>
             const Lanes8 enables[8] = {enable, enable, enable, enable, enable, enable, enable, enable};
             std::uint8_t* decoder = block + kRowDecoderAt;
             stepChains(
-                voltage, rowSelect, enables, [&](int k, Lanes8 relay) { decoder[k] = relay[0]; }, rowEnable);
+                voltage, rowSelect, enables, [&](int k, Lanes8 relay) TARNWICK_LANE_INLINE { decoder[k] = relay[0]; },
+                rowEnable);
         }
 
         // The rows' columns: lane r * 8 + j is column j of row r and takes
@@ -283,7 +288,7 @@ template <class L>
         Lanes8 inputs[8];
         for (int r = 0; r < 8; ++r) inputs[r] = load<Lanes8>(columnOutput + 8 * r);
         std::uint8_t* selectors = block + kBitSelectorsAt;
-        auto put = [selectors](int k, Lanes8 relay) { store(selectors + 8 * k, relay); };
+        auto put = [selectors](int k, Lanes8 relay) TARNWICK_LANE_INLINE { store(selectors + 8 * k, relay); };
         Lanes8 chains[8];
         stepChains(voltage, rowSelect, inputs, put, chains);
         blockOutput[b] = stepOrGate(voltage, chains, put);
