@@ -170,7 +170,8 @@ template <class L>
                           writeEnable, writeEnable, writeEnable, writeEnable};
     L cellEnable[8];
     stepChains(
-        v, lines.select, enables, [&](int k, L relay) TARNWICK_LANE_INLINE { store(at(k), relay); }, cellEnable);
+        v, lines.select, enables, [&](int k, L relay) TARNWICK_LANE_INLINE { store(at(k), relay); },
+        cellEnable);
 
     L cellOutput[8];
 #pragma GCC unroll 8
@@ -270,8 +271,8 @@ template <class L>
             const Lanes8 enables[8] = {enable, enable, enable, enable, enable, enable, enable, enable};
             std::uint8_t* decoder = block + kRowDecoderAt;
             stepChains(
-                voltage, rowSelect, enables, [&](int k, Lanes8 relay) TARNWICK_LANE_INLINE { decoder[k] = relay[0]; },
-                rowEnable);
+                voltage, rowSelect, enables,
+                [&](int k, Lanes8 relay) TARNWICK_LANE_INLINE { decoder[k] = relay[0]; }, rowEnable);
         }
 
         // The rows' columns: lane r * 8 + j is column j of row r and takes
