@@ -13,8 +13,8 @@ class FastRAM final : public SixtyFourKbRAM {
 public:
     FastRAM();
 
-    void setVoltage(bool on) override { voltage = on; }
-    void setWrite(bool on) override { write = on; }
+    void setVoltage(bool on) override { voltage_ = on; }
+    void setWrite(bool on) override { write_ = on; }
     void setAddressBit0(bool on) override { setAddressBit(0, on); }
     void setAddressBit1(bool on) override { setAddressBit(1, on); }
     void setAddressBit2(bool on) override { setAddressBit(2, on); }
@@ -51,20 +51,20 @@ public:
 
 private:
     void setAddressBit(int line, bool on) {
-        address = (address & ~(1u << line)) | (static_cast<std::uint32_t>(on) << line);
+        address_ = (address_ & ~(1u << line)) | (static_cast<std::uint32_t>(on) << line);
     }
     void setDataInBit(int line, bool on) {
-        dataIn = static_cast<std::uint8_t>((dataIn & ~(1u << line)) | (static_cast<unsigned>(on) << line));
+        dataIn_ = static_cast<std::uint8_t>((dataIn_ & ~(1u << line)) | (static_cast<unsigned>(on) << line));
     }
-    bool dataOutBit(int line) const { return ((dataOut >> line) & 1) != 0; }
+    bool dataOutBit(int line) const { return ((dataOut_ >> line) & 1) != 0; }
 
-    std::unique_ptr<std::uint8_t[]> memory;
-    std::uint8_t voltage = 0;
-    std::uint8_t write = 0;
-    std::uint32_t address = 0;  // bits 16 to 31 stay 0
-    std::uint32_t latchedAddress = 0;
-    std::uint8_t dataIn = 0;
-    std::uint8_t dataOut = 0;
+    std::unique_ptr<std::uint8_t[]> memory_;
+    std::uint8_t voltage_ = 0;
+    std::uint8_t write_ = 0;
+    std::uint32_t address_ = 0;  // bits 16 to 31 stay 0
+    std::uint32_t latchedAddress_ = 0;
+    std::uint8_t dataIn_ = 0;
+    std::uint8_t dataOut_ = 0;
 };
 
 }  // namespace tarnwick
