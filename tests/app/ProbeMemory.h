@@ -6,13 +6,13 @@
 #include <thread>
 #include <vector>
 
-#include "memory/FastRAM.h"
+#include "tests/support/LineMemory.h"
 
 namespace tarnwick::testing {
 
 // A byte-array memory that records every step: when, on which thread, and
 // whether another step was still running (which the cycle lock must prevent).
-class ProbeMemory final : public SixtyFourKbRAM {
+class ProbeMemory final : public ForwardingMemory {
 public:
     struct Step {
         std::chrono::steady_clock::time_point time;
@@ -23,39 +23,6 @@ public:
         voltageCalls_.fetch_add(1);
         inner_.setVoltage(on);
     }
-    void setWrite(bool on) override { inner_.setWrite(on); }
-    void setAddressBit0(bool on) override { inner_.setAddressBit0(on); }
-    void setAddressBit1(bool on) override { inner_.setAddressBit1(on); }
-    void setAddressBit2(bool on) override { inner_.setAddressBit2(on); }
-    void setAddressBit3(bool on) override { inner_.setAddressBit3(on); }
-    void setAddressBit4(bool on) override { inner_.setAddressBit4(on); }
-    void setAddressBit5(bool on) override { inner_.setAddressBit5(on); }
-    void setAddressBit6(bool on) override { inner_.setAddressBit6(on); }
-    void setAddressBit7(bool on) override { inner_.setAddressBit7(on); }
-    void setAddressBit8(bool on) override { inner_.setAddressBit8(on); }
-    void setAddressBit9(bool on) override { inner_.setAddressBit9(on); }
-    void setAddressBit10(bool on) override { inner_.setAddressBit10(on); }
-    void setAddressBit11(bool on) override { inner_.setAddressBit11(on); }
-    void setAddressBit12(bool on) override { inner_.setAddressBit12(on); }
-    void setAddressBit13(bool on) override { inner_.setAddressBit13(on); }
-    void setAddressBit14(bool on) override { inner_.setAddressBit14(on); }
-    void setAddressBit15(bool on) override { inner_.setAddressBit15(on); }
-    void setDataInBit0(bool on) override { inner_.setDataInBit0(on); }
-    void setDataInBit1(bool on) override { inner_.setDataInBit1(on); }
-    void setDataInBit2(bool on) override { inner_.setDataInBit2(on); }
-    void setDataInBit3(bool on) override { inner_.setDataInBit3(on); }
-    void setDataInBit4(bool on) override { inner_.setDataInBit4(on); }
-    void setDataInBit5(bool on) override { inner_.setDataInBit5(on); }
-    void setDataInBit6(bool on) override { inner_.setDataInBit6(on); }
-    void setDataInBit7(bool on) override { inner_.setDataInBit7(on); }
-    bool getDataOutBit0() override { return inner_.getDataOutBit0(); }
-    bool getDataOutBit1() override { return inner_.getDataOutBit1(); }
-    bool getDataOutBit2() override { return inner_.getDataOutBit2(); }
-    bool getDataOutBit3() override { return inner_.getDataOutBit3(); }
-    bool getDataOutBit4() override { return inner_.getDataOutBit4(); }
-    bool getDataOutBit5() override { return inner_.getDataOutBit5(); }
-    bool getDataOutBit6() override { return inner_.getDataOutBit6(); }
-    bool getDataOutBit7() override { return inner_.getDataOutBit7(); }
 
     void step() override {
         if (inStep_.exchange(true)) overlaps_.fetch_add(1);
@@ -82,7 +49,6 @@ public:
     int voltageCalls() const { return voltageCalls_.load(); }
 
 private:
-    FastRAM inner_;
     std::atomic<bool> inStep_{false};
     std::atomic<int> overlaps_{0};
     std::atomic<int> voltageCalls_{0};

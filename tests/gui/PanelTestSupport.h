@@ -2,21 +2,20 @@
 
 #include <QApplication>
 #include <QDialog>
-#include <QPointer>
-#include <QtTest>
 #include <QElapsedTimer>
 #include <QFile>
 #include <QImage>
+#include <QPointer>
 #include <QTimer>
 #include <QWidget>
+#include <QtTest>
 #include <atomic>
 #include <cstdint>
 #include <functional>
 #include <memory>
 #include <vector>
 
-#include "memory/FastRAM.h"
-#include "memory/SixtyFourKbRAM.h"
+#include "tests/support/LineMemory.h"
 
 namespace tarnwick::test {
 
@@ -79,7 +78,9 @@ private:
         }
         if (!acted_ && now > appearWithinMs_) {
             if (failure_.isEmpty())
-                failure_ = QStringLiteral("waited %1 ms for a %2 to open").arg(appearWithinMs_).arg(T::staticMetaObject.className());
+                failure_ = QStringLiteral("waited %1 ms for a %2 to open")
+                               .arg(appearWithinMs_)
+                               .arg(T::staticMetaObject.className());
             if (wanted) {
                 failure_ += QStringLiteral("; it opened late and was closed");
                 closeModal(wanted);
@@ -141,58 +142,14 @@ inline std::vector<std::uint8_t> workedExample() {
 
 // A byte-array memory that counts its steps, to see how often the panel
 // steps the memory.
-class CountingRAM final : public SixtyFourKbRAM {
+class CountingRAM final : public tarnwick::testing::ForwardingMemory {
 public:
     std::atomic<int> steps{0};
 
-#define TARNWICK_FORWARD_SETTER(name) \
-    void name(bool on) override { inner.name(on); }
-#define TARNWICK_FORWARD_GETTER(name) \
-    bool name() override { return inner.name(); }
-    TARNWICK_FORWARD_SETTER(setVoltage)
-    TARNWICK_FORWARD_SETTER(setWrite)
-    TARNWICK_FORWARD_SETTER(setAddressBit0)
-    TARNWICK_FORWARD_SETTER(setAddressBit1)
-    TARNWICK_FORWARD_SETTER(setAddressBit2)
-    TARNWICK_FORWARD_SETTER(setAddressBit3)
-    TARNWICK_FORWARD_SETTER(setAddressBit4)
-    TARNWICK_FORWARD_SETTER(setAddressBit5)
-    TARNWICK_FORWARD_SETTER(setAddressBit6)
-    TARNWICK_FORWARD_SETTER(setAddressBit7)
-    TARNWICK_FORWARD_SETTER(setAddressBit8)
-    TARNWICK_FORWARD_SETTER(setAddressBit9)
-    TARNWICK_FORWARD_SETTER(setAddressBit10)
-    TARNWICK_FORWARD_SETTER(setAddressBit11)
-    TARNWICK_FORWARD_SETTER(setAddressBit12)
-    TARNWICK_FORWARD_SETTER(setAddressBit13)
-    TARNWICK_FORWARD_SETTER(setAddressBit14)
-    TARNWICK_FORWARD_SETTER(setAddressBit15)
-    TARNWICK_FORWARD_SETTER(setDataInBit0)
-    TARNWICK_FORWARD_SETTER(setDataInBit1)
-    TARNWICK_FORWARD_SETTER(setDataInBit2)
-    TARNWICK_FORWARD_SETTER(setDataInBit3)
-    TARNWICK_FORWARD_SETTER(setDataInBit4)
-    TARNWICK_FORWARD_SETTER(setDataInBit5)
-    TARNWICK_FORWARD_SETTER(setDataInBit6)
-    TARNWICK_FORWARD_SETTER(setDataInBit7)
-    TARNWICK_FORWARD_GETTER(getDataOutBit0)
-    TARNWICK_FORWARD_GETTER(getDataOutBit1)
-    TARNWICK_FORWARD_GETTER(getDataOutBit2)
-    TARNWICK_FORWARD_GETTER(getDataOutBit3)
-    TARNWICK_FORWARD_GETTER(getDataOutBit4)
-    TARNWICK_FORWARD_GETTER(getDataOutBit5)
-    TARNWICK_FORWARD_GETTER(getDataOutBit6)
-    TARNWICK_FORWARD_GETTER(getDataOutBit7)
-#undef TARNWICK_FORWARD_SETTER
-#undef TARNWICK_FORWARD_GETTER
-
     void step() override {
-        inner.step();
+        inner_.step();
         steps.fetch_add(1, std::memory_order_relaxed);
     }
-
-private:
-    FastRAM inner;
 };
 
 }  // namespace tarnwick::test

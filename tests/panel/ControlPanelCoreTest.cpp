@@ -13,13 +13,14 @@
 #include "memory/RelayLaneRAM.h"
 #include "panel/SixtyFourKilobyteRAMControlPanel.h"
 #include "tests/support/FailingAllocator.h"
+#include "tests/support/LineMemory.h"
 
 namespace tarnwick {
 namespace {
 
 // A memory that records every operation it receives, in order, and keeps
 // the current level of each line.
-class RecordingRAM final : public SixtyFourKbRAM {
+class RecordingRAM final : public testing::LineMemory {
 public:
     std::vector<std::string> calls;
     unsigned address = 0;
@@ -30,38 +31,6 @@ public:
 
     void setVoltage(bool on) override { record("V", voltage = on); }
     void setWrite(bool on) override { record("W", write = on); }
-    void setAddressBit0(bool on) override { setAddress(0, on); }
-    void setAddressBit1(bool on) override { setAddress(1, on); }
-    void setAddressBit2(bool on) override { setAddress(2, on); }
-    void setAddressBit3(bool on) override { setAddress(3, on); }
-    void setAddressBit4(bool on) override { setAddress(4, on); }
-    void setAddressBit5(bool on) override { setAddress(5, on); }
-    void setAddressBit6(bool on) override { setAddress(6, on); }
-    void setAddressBit7(bool on) override { setAddress(7, on); }
-    void setAddressBit8(bool on) override { setAddress(8, on); }
-    void setAddressBit9(bool on) override { setAddress(9, on); }
-    void setAddressBit10(bool on) override { setAddress(10, on); }
-    void setAddressBit11(bool on) override { setAddress(11, on); }
-    void setAddressBit12(bool on) override { setAddress(12, on); }
-    void setAddressBit13(bool on) override { setAddress(13, on); }
-    void setAddressBit14(bool on) override { setAddress(14, on); }
-    void setAddressBit15(bool on) override { setAddress(15, on); }
-    void setDataInBit0(bool on) override { setData(0, on); }
-    void setDataInBit1(bool on) override { setData(1, on); }
-    void setDataInBit2(bool on) override { setData(2, on); }
-    void setDataInBit3(bool on) override { setData(3, on); }
-    void setDataInBit4(bool on) override { setData(4, on); }
-    void setDataInBit5(bool on) override { setData(5, on); }
-    void setDataInBit6(bool on) override { setData(6, on); }
-    void setDataInBit7(bool on) override { setData(7, on); }
-    bool getDataOutBit0() override { return dataOut & 1; }
-    bool getDataOutBit1() override { return dataOut & 2; }
-    bool getDataOutBit2() override { return dataOut & 4; }
-    bool getDataOutBit3() override { return dataOut & 8; }
-    bool getDataOutBit4() override { return dataOut & 16; }
-    bool getDataOutBit5() override { return dataOut & 32; }
-    bool getDataOutBit6() override { return dataOut & 64; }
-    bool getDataOutBit7() override { return dataOut & 128; }
     void step() override { calls.push_back("step"); }
 
 private:
@@ -73,14 +42,15 @@ private:
         name += std::to_string(index);
         return name;
     }
-    void setAddress(int k, bool on) {
+    void setAddressLine(int k, bool on) override {
         address = (address & ~(1u << k)) | (unsigned{on} << k);
         record(lineName('A', k), on);
     }
-    void setData(int j, bool on) {
+    void setDataInLine(int j, bool on) override {
         data = (data & ~(1u << j)) | (unsigned{on} << j);
         record(lineName('D', j), on);
     }
+    bool dataOutLine(int j) override { return ((dataOut >> j) & 1) != 0; }
 };
 
 struct Bench {
@@ -143,8 +113,10 @@ TEST(ControlPanel, StepPassesLinesInOrderAndOnlyWhenTheyChange) {
     bench.panel.step();
     std::vector<std::string> expected;
     for (int k = 0; k < 16; ++k)
-        expected.push_back(std::string("A").append(std::to_string(k)).append(k == 0 || k == 15 ? "=1" : "=0"));
-    for (int j = 0; j < 8; ++j) expected.push_back(std::string("D").append(std::to_string(j)).append(j == 7 ? "=1" : "=0"));
+        expected.push_back(
+            std::string("A").append(std::to_string(k)).append(k == 0 || k == 15 ? "=1" : "=0"));
+    for (int j = 0; j < 8; ++j)
+        expected.push_back(std::string("D").append(std::to_string(j)).append(j == 7 ? "=1" : "=0"));
     expected.push_back("W=1");
     expected.push_back("step");
     EXPECT_EQ(bench.memory->calls, expected) << "a memory new to the panel receives every line";

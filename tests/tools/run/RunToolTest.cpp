@@ -23,6 +23,7 @@
 #include "machine/Computer.h"
 #include "memory/FastRAM.h"
 #include "memory/RelayMemory.h"
+#include "tests/support/LineMemory.h"
 #include "tools/run/CommandLine.h"
 
 extern char** environ;
@@ -215,9 +216,10 @@ TEST_F(RunTool, HelpExplainsTheOptions) {
     const Result r = run({"--help"});
     EXPECT_EQ(r.status, 0);
     EXPECT_EQ(r.err, "");
-    EXPECT_EQ(r.out.rfind("Usage: tarnwick-run [--relay-ram[=tree]] [--max-cycles N] [--dump FIRST:LAST] [--trace]\n"
-                          "                    [--vcd FILE] [--stats] [--compare-memories] IMAGE\n",
-                          0),
+    EXPECT_EQ(r.out.rfind(
+                  "Usage: tarnwick-run [--relay-ram[=tree]] [--max-cycles N] [--dump FIRST:LAST] [--trace]\n"
+                  "                    [--vcd FILE] [--stats] [--compare-memories] IMAGE\n",
+                  0),
               0u);
     for (const char* option :
          {"--relay-ram", "--max-cycles N", "--dump FIRST:LAST", "--trace", "--vcd FILE", "--stats",
@@ -339,7 +341,8 @@ Vcd parseVcd(const std::string& text) {
         }
         const auto was = current.find(name->second);
         if (!inDump && was != current.end() && was->second == value)
-            vcd.problems.push_back(std::string(1, '#').append(std::to_string(*time)).append(" repeats ").append(name->second));
+            vcd.problems.push_back(
+                std::string(1, '#').append(std::to_string(*time)).append(" repeats ").append(name->second));
         current[name->second] = value;
         vcd.changes[*time][name->second] = value;
     };
@@ -522,45 +525,12 @@ TEST_F(RunTool, StatsAddTheRunsSpeedToTheReport) {
 
 // The byte array with one fault: reads of `address` show bit 0 flipped, or a
 // write there is shown on the data lines but not kept.
-class FaultyMemory final : public tarnwick::SixtyFourKbRAM {
+class FaultyMemory final : public tarnwick::testing::ForwardingMemory {
 public:
     enum class Fault { flipOnRead, dropWrite };
     FaultyMemory(std::uint16_t address, Fault fault) : address_(address), fault_(fault) {}
 
-    void setVoltage(bool on) override { inner_.setVoltage(on); }
     void setWrite(bool on) override { write_ = on; }
-    void setAddressBit0(bool on) override { setAddress(0, on); }
-    void setAddressBit1(bool on) override { setAddress(1, on); }
-    void setAddressBit2(bool on) override { setAddress(2, on); }
-    void setAddressBit3(bool on) override { setAddress(3, on); }
-    void setAddressBit4(bool on) override { setAddress(4, on); }
-    void setAddressBit5(bool on) override { setAddress(5, on); }
-    void setAddressBit6(bool on) override { setAddress(6, on); }
-    void setAddressBit7(bool on) override { setAddress(7, on); }
-    void setAddressBit8(bool on) override { setAddress(8, on); }
-    void setAddressBit9(bool on) override { setAddress(9, on); }
-    void setAddressBit10(bool on) override { setAddress(10, on); }
-    void setAddressBit11(bool on) override { setAddress(11, on); }
-    void setAddressBit12(bool on) override { setAddress(12, on); }
-    void setAddressBit13(bool on) override { setAddress(13, on); }
-    void setAddressBit14(bool on) override { setAddress(14, on); }
-    void setAddressBit15(bool on) override { setAddress(15, on); }
-    void setDataInBit0(bool on) override { setData(0, on); }
-    void setDataInBit1(bool on) override { setData(1, on); }
-    void setDataInBit2(bool on) override { setData(2, on); }
-    void setDataInBit3(bool on) override { setData(3, on); }
-    void setDataInBit4(bool on) override { setData(4, on); }
-    void setDataInBit5(bool on) override { setData(5, on); }
-    void setDataInBit6(bool on) override { setData(6, on); }
-    void setDataInBit7(bool on) override { setData(7, on); }
-    bool getDataOutBit0() override { return bit(0); }
-    bool getDataOutBit1() override { return bit(1); }
-    bool getDataOutBit2() override { return bit(2); }
-    bool getDataOutBit3() override { return bit(3); }
-    bool getDataOutBit4() override { return bit(4); }
-    bool getDataOutBit5() override { return bit(5); }
-    bool getDataOutBit6() override { return bit(6); }
-    bool getDataOutBit7() override { return bit(7); }
     void step() override {
         const bool here = address_ == lastAddress_;
         // A dropped write: the memory keeps the old byte but its data lines
@@ -568,7 +538,7 @@ public:
         inner_.setWrite(write_ && !(here && fault_ == Fault::dropWrite && writeArmed_));
         inner_.step();
         out_ = 0;
-        for (int j = 0; j < 8; ++j) out_ |= static_cast<std::uint8_t>(innerBit(j) << j);
+        for (int j = 0; j < 8; ++j) out_ |= static_cast<std::uint8_t>(ForwardingMemory::dataOutLine(j) << j);
         if (here && write_ && fault_ == Fault::dropWrite && writeArmed_) out_ = data_;
         if (here && !write_ && fault_ == Fault::flipOnRead && readArmed_) out_ ^= 1;
     }
@@ -576,114 +546,16 @@ public:
     void arm() { readArmed_ = writeArmed_ = true; }
 
 private:
-    void setAddress(int line, bool on) {
+    void setAddressLine(int line, bool on) override {
         lastAddress_ = static_cast<std::uint16_t>((lastAddress_ & ~(1u << line)) | (unsigned{on} << line));
-        tarnwick::SixtyFourKbRAM& m = inner_;
-        switch (line) {
-            case 0:
-                m.setAddressBit0(on);
-                break;
-            case 1:
-                m.setAddressBit1(on);
-                break;
-            case 2:
-                m.setAddressBit2(on);
-                break;
-            case 3:
-                m.setAddressBit3(on);
-                break;
-            case 4:
-                m.setAddressBit4(on);
-                break;
-            case 5:
-                m.setAddressBit5(on);
-                break;
-            case 6:
-                m.setAddressBit6(on);
-                break;
-            case 7:
-                m.setAddressBit7(on);
-                break;
-            case 8:
-                m.setAddressBit8(on);
-                break;
-            case 9:
-                m.setAddressBit9(on);
-                break;
-            case 10:
-                m.setAddressBit10(on);
-                break;
-            case 11:
-                m.setAddressBit11(on);
-                break;
-            case 12:
-                m.setAddressBit12(on);
-                break;
-            case 13:
-                m.setAddressBit13(on);
-                break;
-            case 14:
-                m.setAddressBit14(on);
-                break;
-            default:
-                m.setAddressBit15(on);
-                break;
-        }
+        ForwardingMemory::setAddressLine(line, on);
     }
-    void setData(int line, bool on) {
+    void setDataInLine(int line, bool on) override {
         data_ = static_cast<std::uint8_t>((data_ & ~(1u << line)) | (unsigned{on} << line));
-        tarnwick::SixtyFourKbRAM& m = inner_;
-        switch (line) {
-            case 0:
-                m.setDataInBit0(on);
-                break;
-            case 1:
-                m.setDataInBit1(on);
-                break;
-            case 2:
-                m.setDataInBit2(on);
-                break;
-            case 3:
-                m.setDataInBit3(on);
-                break;
-            case 4:
-                m.setDataInBit4(on);
-                break;
-            case 5:
-                m.setDataInBit5(on);
-                break;
-            case 6:
-                m.setDataInBit6(on);
-                break;
-            default:
-                m.setDataInBit7(on);
-                break;
-        }
+        ForwardingMemory::setDataInLine(line, on);
     }
-    bool innerBit(int line) {
-        tarnwick::SixtyFourKbRAM& m = inner_;
-        switch (line) {
-            case 0:
-                return m.getDataOutBit0();
-            case 1:
-                return m.getDataOutBit1();
-            case 2:
-                return m.getDataOutBit2();
-            case 3:
-                return m.getDataOutBit3();
-            case 4:
-                return m.getDataOutBit4();
-            case 5:
-                return m.getDataOutBit5();
-            case 6:
-                return m.getDataOutBit6();
-            default:
-                return m.getDataOutBit7();
-        }
-    }
-    bool bit(int line) const { return ((out_ >> line) & 1) != 0; }
+    bool dataOutLine(int line) override { return ((out_ >> line) & 1) != 0; }
 
-    tarnwick::FastRAM inner_;
     std::uint16_t address_;
     Fault fault_;
     std::uint16_t lastAddress_ = 0;
@@ -705,7 +577,8 @@ TEST_F(RunTool, CompareMemoriesAgreesOnSmallExamples) {
     EXPECT_EQ(full.out,
               "{\"halted\":true,\"cycles\":26,\"accumulator\":141,\"carry\":false,\"zero\":false,"
               "\"programCounter\":9,\"code\":255,\"operand\":34,\"memory\":{\"first\":48,\"bytes\":[0,0]},"
-              "\"memoriesCompared\":[\"byte array\",\"relay-built\",\"relay-built tree\"],\"addressesCompared\":37}\n");
+              "\"memoriesCompared\":[\"byte array\",\"relay-built\",\"relay-built "
+              "tree\"],\"addressesCompared\":37}\n");
     for (const char* name : {"countdown.RAM", "runlight.RAM", "add16.RAM", "multiply.RAM"}) {
         const std::string path = (fs::path(TARNWICK_EXAMPLES_DIR) / name).string();
         SCOPED_TRACE(path);
@@ -715,9 +588,10 @@ TEST_F(RunTool, CompareMemoriesAgreesOnSmallExamples) {
         EXPECT_EQ(compared.err, "");
         // The same report, and what was compared.
         ASSERT_FALSE(alone.out.empty());
-        EXPECT_EQ(compared.out.rfind(alone.out.substr(0, alone.out.size() - 2) +
-                                         ",\"memoriesCompared\":[\"byte array\",\"relay-built\",\"relay-built tree\"]",
-                                     0),
+        EXPECT_EQ(compared.out.rfind(
+                      alone.out.substr(0, alone.out.size() - 2) +
+                          ",\"memoriesCompared\":[\"byte array\",\"relay-built\",\"relay-built tree\"]",
+                      0),
                   0u)
             << compared.out;
     }
