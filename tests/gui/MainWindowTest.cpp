@@ -1,6 +1,10 @@
 // The whole front panel on a real Machine, driven through its menus, keys,
 // switches and slider as a user would.
 
+#include <poll.h>
+#include <sys/inotify.h>
+#include <unistd.h>
+
 #include <QFileDialog>
 #include <QLabel>
 #include <QLineEdit>
@@ -11,6 +15,7 @@
 #include <QRegularExpression>
 #include <QSlider>
 #include <QStyleOptionSlider>
+#include <QTemporaryDir>
 #include <QtTest>
 #include <algorithm>
 
@@ -36,7 +41,6 @@ void click(QWidget* widget) { QTest::mouseClick(widget, Qt::LeftButton, {}, widg
 QWidget* windowOf(const PanelControl& control) { return dynamic_cast<PanelControlWidget*>(control.window()); }
 
 bool isLampYellow(QColor c) { return c.red() > 200 && c.green() > 200 && c.blue() < 80; }
-
 
 // The program's machine and window, shown.
 struct Front {
@@ -690,6 +694,55 @@ private slots:
             if (c.action != Action::error) QVERIFY2(request.file == c.file, qPrintable(label));
             QVERIFY2(request.message.find(c.inMessage) != std::string::npos, qPrintable(label));
         }
+    }
+
+    // The real program given a file: it opens the window and reads the file
+    // (seen through the file system's notifications, since the window has no
+    // other way to tell), then is ended.
+    void programGivenAFileReadsIt_data() {
+        QTest::addColumn<QString>("name");
+        QTest::addColumn<QByteArray>("contents");
+        const char header[] = {0, 0, 0, 0, 0, 0, 0, 1, 0x44, static_cast<char>(0xFF)};
+        const QByteArray image(header, sizeof header);
+        QTest::newRow("memory file") << "prog.RAM" << image;
+        QTest::newRow("assembler source") << "prog.asm" << QByteArray("        rl\n        hlt\n");
+    }
+    void programGivenAFileReadsIt() {
+        QFETCH(QString, name);
+        QFETCH(QByteArray, contents);
+        QTemporaryDir dir;
+        const QString path = dir.filePath(name);
+        {
+            QFile file(path);
+            QVERIFY(file.open(QIODevice::WriteOnly) && file.write(contents) == contents.size());
+        }
+        const int watch = inotify_init1(IN_NONBLOCK | IN_CLOEXEC);
+        QVERIFY(watch >= 0);
+        QVERIFY(inotify_add_watch(watch, QFile::encodeName(path).constData(), IN_OPEN) >= 0);
+
+        QProcess program;
+        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+        environment.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
+        program.setProcessEnvironment(environment);
+        program.start(QStringLiteral(TARNWICK_PROGRAM), {path});
+        const bool started = program.waitForStarted(10000);
+        bool opened = false;
+        QElapsedTimer clock;
+        clock.start();
+        while (started && !opened && clock.elapsed() < 20000 && program.state() == QProcess::Running) {
+            pollfd ready{watch, POLLIN, 0};
+            if (poll(&ready, 1, 50) > 0) {
+                alignas(inotify_event) char events[4096];
+                opened = read(watch, events, sizeof events) > 0;
+            }
+        }
+        const bool stillRunning = program.state() == QProcess::Running;
+        program.kill();
+        program.waitForFinished(5000);
+        close(watch);
+        QVERIFY2(started, "the program did not start");
+        QVERIFY2(opened, "waited 20 s for the program to open the file it was given");
+        QVERIFY2(stillRunning, "the program ended by itself instead of showing its window");
     }
 
     // The real program, with a window system that does not exist: answering
