@@ -17,6 +17,7 @@
 #include "memory/RelayLaneRAM.h"
 #include "memory/SixtyFourKilobyteRAM.h"
 #include "tests/app/ProbeMemory.h"
+#include "tests/support/MemoryFiles.h"
 
 namespace tarnwick {
 namespace {
@@ -24,6 +25,7 @@ namespace {
 using namespace std::chrono_literals;
 using Clock = std::chrono::steady_clock;
 using testing::ProbeMemory;
+using testing::workedExample;
 
 constexpr std::int32_t periodOf(std::chrono::milliseconds ms) {
     return static_cast<std::int32_t>(ms.count() * 10000);  // units of 100 ns
@@ -292,16 +294,6 @@ TEST_F(RunControlTest, ALoadStopsAfterTheAddressWhoseCallbackSaysSoAndKeepsItsRa
     ASSERT_FALSE(fromReader.has_value());
     EXPECT_EQ(readMemoryRange(machine, 0x40, 0x41), (std::vector<std::uint8_t>{0xAB, 0xCD}));
     EXPECT_EQ(machine.lastLoadedRange()->first, 0x40);
-}
-
-// The worked example: LOAD 20h, ADD 21h, STORE 22h, HALT.
-std::vector<std::uint8_t> workedExample() {
-    std::vector<std::uint8_t> image(0x22, 0);
-    const std::uint8_t program[] = {0x10, 0x00, 0x20, 0x20, 0x00, 0x21, 0x11, 0x00, 0x22, 0xFF};
-    std::copy(std::begin(program), std::end(program), image.begin());
-    image[0x20] = 0x5A;
-    image[0x21] = 0x33;
-    return image;
 }
 
 TEST_F(RunControlTest, SteppingActsOnlyWithPowerAndPauseOn) {

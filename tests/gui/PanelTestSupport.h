@@ -16,6 +16,7 @@
 #include <vector>
 
 #include "tests/support/LineMemory.h"
+#include "tests/support/MemoryFiles.h"
 
 namespace tarnwick::test {
 
@@ -129,16 +130,7 @@ inline bool writeMemoryFile(const QString& path, std::int32_t first, std::int32_
     return file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size();
 }
 
-// The worked example: load 5Ah from 20h, add 33h from 21h, store at 22h,
-// halt. The accumulator ends at 8Dh.
-inline std::vector<std::uint8_t> workedExample() {
-    std::vector<std::uint8_t> image(0x22, 0);
-    const std::uint8_t program[] = {0x10, 0x00, 0x20, 0x20, 0x00, 0x21, 0x11, 0x00, 0x22, 0xFF};
-    std::copy(std::begin(program), std::end(program), image.begin());
-    image[0x20] = 0x5A;
-    image[0x21] = 0x33;
-    return image;
-}
+using tarnwick::testing::workedExample;
 
 // A byte-array memory that counts its steps, to see how often the panel
 // steps the memory.

@@ -24,4 +24,15 @@ inline Bytes memoryFile(std::uint32_t first, std::uint32_t last, std::size_t ima
     return bytes;
 }
 
+// The worked example from address 0: load 5Ah from 20h, add 33h from 21h,
+// store at 22h, halt. The accumulator ends at 8Dh.
+inline Bytes workedExample() {
+    Bytes image(0x22, 0);
+    const std::uint8_t program[] = {0x10, 0x00, 0x20, 0x20, 0x00, 0x21, 0x11, 0x00, 0x22, 0xFF};
+    for (std::size_t i = 0; i < sizeof program; ++i) image[i] = program[i];
+    image[0x20] = 0x5A;
+    image[0x21] = 0x33;
+    return image;
+}
+
 }  // namespace tarnwick::testing
