@@ -16,6 +16,7 @@
 #include <QSaveFile>
 #include <QSlider>
 #include <QTimer>
+#include <algorithm>
 #include <optional>
 #include <string>
 
@@ -440,6 +441,27 @@ void MainWindow::sampleSpeed() {
         while (speedSamples_.size() > 2 && now - speedSamples_[1].first >= 1000) speedSamples_.pop_front();
     }
     slider_->setToolTip(speedReadout());
+    updateResetHint();
+}
+
+const QString MainWindow::resetHint =
+    QStringLiteral("No phase lamp is lit: turn Reset on and off to start the program at 0000h");
+
+// A running phase ring is never dark for more than a cycle, so a clock that
+// has run resetHintCycles with every phase lamp dark is the stuck state Power
+// on with Reset off leaves, which only Reset on and off gets out of.
+void MainWindow::updateResetHint() {
+    const auto lit = [](const IndicatorLamp& lamp) { return lamp.isOn(); };
+    const bool ringDark = machine_.powerSwitch.isOn() && !machine_.resetSwitch.isOn() &&
+                          machine_.simulationAlive() && std::ranges::none_of(machine_.phaseLamps, lit);
+    if (!ringDark) {
+        ringDarkSince_.reset();
+        resetSwitch_->setToolTip(QString());
+        return;
+    }
+    const std::uint64_t cycles = machine_.threadCycles();
+    if (!ringDarkSince_) ringDarkSince_ = cycles;
+    if (cycles - *ringDarkSince_ >= resetHintCycles) resetSwitch_->setToolTip(resetHint);
 }
 
 }  // namespace tarnwick

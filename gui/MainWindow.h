@@ -94,6 +94,10 @@ public:
     // thread achieved over the last second, or "stopped".
     QString speedReadout() const;
 
+    // The Reset switch's tooltip while the clock runs with no phase lamp lit
+    // (Power came on with Reset off); empty otherwise.
+    static const QString resetHint;
+
 protected:
     void closeEvent(QCloseEvent* event) override;
     void changeEvent(QEvent* event) override;
@@ -109,6 +113,7 @@ private:
     void saveMemoryFile();
     void updateStepActions();
     void sampleSpeed();
+    void updateResetHint();
     // Lets the window answer while a load or save runs; false once the user
     // asked to stop.
     bool keepAnswering();
@@ -142,6 +147,11 @@ private:
     QTimer* speedTimer_ = nullptr;
     QElapsedTimer speedClock_;
     std::deque<std::pair<qint64, std::uint64_t>> speedSamples_;
+
+    // The thread's cycle count when the phase ring was first seen dark with
+    // the clock running; the hint shows once that has lasted resetHintCycles.
+    static constexpr std::uint64_t resetHintCycles = 8;
+    std::optional<std::uint64_t> ringDarkSince_;
 };
 
 }  // namespace tarnwick

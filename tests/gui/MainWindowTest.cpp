@@ -1007,6 +1007,32 @@ private slots:
         QTRY_COMPARE_WITH_TIMEOUT(slider->toolTip(), QStringLiteral("Clock period 1 ms \u2014 stopped"),
                                   5000);
     }
+
+    // Power on with Reset off: the clock runs, no phase lamp lights, and only
+    // Reset on and off starts the program. The Reset switch says so, and
+    // stops saying so once the ring runs; a running ring never shows it.
+    void resetSwitchHintsAtAPhaseRingThatNeverStarted() {
+        Front f;
+        QWidget* reset = f.window.resetSwitch();
+        QTest::keyClick(f.window.speedSlider(), Qt::Key_Home);
+        click(reset);  // Reset off with Power off
+        QCOMPARE(reset->toolTip(), QString());
+        click(f.window.powerSwitch());
+        QVERIFY(f.machine.simulationAlive());
+        QTRY_COMPARE_WITH_TIMEOUT(reset->toolTip(), MainWindow::resetHint, 5000);
+        for (const IndicatorLamp& lamp : f.machine.phaseLamps) QVERIFY(!lamp.isOn());
+
+        click(reset);
+        QTRY_COMPARE_WITH_TIMEOUT(reset->toolTip(), QString(), 5000);
+        click(reset);
+        // The ring now runs through the empty memory's no-ops: a second of
+        // samples, and the hint never comes back.
+        QTRY_VERIFY_WITH_TIMEOUT(f.machine.threadCycles() > 100, 5000);
+        for (int sample = 0; sample < 8; ++sample) {
+            QTest::qWait(125);
+            QCOMPARE(reset->toolTip(), QString());
+        }
+    }
 };
 
 }  // namespace tarnwick::test
