@@ -1,8 +1,5 @@
 #include "tools/asm/CommandLine.h"
 
-#include <fcntl.h>
-#include <unistd.h>
-
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
@@ -15,6 +12,7 @@
 #include "memory/MemoryFile.h"
 #include "tools/asm/Assembler.h"
 #include "tools/asm/Disassembler.h"
+#include "tools/common/OutputFile.h"
 
 namespace tarnwick::assembler {
 
@@ -134,85 +132,6 @@ std::optional<std::string> readFile(const std::string& path, std::string& error)
     return text;
 }
 
-// Writes one output file. A regular file is written completely under a
-// temporary name beside it and then renamed over it, so that it is replaced
-// whole or not at all; a link is followed, so the file it names is replaced
-// and the link stays. A device or pipe cannot be replaced and is written in
-// place, from contents already complete in memory.
-class PendingFile {
-public:
-    explicit PendingFile(const fs::path& requested) : target(requested) {
-        std::error_code error;
-        fs::file_status status = fs::status(requested, error);
-        if (fs::exists(status) && !fs::is_regular_file(status) && !fs::is_directory(status)) {
-            inPlace = true;
-        } else if (fs::is_symlink(fs::symlink_status(requested, error))) {
-            fs::path resolved = fs::weakly_canonical(requested, error);
-            if (!error) target = resolved;
-        }
-    }
-    PendingFile(const PendingFile&) = delete;
-    PendingFile& operator=(const PendingFile&) = delete;
-    ~PendingFile() {
-        if (!temporary.empty()) ::unlink(temporary.c_str());
-    }
-
-    std::optional<std::string> write(std::string_view data) {
-        if (inPlace) {
-            contents = data;
-            return std::nullopt;
-        }
-        fs::path directory = target.parent_path();
-        int descriptor = -1;
-        for (int attempt = 0; attempt < 100 && descriptor < 0; ++attempt) {
-            std::string name(1, '.');  // appended, not "." + ...: see describe()
-            name += target.filename().string();
-            name += ".tmp" + std::to_string(::getpid()) + "-" + std::to_string(attempt);
-            temporary = directory.empty() ? fs::path(name) : directory / name;
-            descriptor = ::open(temporary.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
-            if (descriptor < 0 && errno != EEXIST) break;
-        }
-        if (descriptor < 0) {
-            int number = errno;
-            temporary.clear();
-            return systemError(number);
-        }
-        std::optional<std::string> problem = writeAll(descriptor, data);
-        if (::close(descriptor) != 0 && !problem) problem = systemError(errno);
-        return problem;
-    }
-
-    std::optional<std::string> commit() {
-        if (inPlace) {
-            int descriptor = ::open(target.c_str(), O_WRONLY | O_CLOEXEC);
-            if (descriptor < 0) return systemError(errno);
-            std::optional<std::string> problem = writeAll(descriptor, contents);
-            if (::close(descriptor) != 0 && !problem) problem = systemError(errno);
-            return problem;
-        }
-        if (std::rename(temporary.c_str(), target.c_str()) != 0) return systemError(errno);
-        temporary.clear();
-        return std::nullopt;
-    }
-
-private:
-    static std::optional<std::string> writeAll(int descriptor, std::string_view data) {
-        std::size_t written = 0;
-        while (written < data.size()) {
-            ssize_t count = ::write(descriptor, data.data() + written, data.size() - written);
-            if (count < 0 && errno == EINTR) continue;
-            if (count <= 0) return systemError(count < 0 ? errno : EIO);
-            written += static_cast<std::size_t>(count);
-        }
-        return std::nullopt;
-    }
-
-    fs::path target;
-    fs::path temporary;
-    bool inPlace = false;
-    std::string contents;
-};
-
 // One file to write: a file on disk, or standard output or error named as
 // /dev/stdout or /dev/stderr, which go to the streams already open (opening
 // the name again would start writing at the beginning of a redirected file).
@@ -220,7 +139,7 @@ struct Output {
     std::string name;
     std::string contents;
     std::ostream* stream = nullptr;
-    std::unique_ptr<PendingFile> file;
+    std::unique_ptr<tools::OutputFile> file;
 };
 
 std::ostream* standardStream(const std::string& name, std::ostream& out, std::ostream& err) {
@@ -241,7 +160,7 @@ std::optional<std::string> writeOutputs(std::vector<Output>& outputs, std::ostre
     for (Output& output : outputs) {
         output.stream = standardStream(output.name, out, err);
         if (output.stream) continue;
-        output.file = std::make_unique<PendingFile>(output.name);
+        output.file = std::make_unique<tools::OutputFile>(output.name);
         if (std::optional<std::string> problem = output.file->write(output.contents))
             return "cannot write '" + output.name + "': " + *problem;
     }

@@ -5,9 +5,6 @@
 
 #include "tools/run/CommandLine.h"
 
-#include <sys/stat.h>
-#include <unistd.h>
-
 #include <cctype>
 #include <cerrno>
 #include <chrono>
@@ -28,6 +25,7 @@
 #include "memory/MemoryFile.h"
 #include "memory/RelayMemory.h"
 #include "tools/asm/Assembler.h"
+#include "tools/common/OutputFile.h"
 #include "tools/run/Vcd.h"
 
 namespace tarnwick::run {
@@ -180,7 +178,8 @@ Options parseOptions(const std::vector<std::string>& arguments) {
             options.compareMemories = true;
         } else if (const auto file = value("--vcd")) {
             if (file->empty()) throw UsageError{"--vcd needs a file name"};
-            if (*file == "-") throw UsageError{"--vcd needs a file name: standard output carries the report"};
+            if (*file == "-" || *file == "/dev/stdout" || *file == "/dev/fd/1" || *file == "/proc/self/fd/1")
+                throw UsageError{"--vcd needs a file name: standard output carries the report"};
             options.vcd = std::string(*file);
         } else if (const auto count = value("--max-cycles")) {
             options.maxCycles = parseCount(*count);
@@ -305,47 +304,6 @@ std::optional<MemoryImage> loadImage(const std::string& path, std::ostream& err)
     return std::move(file.image);
 }
 
-// A file written under a temporary name beside its target and renamed over
-// it only when complete, so an error never leaves half a file behind.
-class PendingFile {
-public:
-    explicit PendingFile(std::string target) : target_(std::move(target)) {}
-    PendingFile(const PendingFile&) = delete;
-    PendingFile& operator=(const PendingFile&) = delete;
-    ~PendingFile() {
-        if (!temporary_.empty()) std::remove(temporary_.c_str());
-    }
-
-    // Empty, or why the file cannot be created.
-    std::string open() {
-        std::string pattern = target_ + ".XXXXXX";
-        const int fd = ::mkstemp(pattern.data());
-        if (fd < 0) return std::strerror(errno);
-        ::close(fd);
-        temporary_ = pattern;
-        stream.open(temporary_, std::ios::binary | std::ios::trunc);
-        if (!stream) return "cannot write a temporary file beside it";
-        return {};
-    }
-    std::string commit() {
-        stream.close();
-        if (!stream) return "write error";
-        // mkstemp makes the file private; a result file gets the usual mode.
-        const mode_t mask = ::umask(0);
-        ::umask(mask);
-        ::chmod(temporary_.c_str(), 0666 & ~mask);
-        if (std::rename(temporary_.c_str(), target_.c_str()) != 0) return std::strerror(errno);
-        temporary_.clear();
-        return {};
-    }
-
-    std::ofstream stream;
-
-private:
-    std::string target_;
-    std::string temporary_;
-};
-
 void appendRegisters(std::string& pending, Session& session, Session::End end, const Options& options) {
     Computer& c = session.computer();
     char line[256];
@@ -418,8 +376,8 @@ int runComparison(const Options& options, const MemoryImage& image, const std::v
 
     std::string pending;
     if (const auto& d = comparison.difference) {
-        const std::string names =
-            std::string("[") + jsonString(memories[0].name) + "," + jsonString(memories[d->memory].name) + "]";
+        const std::string names = std::string("[") + jsonString(memories[0].name) + "," +
+                                  jsonString(memories[d->memory].name) + "]";
         pending = "{\"memoriesDiffer\":true,\"memories\":" + names + ",\"cycle\":" + std::to_string(d->cycle);
         if (d->inLamps) {
             pending += ",\"lamps\":[" + lampsJson(d->reference) + "," + lampsJson(d->other) + "]}\n";
@@ -465,15 +423,23 @@ int run(const Options& options, const std::vector<MemoryKind>& memories, std::os
     session.load(*image);
     Computer& c = session.computer();
 
-    std::optional<PendingFile> vcdFile;
+    // The dump goes to its file in large pieces; the first write error is
+    // kept and reported once the run ends.
+    std::optional<tools::OutputFile> vcdFile;
+    std::ostringstream vcdText;
+    std::optional<std::string> vcdProblem;
     std::optional<VcdWriter> vcd;
+    auto flushVcd = [&] {
+        if (!vcdProblem) vcdProblem = vcdFile->write(vcdText.view());
+        vcdText.str({});
+    };
     if (!options.vcd.empty()) {
         vcdFile.emplace(options.vcd);
-        if (const std::string problem = vcdFile->open(); !problem.empty()) {
-            err << "tarnwick-run: cannot write '" << options.vcd << "': " << problem << "\n";
+        if (const std::optional<std::string> problem = vcdFile->open()) {
+            err << "tarnwick-run: cannot write '" << options.vcd << "': " << *problem << "\n";
             return exitFailure;
         }
-        vcd.emplace(vcdFile->stream, options.image);
+        vcd.emplace(vcdText, options.image);
     }
 
     // A trace can run to millions of lines: written in large pieces.
@@ -493,6 +459,7 @@ int run(const Options& options, const std::vector<MemoryKind>& memories, std::os
             if (vcd) {
                 if (!vcd->begun()) vcd->begin(beforeFirst);
                 vcd->cycle(s.cycle(), readSignals(s.computer()));
+                if (vcdText.tellp() >= (1 << 16)) flushVcd();
             }
         };
     }
@@ -518,9 +485,11 @@ int run(const Options& options, const std::vector<MemoryKind>& memories, std::os
     if (vcd) {
         if (!vcd->begun()) vcd->begin(readSignals(c));
         vcd->finish(session.cycle());
-        if (const std::string problem = vcdFile->commit(); !problem.empty()) {
+        flushVcd();
+        if (!vcdProblem) vcdProblem = vcdFile->commit();
+        if (vcdProblem) {
             flushPending();
-            err << "tarnwick-run: cannot write '" << options.vcd << "': " << problem << "\n";
+            err << "tarnwick-run: cannot write '" << options.vcd << "': " << *vcdProblem << "\n";
             return exitFailure;
         }
     }

@@ -267,6 +267,8 @@ TEST_F(RunTool, RefusesBadArgumentsAndImages) {
         {{"--vcd", good}, "tarnwick-run: no IMAGE given\n"},
         {{"--vcd=", good}, "tarnwick-run: --vcd needs a file name\n"},
         {{"--vcd", "-", good}, "tarnwick-run: --vcd needs a file name: standard output carries the report\n"},
+        {{"--vcd", "/dev/stdout", good},
+         "tarnwick-run: --vcd needs a file name: standard output carries the report\n"},
         {{"--compare-memories", "--relay-ram", good},
          "tarnwick-run: --compare-memories runs every memory; it cannot be combined with --relay-ram\n"},
         {{"--trace", "--compare-memories", good},
@@ -477,6 +479,35 @@ TEST_F(RunTool, VcdIsReplacedWholeOrNotAtAll) {
     for ([[maybe_unused]] const auto& entry : fs::directory_iterator(directory)) ++files;
     EXPECT_EQ(files, 3u);  // example.RAM, kept.vcd, bad.RAM and nothing else
     EXPECT_EQ(fs::status(vcdPath).permissions() & fs::perms::others_read, fs::perms::others_read);
+}
+
+// A link is followed, so the file it names gets the dump and the link
+// stays; a pipe (here named through /proc, as a shell's process substitution
+// names one) cannot be replaced and is written in place.
+TEST_F(RunTool, VcdFollowsLinksAndWritesPipesInPlace) {
+    const fs::path target = directory / "target.vcd";
+    const fs::path link = directory / "link.vcd";
+    fs::create_symlink(target, link);
+    ASSERT_EQ(run({"--vcd", link.string(), workedExample()}).status, 0);
+    EXPECT_TRUE(fs::is_symlink(link));
+    const std::string dump = slurp(target);
+    EXPECT_EQ(parseVcd(dump).problems, std::vector<std::string>{});
+    EXPECT_EQ(parseVcd(dump).changes.size(), 27u);  // #0 and cycles 1 to 26
+
+    int ends[2];
+    ASSERT_EQ(::pipe2(ends, O_CLOEXEC | O_NONBLOCK), 0);
+    const std::string named = "/proc/self/fd/" + std::to_string(ends[1]);
+    const Result result = run({"--vcd", named, workedExample()});
+    ::close(ends[1]);
+    std::string piped;
+    char buffer[4096];
+    for (ssize_t count; (count = ::read(ends[0], buffer, sizeof buffer)) > 0;) piped.append(buffer, count);
+    ::close(ends[0]);
+    EXPECT_EQ(result.status, 0) << result.err;
+    EXPECT_EQ(piped, dump);
+    std::size_t files = 0;
+    for ([[maybe_unused]] const auto& entry : fs::directory_iterator(directory)) ++files;
+    EXPECT_EQ(files, 3u);  // example.RAM, target.vcd, link.vcd and nothing else
 }
 
 // --- Speed figures ---------------------------------------------------------
