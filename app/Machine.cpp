@@ -158,15 +158,11 @@ std::optional<std::vector<std::uint8_t>> Machine::readMemory(
     for (std::size_t b = 0; b < lamps.size(); ++b) lamps[b] = controlPanel.dataLamps[b].state();
     controlPanel.takeoverSwitch.setState(0);
 
-    std::vector<std::uint8_t> bytes;
     bool stopped = false;
-    for (unsigned address = first; address <= last; ++address) {
-        bytes.push_back(readByte(static_cast<std::uint16_t>(address)));
-        if (continueAfterAddress && !continueAfterAddress()) {
-            stopped = true;
-            break;
-        }
-    }
+    std::vector<std::uint8_t> bytes = readMemoryRange(*this, first, last, [&] {
+        stopped = continueAfterAddress && !continueAfterAddress();
+        return !stopped;
+    });
 
     controlPanel.takeoverSwitch.setState(takeover);
     for (std::size_t b = 0; b < lamps.size(); ++b) controlPanel.dataLamps[b].setState(lamps[b]);

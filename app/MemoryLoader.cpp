@@ -15,12 +15,15 @@ bool writeMemoryImage(Computer& computer, const MemoryImage& image,
     return true;
 }
 
-std::vector<std::uint8_t> readMemoryRange(Computer& computer, std::uint16_t first, std::uint16_t last) {
+std::vector<std::uint8_t> readMemoryRange(Computer& computer, std::uint16_t first, std::uint16_t last,
+                                          const std::function<bool()>& afterEach) {
     std::vector<std::uint8_t> bytes;
     if (first > last) return bytes;
     bytes.reserve(static_cast<std::size_t>(last - first) + 1);
-    for (unsigned address = first; address <= last; ++address)
+    for (unsigned address = first; address <= last; ++address) {
         bytes.push_back(computer.readByte(static_cast<std::uint16_t>(address)));
+        if (afterEach && !afterEach()) break;
+    }
     return bytes;
 }
 

@@ -21,7 +21,10 @@ bool writeMemoryImage(Computer& computer, const MemoryImage& image,
                       const std::function<bool(std::int32_t address)>& afterEach = {});
 
 // Reads the memory from first to last through the control panel with Write
-// off, one memory step per address, each under the cycle lock.
-std::vector<std::uint8_t> readMemoryRange(Computer& computer, std::uint16_t first, std::uint16_t last);
+// off, one memory step per address, each under the cycle lock. afterEach, if
+// given, runs after each address with the lock released and may return false
+// to stop there; the bytes read until then are returned.
+std::vector<std::uint8_t> readMemoryRange(Computer& computer, std::uint16_t first, std::uint16_t last,
+                                          const std::function<bool()>& afterEach = {});
 
 }  // namespace tarnwick

@@ -3,14 +3,13 @@
 
 #include <gtest/gtest.h>
 
-#include "tests/support/MemoryFiles.h"
-
 #include <memory>
 #include <vector>
 
 #include "app/MemoryLoader.h"
 #include "machine/Computer.h"
 #include "machine/Lamps.h"
+#include "tests/support/MemoryFiles.h"
 
 namespace tarnwick {
 namespace {
@@ -20,7 +19,6 @@ using testing::Bytes;
 Bytes file(std::uint32_t first, std::uint32_t last, std::size_t imageBytes) {
     return testing::memoryFile(first, last, imageBytes);
 }
-
 
 // A powered computer (Reset on) whose memory holds `fill` at 0000h to 0003h
 // and 00FFh to 0103h (few addresses: each step of the relay-built memory
@@ -75,6 +73,17 @@ TEST(WriteMemoryImage, FullRangeEndsWithEveryAddressLampLit) {
     EXPECT_TRUE(lockFree);
     EXPECT_EQ(addressLamps(*computer), 0xFFFFu);
     EXPECT_EQ(readMemoryRange(*computer, 0, 0xFFFF), full.image->bytes);
+
+    // A read stopped after its third address returns the three bytes read,
+    // each asked for with the cycle lock released.
+    int reads = 0;
+    lockFree = true;
+    const Bytes firstThree = readMemoryRange(*computer, 0x1000, 0x10FF, [&] {
+        lockFree = lockFree && computer->cycleLockFree();
+        return ++reads < 3;
+    });
+    EXPECT_EQ(firstThree, Bytes(full.image->bytes.begin() + 0x1000, full.image->bytes.begin() + 0x1003));
+    EXPECT_TRUE(lockFree);
 }
 
 TEST(WriteMemoryImage, RefusesAnInconsistentImageWithoutWriting) {
