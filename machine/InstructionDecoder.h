@@ -28,8 +28,8 @@ public:
 
     void setVoltage(bool on) {
         codeRegister_.setVoltage(on);
-        for (Relay& inverter : inverters) inverter.setVoltage(on);
-        for (EightInputNorGate& line : codeLines) line.setVoltage(on);
+        for (Relay& inverter : inverters_) inverter.setVoltage(on);
+        for (EightInputNorGate& line : codeLines_) line.setVoltage(on);
         allOnesGate_.setVoltage(on);
         oneByteGateA_.setVoltage(on);
         oneByteGateB_.setVoltage(on);
@@ -51,12 +51,12 @@ public:
     bool line() const {
         constexpr int index = lineIndex(Code);
         static_assert(index >= 0, "no code line for this code");
-        return codeLines[index].output();
+        return codeLines_[index].output();
     }
     // The same for a code known only at run time; false for a code without a line.
     bool codeLine(std::uint8_t code) const {
         const int index = lineIndex(code);
-        return index >= 0 && codeLines[index].output();
+        return index >= 0 && codeLines_[index].output();
     }
     bool haltLine() const { return allOnesGate_.output(); }
     bool oneByteLine() const { return oneByteGateC_.output(); }
@@ -64,21 +64,21 @@ public:
     void step() {
         codeRegister_.step();
         for (int i = 0; i < 8; ++i) {
-            inverters[i].setCoil(codeRegister_.q(i));
-            inverters[i].tick();
+            inverters_[i].setCoil(codeRegister_.q(i));
+            inverters_[i].tick();
         }
         bool bit[8];
         bool inverted[8];
         for (int i = 0; i < 8; ++i) {
             bit[i] = codeRegister_.q(i);
-            inverted[i] = inverters[i].normallyClosed();
+            inverted[i] = inverters_[i].normallyClosed();
         }
         // A line's input i sees the bit where the code has a 0 and its inverse
         // where the code has a 1, so all eight inputs are off only for that code.
         for (int n = 0; n < static_cast<int>(codes.size()); ++n) {
             for (int i = 0; i < 8; ++i)
-                codeLines[n].setInput(i, ((codes[n] >> i) & 1) ? inverted[i] : bit[i]);
-            codeLines[n].step();
+                codeLines_[n].setInput(i, ((codes[n] >> i) & 1) ? inverted[i] : bit[i]);
+            codeLines_[n].step();
         }
         for (int i = 0; i < 8; ++i) allOnesGate_.setInput(i, bit[i]);
         allOnesGate_.step();
@@ -99,8 +99,8 @@ public:
 
 private:
     EightBitRegister codeRegister_;
-    Relay inverters[8];
-    EightInputNorGate codeLines[codes.size()];
+    Relay inverters_[8];
+    EightInputNorGate codeLines_[codes.size()];
     EightInputAndGate allOnesGate_;
     ThreeInputOrGate oneByteGateA_;
     ThreeInputOrGate oneByteGateB_;

@@ -10,23 +10,23 @@ namespace tarnwick {
 class MultiplexerBit {
 public:
     void setVoltage(bool on) {
-        for (TwoInputAndGate& gate : gates) gate.setVoltage(on);
+        for (TwoInputAndGate& gate : gates_) gate.setVoltage(on);
         orGate_.setVoltage(on);
     }
-    void setData(int source, bool on) { gates[source].setInput(0, on); }
-    void setSelect(int source, bool on) { gates[source].setInput(1, on); }
+    void setData(int source, bool on) { gates_[source].setInput(0, on); }
+    void setSelect(int source, bool on) { gates_[source].setInput(1, on); }
     bool output() const { return orGate_.output(); }
 
     void step() {
         for (int k = 0; k < 5; ++k) {
-            gates[k].step();
-            orGate_.setInput(k, gates[k].output());
+            gates_[k].step();
+            orGate_.setInput(k, gates_[k].output());
         }
         orGate_.step();
     }
 
 private:
-    TwoInputAndGate gates[5];
+    TwoInputAndGate gates_[5];
     FiveInputOrGate orGate_;
 };
 
@@ -35,15 +35,15 @@ private:
 class ResultMultiplexer {
 public:
     void setVoltage(bool on) {
-        for (MultiplexerBit& bit : bits) bit.setVoltage(on);
+        for (MultiplexerBit& bit : bits_) bit.setVoltage(on);
         selectNorGate_.setVoltage(on);
         anySelectRelay_.setVoltage(on);
         defaultGate_.setVoltage(on);
     }
     // The default source, bit i.
-    void setDefault(int index, bool on) { bits[index].setData(0, on); }
+    void setDefault(int index, bool on) { bits_[index].setData(0, on); }
     // Source 1 to 4, bit i.
-    void setSource(int source, int index, bool on) { bits[index].setData(source, on); }
+    void setSource(int source, int index, bool on) { bits_[index].setData(source, on); }
     // Select line 1 to 4.
     void setSelect(int source, bool on) {
         if (source < 4) {
@@ -51,9 +51,9 @@ public:
         } else {
             defaultGate_.setInput(1, on);
         }
-        for (MultiplexerBit& bit : bits) bit.setSelect(source, on);
+        for (MultiplexerBit& bit : bits_) bit.setSelect(source, on);
     }
-    bool output(int index) const { return bits[index].output(); }
+    bool output(int index) const { return bits_[index].output(); }
 
     // The default select settles first, so every bit sees this step's selects.
     void step() {
@@ -63,14 +63,14 @@ public:
         defaultGate_.setInput(0, anySelectRelay_.normallyClosed());
         defaultGate_.step();
         const bool useDefault = defaultGate_.output();
-        for (MultiplexerBit& bit : bits) {
+        for (MultiplexerBit& bit : bits_) {
             bit.setSelect(0, useDefault);
             bit.step();
         }
     }
 
 private:
-    MultiplexerBit bits[8];
+    MultiplexerBit bits_[8];
     ThreeInputNorGate selectNorGate_;  // off while select 1, 2 or 3 is on
     Relay anySelectRelay_;             // normally-closed: select 1, 2 or 3
     TwoInputNorGate defaultGate_;      // none of the four selects

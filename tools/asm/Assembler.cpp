@@ -64,39 +64,39 @@ struct Statement {
 
 class LineParser {
 public:
-    LineParser(int line, std::vector<Diagnostic>& errors) : errors(errors) { statement.line = line; }
+    LineParser(int line, std::vector<Diagnostic>& errors) : errors_(errors) { statement_.line = line; }
 
     Statement parse(std::string_view text) {
         LexedLine lexed = lexLine(text);
-        tokens = std::move(lexed.tokens);
+        tokens_ = std::move(lexed.tokens);
         if (lexed.error) {
             report(lexed.error->column, lexed.error->message);
             salvage();
-            return std::move(statement);
+            return std::move(statement_);
         }
-        if (is(TokenKind::Identifier) && tokens[1].kind == TokenKind::Colon) {
+        if (is(TokenKind::Identifier) && tokens_[1].kind == TokenKind::Colon) {
             label();
-            position = 2;
+            position_ = 2;
         }
-        if (is(TokenKind::End)) return std::move(statement);
+        if (is(TokenKind::End)) return std::move(statement_);
         if (!is(TokenKind::Identifier)) {
             report(current().column, "expected a label, mnemonic or directive, found " + describe(current()));
-            return std::move(statement);
+            return std::move(statement_);
         }
-        if (tokens[position + 1].kind == TokenKind::Identifier &&
-            equalsIgnoringCase(tokens[position + 1].text, "EQU")) {
+        if (tokens_[position_ + 1].kind == TokenKind::Identifier &&
+            equalsIgnoringCase(tokens_[position_ + 1].text, "EQU")) {
             constant();
         } else {
             keyword();
         }
-        return std::move(statement);
+        return std::move(statement_);
     }
 
 private:
-    const Token& current() const { return tokens[position]; }
+    const Token& current() const { return tokens_[position_]; }
     bool is(TokenKind kind) const { return current().kind == kind; }
     void report(int column, std::string message) {
-        errors.push_back({statement.line, column, std::move(message)});
+        errors_.push_back({statement_.line, column, std::move(message)});
     }
 
     bool nameAllowed(const Token& token, const char* what) {
@@ -106,25 +106,25 @@ private:
     }
 
     void label() {
-        if (!nameAllowed(tokens[0], "label")) return;
-        statement.label = std::string(tokens[0].text);
-        statement.labelColumn = tokens[0].column;
+        if (!nameAllowed(tokens_[0], "label")) return;
+        statement_.label = std::string(tokens_[0].text);
+        statement_.labelColumn = tokens_[0].column;
     }
 
     // After a malformed token, keep what the line still says clearly (its
     // label and the size of its instruction) so that later lines are not
     // flooded with consequential errors.
     void salvage() {
-        if (tokens.size() >= 2 && tokens[0].kind == TokenKind::Identifier &&
-            tokens[1].kind == TokenKind::Colon) {
+        if (tokens_.size() >= 2 && tokens_[0].kind == TokenKind::Identifier &&
+            tokens_[1].kind == TokenKind::Colon) {
             label();
-            position = 2;
+            position_ = 2;
         }
         if (is(TokenKind::Identifier)) {
             if (const Instruction* instruction = findInstruction(current().text)) {
-                statement.kind = Statement::Kind::Instruction;
-                statement.instruction = instruction;
-                statement.keywordColumn = current().column;
+                statement_.kind = Statement::Kind::Instruction;
+                statement_.instruction = instruction;
+                statement_.keywordColumn = current().column;
             }
         }
     }
@@ -135,7 +135,7 @@ private:
     }
 
     std::optional<Expression> expression() {
-        ParsedExpression parsed = parseExpression(tokens, position);
+        ParsedExpression parsed = parseExpression(tokens_, position_);
         if (parsed.error) report(parsed.error->column, parsed.error->message);
         return std::move(parsed.expression);
     }
@@ -148,32 +148,32 @@ private:
 
     void constant() {
         const Token& name = current();
-        if (!statement.label.empty()) {
-            report(statement.labelColumn, "a constant defined with EQU cannot also have a label");
-            statement.label.clear();
+        if (!statement_.label.empty()) {
+            report(statement_.labelColumn, "a constant defined with EQU cannot also have a label");
+            statement_.label.clear();
         }
-        position += 2;
+        position_ += 2;
         if (!nameAllowed(name, "constant")) return;
         if (is(TokenKind::End)) {
-            report(tokens[position - 1].column, "missing operand: EQU needs a value");
+            report(tokens_[position_ - 1].column, "missing operand: EQU needs a value");
             return;
         }
         std::optional<Expression> value = expression();
         if (!value) return;
-        statement.kind = Statement::Kind::Constant;
-        statement.name = std::string(name.text);
-        statement.nameColumn = name.column;
-        statement.operand = std::move(value);
+        statement_.kind = Statement::Kind::Constant;
+        statement_.name = std::string(name.text);
+        statement_.nameColumn = name.column;
+        statement_.operand = std::move(value);
         expectEnd("the value");
     }
 
     void keyword() {
         const Token& word = current();
-        statement.keywordColumn = word.column;
-        ++position;
+        statement_.keywordColumn = word.column;
+        ++position_;
         if (const Instruction* instruction = findInstruction(word.text)) {
-            statement.kind = Statement::Kind::Instruction;
-            statement.instruction = instruction;
+            statement_.kind = Statement::Kind::Instruction;
+            statement_.instruction = instruction;
             if (instruction->size == 1) {
                 if (!is(TokenKind::End))
                     report(current().column, "'" + std::string(instruction->mnemonic) + "' takes no operand");
@@ -184,13 +184,13 @@ private:
                        "missing operand: '" + std::string(instruction->mnemonic) + "' needs an address");
                 return;
             }
-            statement.operand = expression();
-            if (statement.operand) expectEnd("the operand");
+            statement_.operand = expression();
+            if (statement_.operand) expectEnd("the operand");
         } else if (equalsIgnoringCase(word.text, "ORG")) {
-            if (!statement.label.empty()) {
-                report(statement.labelColumn,
+            if (!statement_.label.empty()) {
+                report(statement_.labelColumn,
                        "a label cannot stand on an ORG line; put it on the line after");
-                statement.label.clear();
+                statement_.label.clear();
             }
             if (is(TokenKind::End)) {
                 report(word.column, "missing operand: ORG needs an address");
@@ -198,8 +198,8 @@ private:
             }
             std::optional<Expression> value = expression();
             if (!value) return;
-            statement.kind = Statement::Kind::Origin;
-            statement.operand = std::move(value);
+            statement_.kind = Statement::Kind::Origin;
+            statement_.operand = std::move(value);
             expectEnd("the address");
         } else if (equalsIgnoringCase(word.text, "DB") || equalsIgnoringCase(word.text, "DW")) {
             data(word);
@@ -229,7 +229,7 @@ private:
             item.column = current().column;
             if (is(TokenKind::String) && bytes) {
                 item.bytes = current().bytes;
-                ++position;
+                ++position_;
             } else if (is(TokenKind::String)) {
                 report(current().column, "strings are only allowed in DB");
                 return;
@@ -242,17 +242,17 @@ private:
             }
             items.push_back(std::move(item));
             if (!is(TokenKind::Comma)) break;
-            ++position;
+            ++position_;
         }
-        statement.kind = bytes ? Statement::Kind::Bytes : Statement::Kind::Words;
-        statement.items = std::move(items);
+        statement_.kind = bytes ? Statement::Kind::Bytes : Statement::Kind::Words;
+        statement_.items = std::move(items);
         expectEnd("the values");
     }
 
-    std::vector<Diagnostic>& errors;
-    std::vector<Token> tokens;
-    std::size_t position = 0;
-    Statement statement;
+    std::vector<Diagnostic>& errors_;
+    std::vector<Token> tokens_;
+    std::size_t position_ = 0;
+    Statement statement_;
 };
 
 // A label (known from the first pass on) or a constant (evaluated when first
@@ -283,23 +283,23 @@ struct Symbol {
 
 class Assembly : public Resolver {
 public:
-    explicit Assembly(std::string_view source) : source(source) {}
+    explicit Assembly(std::string_view source) : source_(source) {}
 
     Program run() {
         parse();
         assignAddresses();
         emit();
-        std::stable_sort(program.errors.begin(), program.errors.end(),
+        std::stable_sort(program_.errors.begin(), program_.errors.end(),
                          [](const Diagnostic& a, const Diagnostic& b) {
                              return a.line != b.line ? a.line < b.line : a.column < b.column;
                          });
-        return std::move(program);
+        return std::move(program_);
     }
 
     Value resolve(const std::string& name, int column) override {
-        auto found = symbols.find(name);
-        if (found == symbols.end()) {
-            if (!addressesAssigned && allNames.count(name) != 0) return later(name, column);
+        auto found = symbols_.find(name);
+        if (found == symbols_.end()) {
+            if (!addressesAssigned_ && allNames_.count(name) != 0) return later(name, column);
             error(column, "undefined symbol '" + name + "'" + numberHint(name));
             return Value{};
         }
@@ -315,17 +315,17 @@ public:
             case Symbol::State::Unevaluated:
                 break;
         }
-        if (chainDepth >= deepestConstantChain) {
+        if (chainDepth_ >= deepestConstantChain) {
             error(column, "constants refer to constants too deeply");
             return Value{};
         }
         symbol.state = Symbol::State::Evaluating;
-        int callerLine = currentLine;
-        currentLine = symbol.line;
-        ++chainDepth;
+        int callerLine = currentLine_;
+        currentLine_ = symbol.line;
+        ++chainDepth_;
         Value value = evaluate(*symbol.expression, symbol.here, *this);
-        --chainDepth;
-        currentLine = callerLine;
+        --chainDepth_;
+        currentLine_ = callerLine;
         switch (value.outcome) {
             case Outcome::Known:
                 symbol.state = Symbol::State::Known;
@@ -342,30 +342,30 @@ public:
     }
 
     void error(int column, std::string message) override {
-        program.errors.push_back({currentLine, column, std::move(message)});
+        program_.errors.push_back({currentLine_, column, std::move(message)});
     }
 
 private:
     void parse() {
         std::size_t start = 0;
         int line = 0;
-        while (start < source.size()) {
-            std::size_t end = source.find('\n', start);
-            if (end == std::string_view::npos) end = source.size();
-            std::string_view text = source.substr(start, end - start);
+        while (start < source_.size()) {
+            std::size_t end = source_.find('\n', start);
+            if (end == std::string_view::npos) end = source_.size();
+            std::string_view text = source_.substr(start, end - start);
             if (!text.empty() && text.back() == '\r') text.remove_suffix(1);
-            LineParser parser(++line, program.errors);
-            statements.push_back(parser.parse(text));
+            LineParser parser(++line, program_.errors);
+            statements_.push_back(parser.parse(text));
             start = end + 1;
         }
-        for (const Statement& statement : statements) {
-            if (!statement.label.empty()) allNames.insert(statement.label);
-            if (statement.kind == Statement::Kind::Constant) allNames.insert(statement.name);
+        for (const Statement& statement : statements_) {
+            if (!statement.label.empty()) allNames_.insert(statement.label);
+            if (statement.kind == Statement::Kind::Constant) allNames_.insert(statement.name);
         }
     }
 
     void define(const std::string& name, int column, Symbol symbol, const char* what) {
-        auto [found, inserted] = symbols.try_emplace(name, symbol);
+        auto [found, inserted] = symbols_.try_emplace(name, symbol);
         if (!inserted) {
             error(column, std::string("duplicate ") + what + " '" + name + "' (first defined at line " +
                               std::to_string(found->second.line) + ")");
@@ -390,8 +390,8 @@ private:
     void assignAddresses() {
         std::int64_t location = 0;
         bool pastEndReported = false;
-        for (Statement& statement : statements) {
-            currentLine = statement.line;
+        for (Statement& statement : statements_) {
+            currentLine_ = statement.line;
             statement.address = location;
             if (!statement.label.empty()) {
                 define(statement.label, statement.labelColumn, Symbol::label(statement.line, location),
@@ -433,7 +433,7 @@ private:
                     break;
             }
         }
-        addressesAssigned = true;
+        addressesAssigned_ = true;
     }
 
     std::optional<std::int64_t> originValue(const Statement& statement) {
@@ -457,11 +457,11 @@ private:
     void place(Statement& statement) {
         std::int64_t first = statement.address;
         std::int64_t last = statement.address + statement.size - 1;
-        auto next = occupied.upper_bound(first);
+        auto next = occupied_.upper_bound(first);
         std::optional<std::pair<std::int64_t, int>> clash;  // address, line
-        if (next != occupied.begin() && std::prev(next)->second.last >= first) {
+        if (next != occupied_.begin() && std::prev(next)->second.last >= first) {
             clash = {first, std::prev(next)->second.line};
-        } else if (next != occupied.end() && next->first <= last) {
+        } else if (next != occupied_.end() && next->first <= last) {
             clash = {next->first, next->second.line};
         }
         if (clash) {
@@ -469,7 +469,7 @@ private:
                                                " already holds a byte from line " +
                                                std::to_string(clash->second));
         } else {
-            occupied.emplace(first, Occupied{last, statement.line});
+            occupied_.emplace(first, Occupied{last, statement.line});
         }
         statement.placed = true;
     }
@@ -530,55 +530,55 @@ private:
     // Second pass: every constant is evaluated at its own line (so each of
     // its errors is reported once, there) and every statement emits its bytes.
     void emit() {
-        program.memory.assign(memorySize, 0);
-        program.lines.resize(statements.size());
+        program_.memory.assign(memorySize, 0);
+        program_.lines.resize(statements_.size());
         bool any = false;
         std::int64_t first = highestAddress;
         std::int64_t last = 0;
-        for (const Statement& statement : statements) {
-            currentLine = statement.line;
-            ListedLine& listed = program.lines[static_cast<std::size_t>(statement.line - 1)];
+        for (const Statement& statement : statements_) {
+            currentLine_ = statement.line;
+            ListedLine& listed = program_.lines[static_cast<std::size_t>(statement.line - 1)];
             if (!statement.label.empty() || statement.kind != Statement::Kind::None)
                 listed.address = statement.address;
             if (statement.kind == Statement::Kind::Constant) {
                 listed.address.reset();
                 Value value = resolve(statement.name, statement.nameColumn);
                 if (value.outcome == Outcome::Known &&
-                    symbols.at(statement.name).expression == &*statement.operand)
+                    symbols_.at(statement.name).expression == &*statement.operand)
                     listed.constant = value.number;
                 continue;
             }
             listed.bytes = bytesOf(statement);
             if (!statement.placed || listed.bytes.empty()) continue;
             std::copy(listed.bytes.begin(), listed.bytes.end(),
-                      program.memory.begin() + static_cast<std::ptrdiff_t>(statement.address));
+                      program_.memory.begin() + static_cast<std::ptrdiff_t>(statement.address));
             any = true;
             first = std::min(first, statement.address);
             last = std::max(last, statement.address + static_cast<std::int64_t>(listed.bytes.size()) - 1);
         }
-        if (!any && program.errors.empty()) {
-            program.errors.push_back({1, 1, "nothing to assemble: the source emits no bytes"});
+        if (!any && program_.errors.empty()) {
+            program_.errors.push_back({1, 1, "nothing to assemble: the source emits no bytes"});
         }
         if (any) {
-            program.first = static_cast<std::uint16_t>(first);
-            program.last = static_cast<std::uint16_t>(last);
+            program_.first = static_cast<std::uint16_t>(first);
+            program_.last = static_cast<std::uint16_t>(last);
         }
     }
 
-    std::string_view source;
-    Program program;
-    std::vector<Statement> statements;
-    std::unordered_map<std::string, Symbol> symbols;
-    std::unordered_set<std::string> allNames;
+    std::string_view source_;
+    Program program_;
+    std::vector<Statement> statements_;
+    std::unordered_map<std::string, Symbol> symbols_;
+    std::unordered_set<std::string> allNames_;
     // Address ranges that hold bytes, by first address; they never overlap.
     struct Occupied {
         std::int64_t last;
         int line;
     };
-    std::map<std::int64_t, Occupied> occupied;
-    bool addressesAssigned = false;
-    int currentLine = 0;
-    int chainDepth = 0;
+    std::map<std::int64_t, Occupied> occupied_;
+    bool addressesAssigned_ = false;
+    int currentLine_ = 0;
+    int chainDepth_ = 0;
 };
 
 }  // namespace

@@ -66,10 +66,10 @@ constexpr int shortestSkippedGap = 16;
 class Disassembly {
 public:
     Disassembly(std::uint16_t first, std::span<const std::uint8_t> bytes)
-        : first(first),
-          last(first + static_cast<int>(bytes.size()) - 1),
-          bytes(bytes),
-          unitAt(0x10000, noUnit) {}
+        : first_(first),
+          last_(first + static_cast<int>(bytes.size()) - 1),
+          bytes_(bytes),
+          unitAt_(0x10000, noUnit) {}
 
     std::string run(std::string_view name) {
         trace();
@@ -78,18 +78,18 @@ public:
     }
 
 private:
-    bool inImage(int address) const { return address >= first && address <= last; }
-    std::uint8_t at(int address) const { return bytes[static_cast<std::size_t>(address - first)]; }
+    bool inImage(int address) const { return address >= first_ && address <= last_; }
+    std::uint8_t at(int address) const { return bytes_[static_cast<std::size_t>(address - first_)]; }
     int operandOf(int start) const { return (at(start + 1) << 8) | at(start + 2); }
-    bool isUnitStart(int address) const { return unitAt[static_cast<std::size_t>(address)] == address; }
-    int unitOf(int address) const { return unitAt[static_cast<std::size_t>(address)]; }
+    bool isUnitStart(int address) const { return unitAt_[static_cast<std::size_t>(address)] == address; }
+    int unitOf(int address) const { return unitAt_[static_cast<std::size_t>(address)]; }
 
     // Follows the program from where the machine starts. Below `first` the
     // memory holds zeros after Power on, which run as three-byte no-ops, so
     // an image placed higher is entered at the first multiple of 3 in it.
     void trace() {
         std::set<int> pending;
-        int entry = (first + 2) / 3 * 3;
+        int entry = (first_ + 2) / 3 * 3;
         if (inImage(entry)) pending.insert(entry);
         while (!pending.empty()) {
             int address = *pending.begin();
@@ -99,16 +99,16 @@ private:
                 int size = sizeOf(code);
                 // An instruction cut off by the end of the image, or one that
                 // shares bytes with another, stays DB.
-                if (address + size - 1 > last) break;
+                if (address + size - 1 > last_) break;
                 bool free = true;
                 for (int i = 0; i < size; ++i) free = free && unitOf(address + i) == noUnit;
                 if (!free) break;
-                for (int i = 0; i < size; ++i) unitAt[static_cast<std::size_t>(address + i)] = address;
-                starts.push_back(address);
+                for (int i = 0; i < size; ++i) unitAt_[static_cast<std::size_t>(address + i)] = address;
+                starts_.push_back(address);
                 if (code == 0xFF) break;
                 if (isJump(code)) {
                     int target = operandOf(address);
-                    jumpTargets.insert(target);
+                    jumpTargets_.insert(target);
                     if (inImage(target) && unitOf(target) == noUnit) pending.insert(target);
                     if (code == 0x30) break;
                 }
@@ -120,13 +120,13 @@ private:
     // Every address an instruction names inside the image gets a label; an
     // address inside another instruction is named from that one's label.
     void nameAddresses() {
-        for (int start : starts) {
+        for (int start : starts_) {
             std::uint8_t code = at(start);
             if (!isJump(code) && !usesData(code)) continue;
             int target = operandOf(start);
             if (!inImage(target)) continue;
             int owner = unitOf(target) == noUnit ? target : unitOf(target);
-            if (labels.count(owner) == 0) labels[owner] = labelName(owner, jumpTargets.count(owner) != 0);
+            if (labels_.count(owner) == 0) labels_[owner] = labelName(owner, jumpTargets_.count(owner) != 0);
         }
     }
 
@@ -134,14 +134,14 @@ private:
         int target = operandOf(start);
         if (!inImage(target)) return hexAddress(static_cast<unsigned>(target));
         int owner = unitOf(target) == noUnit ? target : unitOf(target);
-        std::string text = labels.at(owner);
+        std::string text = labels_.at(owner);
         if (target != owner) text += " + " + std::to_string(target - owner);
         return text;
     }
 
     void line(std::string& out, int address, const std::string& statement, const std::string& comment) {
-        auto label = labels.find(address);
-        std::string text = label == labels.end() ? "" : label->second + ":";
+        auto label = labels_.find(address);
+        std::string text = label == labels_.end() ? "" : label->second + ":";
         text.resize(std::max<std::size_t>(text.size() + 1, 8), ' ');
         text += statement;
         if (!comment.empty()) {
@@ -176,22 +176,22 @@ private:
     // Zeros not reached as code and named by no label, strictly inside the
     // image: the assembler fills such a gap by itself.
     int zeroRun(int address) const {
-        if (address == first || labels.count(address) != 0) return 0;
+        if (address == first_ || labels_.count(address) != 0) return 0;
         int end = address;
-        while (end <= last && unitOf(end) == noUnit && at(end) == 0 &&
-               (end == address || labels.count(end) == 0))
+        while (end <= last_ && unitOf(end) == noUnit && at(end) == 0 &&
+               (end == address || labels_.count(end) == 0))
             ++end;
-        return end > last ? 0 : end - address;
+        return end > last_ ? 0 : end - address;
     }
 
     std::string write(std::string_view name) {
         std::string out = "; " + std::string(name) + " disassembled by tarnwick-asm: addresses " +
-                          hexAddress(static_cast<unsigned>(first)) + " to " +
-                          hexAddress(static_cast<unsigned>(last)) +
+                          hexAddress(static_cast<unsigned>(first_)) + " to " +
+                          hexAddress(static_cast<unsigned>(last_)) +
                           ".\n; Bytes reached as code from 0000h are instructions, the rest DB.\n\n";
-        if (first != 0) line(out, -1, "org " + hexAddress(static_cast<unsigned>(first)), "");
-        int address = first;
-        while (address <= last) {
+        if (first_ != 0) line(out, -1, "org " + hexAddress(static_cast<unsigned>(first_)), "");
+        int address = first_;
+        while (address <= last_) {
             if (isUnitStart(address)) {
                 writeUnit(out, address);
                 address += sizeOf(at(address));
@@ -209,20 +209,20 @@ private:
                 if (address != start) statement += ", ";
                 statement += hexByte(at(address));
                 ++address;
-            } while (address <= last && address - start < bytesPerLine && unitOf(address) == noUnit &&
-                     labels.count(address) == 0);
+            } while (address <= last_ && address - start < bytesPerLine && unitOf(address) == noUnit &&
+                     labels_.count(address) == 0);
             line(out, start, statement, hexAddress(static_cast<unsigned>(start)));
         }
         return out;
     }
 
-    int first;
-    int last;
-    std::span<const std::uint8_t> bytes;
-    std::vector<int> unitAt;  // per address: the start of the instruction holding it, or noUnit
-    std::vector<int> starts;
-    std::set<int> jumpTargets;
-    std::map<int, std::string> labels;
+    int first_;
+    int last_;
+    std::span<const std::uint8_t> bytes_;
+    std::vector<int> unitAt_;  // per address: the start of the instruction holding it, or noUnit
+    std::vector<int> starts_;
+    std::set<int> jumpTargets_;
+    std::map<int, std::string> labels_;
 };
 
 }  // namespace

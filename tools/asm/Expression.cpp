@@ -10,7 +10,7 @@ namespace {
 
 class Parser {
 public:
-    Parser(const std::vector<Token>& tokens, std::size_t& position) : tokens(tokens), position(position) {}
+    Parser(const std::vector<Token>& tokens, std::size_t& position) : tokens_(tokens), position_(position) {}
 
     std::optional<Expression> sum(int depth) {
         Expression expression;
@@ -27,14 +27,14 @@ public:
             } else {
                 return expression;
             }
-            ++position;
+            ++position_;
         }
     }
 
     std::optional<LineError> error;
 
 private:
-    const Token& current() const { return tokens[position]; }
+    const Token& current() const { return tokens_[position_]; }
 
     std::nullopt_t fail(int column, std::string message) {
         error = LineError{column, std::move(message)};
@@ -57,7 +57,7 @@ private:
             } else {
                 break;
             }
-            ++position;
+            ++position_;
         }
         const Token& token = current();
         switch (token.kind) {
@@ -76,7 +76,7 @@ private:
                 break;
             case TokenKind::LeftParen: {
                 if (depth >= deepestNesting) return fail(token.column, "parentheses nested too deeply");
-                ++position;
+                ++position_;
                 std::optional<Expression> inner = sum(depth + 1);
                 if (!inner) return std::nullopt;
                 if (current().kind != TokenKind::RightParen)
@@ -88,12 +88,12 @@ private:
             default:
                 return fail(token.column, "expected a value, found " + describe(token));
         }
-        ++position;
+        ++position_;
         return factor;
     }
 
-    const std::vector<Token>& tokens;
-    std::size_t& position;
+    const std::vector<Token>& tokens_;
+    std::size_t& position_;
 };
 
 bool tooLarge(std::int64_t value) { return value > largestValue || value < -largestValue; }
