@@ -143,9 +143,14 @@ struct Output {
 };
 
 std::ostream* standardStream(const std::string& name, std::ostream& out, std::ostream& err) {
-    if (name == "/dev/stdout" || name == "/dev/fd/1" || name == "/proc/self/fd/1") return &out;
-    if (name == "/dev/stderr" || name == "/dev/fd/2" || name == "/proc/self/fd/2") return &err;
-    return nullptr;
+    switch (tools::standardStreamNumber(name)) {
+        case 1:
+            return &out;
+        case 2:
+            return &err;
+        default:
+            return nullptr;
+    }
 }
 
 std::string hex4(unsigned value) {

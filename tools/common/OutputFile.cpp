@@ -28,6 +28,12 @@ std::optional<std::string> writeAll(int descriptor, std::string_view data) {
 
 }  // namespace
 
+int standardStreamNumber(std::string_view name) {
+    if (name == "/dev/stdout" || name == "/dev/fd/1" || name == "/proc/self/fd/1") return 1;
+    if (name == "/dev/stderr" || name == "/dev/fd/2" || name == "/proc/self/fd/2") return 2;
+    return 0;
+}
+
 OutputFile::OutputFile(const fs::path& requested) : target_(requested) {
     std::error_code error;
     const fs::file_status status = fs::status(requested, error);

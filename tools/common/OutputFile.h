@@ -37,4 +37,9 @@ private:
     std::string contents_;
 };
 
+// 1 or 2 when name is one of the names of standard output or standard error
+// (/dev/stdout, /dev/fd/1, /proc/self/fd/1 and the same for 2), else 0. A
+// tool writes those to the stream it already has, or refuses them.
+int standardStreamNumber(std::string_view name);
+
 }  // namespace tarnwick::tools

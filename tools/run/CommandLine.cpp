@@ -178,7 +178,7 @@ Options parseOptions(const std::vector<std::string>& arguments) {
             options.compareMemories = true;
         } else if (const auto file = value("--vcd")) {
             if (file->empty()) throw UsageError{"--vcd needs a file name"};
-            if (*file == "-" || *file == "/dev/stdout" || *file == "/dev/fd/1" || *file == "/proc/self/fd/1")
+            if (*file == "-" || tools::standardStreamNumber(*file) == 1)
                 throw UsageError{"--vcd needs a file name: standard output carries the report"};
             options.vcd = std::string(*file);
         } else if (const auto count = value("--max-cycles")) {

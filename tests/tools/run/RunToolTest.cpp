@@ -491,8 +491,9 @@ TEST_F(RunTool, VcdFollowsLinksAndWritesPipesInPlace) {
     ASSERT_EQ(run({"--vcd", link.string(), workedExample()}).status, 0);
     EXPECT_TRUE(fs::is_symlink(link));
     const std::string dump = slurp(target);
-    EXPECT_EQ(parseVcd(dump).problems, std::vector<std::string>{});
-    EXPECT_EQ(parseVcd(dump).changes.size(), 27u);  // #0 and cycles 1 to 26
+    const Vcd parsed = parseVcd(dump);
+    EXPECT_EQ(parsed.problems, std::vector<std::string>{});
+    EXPECT_EQ(parsed.changes.size(), 27u);  // #0 and cycles 1 to 26
 
     int ends[2];
     ASSERT_EQ(::pipe2(ends, O_CLOEXEC | O_NONBLOCK), 0);
