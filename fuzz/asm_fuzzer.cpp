@@ -9,8 +9,8 @@
 #include <string>
 #include <string_view>
 
-#include "tools/asm/Assembler.h"
-#include "tools/asm/Disassembler.h"
+#include "asm/Assembler.h"
+#include "asm/Disassembler.h"
 
 namespace {
 

@@ -7,7 +7,7 @@
 #include <iterator>
 #include <sstream>
 
-#include "tools/asm/Assembler.h"
+#include "asm/Assembler.h"
 
 namespace tarnwick {
 

@@ -10,8 +10,8 @@
 #include <string_view>
 
 #include "memory/MemoryFile.h"
-#include "tools/asm/Assembler.h"
-#include "tools/asm/Disassembler.h"
+#include "asm/Assembler.h"
+#include "asm/Disassembler.h"
 #include "tools/common/OutputFile.h"
 
 namespace tarnwick::assembler {

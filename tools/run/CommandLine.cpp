@@ -24,7 +24,7 @@
 #include "app/Session.h"
 #include "memory/MemoryFile.h"
 #include "memory/RelayMemory.h"
-#include "tools/asm/Assembler.h"
+#include "asm/Assembler.h"
 #include "tools/common/OutputFile.h"
 #include "tools/run/Vcd.h"
 

@@ -12,7 +12,7 @@
 #include <string>
 #include <vector>
 
-#include "tests/tools/asm/Documented.h"
+#include "tests/support/Documented.h"
 #include "tools/asm/CommandLine.h"
 
 namespace tarnwick::assembler {

@@ -1,4 +1,4 @@
-#include "tools/asm/Assembler.h"
+#include "asm/Assembler.h"
 
 #include <algorithm>
 #include <cstdio>
@@ -7,9 +7,9 @@
 #include <unordered_map>
 #include <unordered_set>
 
-#include "tools/asm/Expression.h"
-#include "tools/asm/InstructionSet.h"
-#include "tools/asm/Lexer.h"
+#include "asm/Expression.h"
+#include "asm/InstructionSet.h"
+#include "asm/Lexer.h"
 
 namespace tarnwick::assembler {
 
