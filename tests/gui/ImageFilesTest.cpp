@@ -1,8 +1,10 @@
 // The text the front panel shows when a load fails: the same reader and
 // messages as the tools, and a bounded list for a source full of errors.
 
+#include <fcntl.h>
 #include <gtest/gtest.h>
 #include <stdlib.h>
+#include <unistd.h>
 
 #include <filesystem>
 #include <fstream>
@@ -74,6 +76,15 @@ TEST_F(ImageFiles, TheMessagesAreTheTools) {
     EXPECT_FALSE(nothing.image.has_value());
     EXPECT_EQ(nothing.error,
               empty + ": the first address 2135247942 is above the last address 33620224: nothing is loaded");
+
+    // A terminal would keep the load waiting before Esc could act.
+    const int master = ::posix_openpt(O_RDWR | O_NOCTTY);
+    ASSERT_GE(master, 0);
+    ASSERT_EQ(::grantpt(master), 0);
+    ASSERT_EQ(::unlockpt(master), 0);
+    const std::string terminal = ::ptsname(master);
+    EXPECT_EQ(readImageFile(terminal).error, terminal + ": is a terminal, not a file (it would wait for typing)");
+    ::close(master);
 
     const std::string missing = (directory / "missing.asm").string();
     EXPECT_EQ(readImageFile(missing).error, missing + ": cannot open: No such file or directory");

@@ -93,5 +93,19 @@ TEST_F(InputFile, RefusesWhatWouldKeepItWaiting) {
     ::close(master);
 }
 
+// A device that keeps the reader waiting without being a terminal: the
+// kernel's log, read until no record is left, then waited on.
+TEST_F(InputFile, ADeviceThatStopsGivingBytesIsRefusedAtItsDeadline) {
+    const int probe = ::open("/dev/kmsg", O_RDONLY | O_NONBLOCK);
+    if (probe < 0) GTEST_SKIP() << "/dev/kmsg cannot be read here";
+    ::close(probe);
+    auto read = std::async(std::launch::async, [] { return readInput("/dev/kmsg", 1u << 30, Excess::ignored, "x"); });
+    ASSERT_EQ(read.wait_for(deviceReadTime + std::chrono::seconds(10)), std::future_status::ready)
+        << "still reading /dev/kmsg well past the deadline";
+    const InputResult result = read.get();
+    EXPECT_FALSE(result);
+    EXPECT_EQ(result.error, "/dev/kmsg: is a device that gave no end of file within 2 s");
+}
+
 }  // namespace
 }  // namespace tarnwick

@@ -3,7 +3,6 @@
 #include <sys/types.h>
 
 #include <filesystem>
-#include <memory>
 #include <optional>
 #include <string>
 #include <string_view>
