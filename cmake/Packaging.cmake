@@ -26,16 +26,16 @@ set(CPACK_PACKAGE_NAME tarnwick)
 set(CPACK_PACKAGE_VERSION ${PROJECT_VERSION})
 set(CPACK_PACKAGE_CONTACT ${TARNWICK_MAINTAINER})
 set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "simulator of a relay computer with a front panel")
+# CPack puts the summary above this as the synopsis line.
 set(CPACK_DEBIAN_PACKAGE_DESCRIPTION
-    "simulator of a relay computer with a front panel
-Tarnwick simulates an 8-bit accumulator computer with a 16-bit address
+    "Tarnwick simulates an 8-bit accumulator computer with a 16-bit address
 space in which every logic element is a relay: gates, flip-flops, adders,
 counters, the instruction decoder and, optionally, the whole 64-KB memory.
 It is worked from a front panel of switches and lamps.
 .
 The package holds the front panel (tarnwick), the assembler and
 disassembler (tarnwick-asm), a runner that runs programs without a window
-and reports the result as JSON (tarnwick-run), the user's guide and ten
+and reports the result as JSON (tarnwick-run), the user's guide and eleven
 example programs.")
 set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
 set(CPACK_DEBIAN_PACKAGE_SECTION science)
