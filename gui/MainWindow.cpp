@@ -24,6 +24,7 @@
 #include "gui/AboutBox.h"
 #include "gui/AddressRangeDialog.h"
 #include "gui/ControlPanelWindow.h"
+#include "gui/Documentation.h"
 #include "gui/ImageFiles.h"
 #include "gui/IndicatorLampWidget.h"
 #include "gui/PanelLook.h"
@@ -153,6 +154,7 @@ void MainWindow::buildMenus() {
     connect(runMenu_, &QMenu::aboutToShow, this, &MainWindow::updateStepActions);
 
     helpMenu_ = menuBar()->addMenu(QStringLiteral("&Help"));
+    addCommand(helpMenu_, QStringLiteral("&Documentation"), documentationId);
     addCommand(helpMenu_, QStringLiteral("&About ..."), aboutId);
 
     // Alt + "?" and Alt + "/" open the About box from anywhere in the window.
@@ -218,6 +220,9 @@ void MainWindow::command(int id, int code) {
     switch (id) {
         case aboutId:
             showAbout();
+            break;
+        case documentationId:
+            openDocumentation(this);
             break;
         case exitId:
             // Through the close event, which stops the simulation thread first.

@@ -43,6 +43,7 @@ public:
     static constexpr int saveMemoryFileId = 32773;
     static constexpr int stepCycleId = 32774;
     static constexpr int stepInstructionId = 32775;
+    static constexpr int documentationId = 32776;
 
     // The area below the menu bar.
     static constexpr int clientWidth = 469;

@@ -19,6 +19,7 @@
 #include <QtTest>
 #include <algorithm>
 
+#include "TarnwickVersion.h"
 #include "app/Machine.h"
 #include "app/MemoryLoader.h"
 #include "gui/AboutBox.h"
@@ -200,7 +201,7 @@ private slots:
         QCOMPARE(texts(f.window.runMenu()), (QStringList{"Step &Cycle", "Step &Instruction"}));
         QCOMPARE(f.window.stepCycleAction()->shortcut(), QKeySequence(Qt::Key_F10));
         QCOMPARE(f.window.stepInstructionAction()->shortcut(), QKeySequence(Qt::Key_F11));
-        QCOMPARE(texts(f.window.helpMenu()), (QStringList{"&About ..."}));
+        QCOMPARE(texts(f.window.helpMenu()), (QStringList{"&Documentation", "&About ..."}));
         QVERIFY(f.window.useFastRamAction()->isCheckable());
     }
 
@@ -460,7 +461,8 @@ private slots:
             QCOMPARE(box->windowTitle(), QStringLiteral("About"));
             QStringList texts;
             for (QLabel* label : box->findChildren<QLabel*>()) texts << label->text();
-            QVERIFY(texts.contains(QStringLiteral("Tarnwick Version 1.0")));
+            QVERIFY(
+                texts.contains(QStringLiteral("Tarnwick Version ") + QLatin1StringView(tarnwick::version)));
             QCOMPARE(box->okButton()->text(), QStringLiteral("OK"));
             QVERIFY(box->okButton()->isDefault());
             QTest::keyClick(box, Qt::Key_Escape);
@@ -754,8 +756,9 @@ private slots:
         QTest::addColumn<QString>("err");
         QTest::newRow("--help") << QStringList{"--help"} << 0 << "Usage: tarnwick [OPTION] [FILE]"
                                 << "";
-        QTest::newRow("--version") << QStringList{"--version"} << 0 << "tarnwick 1.0\n"
-                                   << "";
+        QTest::newRow("--version")
+            << QStringList{"--version"} << 0
+            << QStringLiteral("tarnwick %1\n").arg(QLatin1StringView(tarnwick::version)) << "";
         QTest::newRow("bad option") << QStringList{"--frobnicate"} << 2 << ""
                                     << "unknown option '--frobnicate'";
     }

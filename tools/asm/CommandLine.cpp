@@ -8,6 +8,7 @@
 #include <optional>
 #include <string_view>
 
+#include "TarnwickVersion.h"
 #include "asm/Assembler.h"
 #include "asm/Disassembler.h"
 #include "asm/Images.h"
@@ -35,6 +36,7 @@ constexpr const char* help =
     "               assembles back into the same image (with -o SOURCE,\n"
     "               write it to SOURCE instead)\n"
     "  -h, --help   show this help and exit\n"
+    "  --version    show the version and exit\n"
     "\n"
     "Errors are reported as file:line:column: message. If there is any error,\n"
     "no file is written or changed and the exit status is 2.\n"
@@ -54,6 +56,7 @@ struct Options {
     std::string image;
     std::string listing;
     bool help = false;
+    bool version = false;
     bool disassemble = false;
 };
 
@@ -73,6 +76,8 @@ std::optional<UsageError> parseArguments(const std::vector<std::string>& argumen
             target = arguments[++i];
         } else if (!optionsEnded && (argument == "-h" || argument == "--help")) {
             options.help = true;
+        } else if (!optionsEnded && argument == "--version") {
+            options.version = true;
         } else if (!optionsEnded && argument == "--disassemble") {
             options.disassemble = true;
         } else if (!optionsEnded && argument == "--") {
@@ -87,7 +92,7 @@ std::optional<UsageError> parseArguments(const std::vector<std::string>& argumen
             options.source = argument;
         }
     }
-    if (options.help) return std::nullopt;
+    if (options.help || options.version) return std::nullopt;
     if (options.disassemble) {
         if (!options.listing.empty()) return UsageError{"option -l cannot be used with --disassemble"};
         if (options.source.empty()) return UsageError{"no memory image given to disassemble"};
@@ -214,6 +219,10 @@ int runOptions(const std::vector<std::string>& arguments, std::ostream& out, std
     }
     if (options.help) {
         out << usage << "\n" << help;
+        return exitSuccess;
+    }
+    if (options.version) {
+        out << "tarnwick-asm " << version << "\n";
         return exitSuccess;
     }
     if (options.disassemble) return disassembleImage(options, out, err);

@@ -16,6 +16,7 @@
 #include <string_view>
 #include <vector>
 
+#include "TarnwickVersion.h"
 #include "app/MemoryLoader.h"
 #include "app/Session.h"
 #include "asm/Images.h"
@@ -55,6 +56,7 @@ constexpr const char* usageText =
     "                      memory in lockstep; stop at the first cycle where a lamp\n"
     "                      differs, and compare the memory at the end\n"
     "  --help              show this text\n"
+    "  --version           show the version\n"
     "\n"
     "Cycle 1 is the first cycle after Reset goes off that ends with the clock lamp\n"
     "and phase lamp 0 lit.\n"
@@ -75,6 +77,7 @@ struct Options {
     bool stats = false;
     bool compareMemories = false;
     bool help = false;
+    bool version = false;
     std::string image;
 };
 
@@ -170,6 +173,8 @@ Options parseOptions(const std::vector<std::string>& arguments) {
             onlyOperands = true;
         } else if (arg == "--help" || arg == "-h") {
             options.help = true;
+        } else if (arg == "--version") {
+            options.version = true;
         } else if (arg == "--relay-ram" || arg == "--relay-ram=tree") {
             once("--relay-ram");
             options.relayRam = true;
@@ -196,7 +201,7 @@ Options parseOptions(const std::vector<std::string>& arguments) {
             throw UsageError{"unknown option '" + std::string(arg) + "'"};
         }
     }
-    if (options.help) return options;
+    if (options.help || options.version) return options;
     if (operands.empty()) throw UsageError{"no IMAGE given"};
     if (operands.size() > 1)
         throw UsageError{"more than one IMAGE given ('" + std::string(operands[1]) + "')"};
@@ -569,6 +574,11 @@ int runCommandLine(const std::vector<std::string>& arguments, std::ostream& out,
     }
     if (options.help) {
         out << usageText;
+        out.flush();
+        return out ? exitHalted : exitFailure;
+    }
+    if (options.version) {
+        out << "tarnwick-run " << version << "\n";
         out.flush();
         return out ? exitHalted : exitFailure;
     }

@@ -12,6 +12,7 @@
 #include <string>
 #include <vector>
 
+#include "TarnwickVersion.h"
 #include "tests/support/Documented.h"
 #include "tools/asm/CommandLine.h"
 
@@ -303,6 +304,13 @@ TEST_F(CommandLine, HelpDescribesTheOptions) {
     EXPECT_NE(out.str().find("tarnwick-asm --disassemble IMAGE [-o SOURCE]"), std::string::npos);
     EXPECT_EQ(run({"-h"}), exitSuccess);
     EXPECT_EQ(err.str(), "");
+}
+
+TEST_F(CommandLine, VersionIsTheProjectsAndWritesNothing) {
+    EXPECT_EQ(run({"--version", "prog.asm"}), exitSuccess);
+    EXPECT_EQ(out.str(), std::string("tarnwick-asm ") + tarnwick::version + "\n");
+    EXPECT_EQ(err.str(), "");
+    EXPECT_TRUE(files().empty());
 }
 
 }  // namespace
