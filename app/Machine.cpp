@@ -209,10 +209,10 @@ std::optional<std::vector<std::uint8_t>> Machine::readMemory(
     return bytes;
 }
 
-void Machine::startSave(std::uint16_t first, std::uint16_t last, MemoryTransfer::Finished finished) {
-    if (transfer_.active()) return;
+bool Machine::startSave(std::uint16_t first, std::uint16_t last, MemoryTransfer::Finished finished) {
+    if (transfer_.active()) return false;
     saveHold_ = holdForRead();
-    transfer_.startRead(*this, first, last, std::move(finished));
+    return transfer_.startRead(*this, first, last, std::move(finished));
 }
 
 Machine::TransferResult Machine::finishTransfer() {

@@ -100,8 +100,8 @@ public:
     std::optional<std::string> startLoad(const std::string& path, const ImageReader& read,
                                          MemoryTransfer::Finished finished);
     // Holds the simulation thread and Takeover as readMemory does, and starts
-    // reading first to last.
-    void startSave(std::uint16_t first, std::uint16_t last, MemoryTransfer::Finished finished);
+    // reading first to last. False, doing nothing, while a transfer runs.
+    bool startSave(std::uint16_t first, std::uint16_t last, MemoryTransfer::Finished finished);
     void stopTransfer() { transfer_.requestStop(); }
     bool transferActive() const { return transfer_.active(); }
     // Waits for the worker, puts back what a save held, and says how it went:

@@ -104,7 +104,8 @@ MainWindow::~MainWindow() {
     // The worker sets lamps whose widgets go with this window.
     if (machine_.transferActive()) {
         machine_.stopTransfer();
-        machine_.finishTransfer();
+        machine_.finishTransfer();  // a save's end may restart the clock
+        machine_.stopSimulation();
     }
     if (busy_) QApplication::restoreOverrideCursor();
 }
@@ -455,8 +456,8 @@ void MainWindow::saveMemoryFile() {
     if (!path) return;
     remembered::setLastFolder(QFileInfo(QFile::decodeName(QByteArray::fromStdString(*path))).absolutePath());
 
+    if (!machine_.startSave(range->first, range->last, transferFinishedNotice())) return;
     pendingSave_ = PendingSave{*path, range->first, range->last};
-    machine_.startSave(range->first, range->last, transferFinishedNotice());
     setBusy(true);
 }
 

@@ -527,7 +527,7 @@ TEST_F(RunControlTest, ABackgroundSaveReadsWithTheThreadHeldAndPutsEverythingBac
     machine.controlPanel.takeoverSwitch.setState(1);
 
     TransferWatch watch;
-    machine.startSave(0x100, 0x10F, watch.notice());
+    ASSERT_TRUE(machine.startSave(0x100, 0x10F, watch.notice()));
     EXPECT_FALSE(machine.simulationAlive()) << "held for the read";
     EXPECT_FALSE(machine.controlPanel.takeoverSwitch.isOn());
     ASSERT_TRUE(waitFor([&] { return watch.calls.load() > 0; }));
@@ -539,7 +539,8 @@ TEST_F(RunControlTest, ABackgroundSaveReadsWithTheThreadHeldAndPutsEverythingBac
 
     machine.controlPanel.takeoverSwitch.setState(0);
     TransferWatch stopped;
-    machine.startSave(0x0000, 0xFFFF, stopped.notice());
+    ASSERT_TRUE(machine.startSave(0x0000, 0xFFFF, stopped.notice()));
+    EXPECT_FALSE(machine.startSave(0x0000, 0x0001, {})) << "one at a time";
     machine.stopTransfer();
     ASSERT_TRUE(waitFor([&] { return stopped.calls.load() > 0; }));
     const Machine::TransferResult abandoned = machine.finishTransfer();

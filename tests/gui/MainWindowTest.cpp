@@ -725,6 +725,23 @@ private slots:
                  std::vector<std::uint8_t>{0});
     }
 
+    // The program ending in the middle of a load (the session closing, say):
+    // the worker is stopped before a lamp's window goes, and nothing runs on.
+    void endingTheProgramDuringALoadStopsTheWorkerFirst() {
+        QTemporaryDir dir;
+        const QString path = writeBigFile(dir);
+        QVERIFY(!path.isEmpty());
+        auto program = std::make_unique<FrontPanel>();
+        program->machine().resetSwitch.setState(0);  // the clock runs too
+        program->window().show();
+        program->window().openFile(QFile::encodeName(path).toStdString());
+        QVERIFY(program->window().busy());
+        QTRY_VERIFY_WITH_TIMEOUT(lampValue(program->machine().addressLamps, LampOrder::lowBitFirst) > 3, 5000);
+        program.reset();
+        settle();
+        QVERIFY(!QApplication::overrideCursor());
+    }
+
     // Esc stops the load and leaves the window open with what was written;
     // meanwhile the pointer shows busy, and a second load or a switch click
     // is ignored.
