@@ -92,7 +92,8 @@ public:
     // thread then calls finishTransfer. Nothing else may command the machine
     // in between; stopTransfer ends it early, after the current address.
     //
-    // Steps 1 to 3 of a load: stop the thread, Power on, the Power command.
+    // The start of every load, before the file is chosen: stop the thread,
+    // Power on, the Power command.
     void powerOnForLoad();
     // Reads the chosen file and starts writing it, with the pause per address
     // of the memory in use. Returns the reason when the file is rejected;

@@ -387,7 +387,9 @@ void MainWindow::fillRecentMenu() {
     for (qsizetype i = 0; i < files.size(); ++i) {
         const QString path = files[i];
         // "&1 /home/me/sum.asm": the digit picks it from the keyboard.
-        QString text = QStringLiteral("%1 %2").arg(i + 1).arg(path);
+        QString shown = path;
+        shown.replace(QLatin1Char('&'), QStringLiteral("&&"));  // a literal "&", not a mnemonic
+        QString text = QStringLiteral("%1 %2").arg(i + 1).arg(shown);
         if (i < 9) text.prepend(QLatin1Char('&'));
         QAction* action = recentMenu_->addAction(text);
         action->setData(path);
