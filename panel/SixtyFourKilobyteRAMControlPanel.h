@@ -71,6 +71,7 @@ public:
     // on only when its level differs from what this memory last received
     // (a memory new to the panel receives all 25).
     void step() override;
+    std::uint8_t peek(std::uint16_t address) const override { return ram_->peek(address); }
 
     // The memory swap: releases the memory in use and builds an empty one of
     // the asked kind (the byte array when fastRam is true). If the relay-built
