@@ -6,6 +6,7 @@
 
 #include "memory/SixtyFourKbRAM.h"
 #include "panel/PanelControl.h"
+#include "relay/Circuit.h"
 #include "relay/Selectors.h"
 
 namespace tarnwick {
@@ -94,6 +95,20 @@ public:
     ToggleSwitch takeoverSwitch;
     bool fastRam = false;
     std::array<TwoWaySelector, 25> selectors;
+
+    // The relays are the selectors; the outputs are the lines the memory
+    // receives and the data it shows.
+    static constexpr auto members() {
+        return std::make_tuple(TARNWICK_PART(SixtyFourKilobyteRAMControlPanel, selectors));
+    }
+    static constexpr auto outputs() {
+        using P = SixtyFourKilobyteRAMControlPanel;
+        return std::make_tuple(
+            Output<P>{"address", 16, [](const P& p, int i) { return p.selectors[i].output(); }},
+            Output<P>{"dataIn", 8, [](const P& p, int i) { return p.selectors[firstDataSelector + i].output(); }},
+            Output<P>{"write", 0, [](const P& p, int) { return p.selectors[writeSelector].output(); }},
+            Output<P>{"dataOut", 8, [](const P& p, int i) { return p.dataLamps[i].isOn(); }});
+    }
 
 private:
     static std::unique_ptr<SixtyFourKbRAM> buildMemory(bool& fastRam);
