@@ -8,6 +8,7 @@
 
 #include "memory/SixtyFourKbRAM.h"
 #include "panel/PanelControl.h"
+#include "relay/Circuit.h"
 #include "relay/Selectors.h"
 
 namespace tarnwick {
@@ -73,6 +74,7 @@ public:
     // on only when its level differs from what this memory last received
     // (a memory new to the panel receives all 25).
     void step() override;
+    std::uint8_t peek(std::uint16_t address) const override { return ram_->peek(address); }
 
     // The memory swap: releases the memory in use and builds an empty one of
     // the asked kind (the byte array when fastRam is true). If the relay-built
@@ -105,6 +107,20 @@ public:
     ToggleSwitch takeoverSwitch;
     bool fastRam = false;
     std::array<TwoWaySelector, 25> selectors;
+
+    // The relays are the selectors; the outputs are the lines the memory
+    // receives and the data it shows.
+    static constexpr auto members() {
+        return std::make_tuple(TARNWICK_PART(SixtyFourKilobyteRAMControlPanel, selectors));
+    }
+    static constexpr auto outputs() {
+        using P = SixtyFourKilobyteRAMControlPanel;
+        return std::make_tuple(
+            Output<P>{"address", 16, [](const P& p, int i) { return p.selectors[i].output(); }},
+            Output<P>{"dataIn", 8, [](const P& p, int i) { return p.selectors[firstDataSelector + i].output(); }},
+            Output<P>{"write", 0, [](const P& p, int) { return p.selectors[writeSelector].output(); }},
+            Output<P>{"dataOut", 8, [](const P& p, int i) { return p.dataLamps[i].isOn(); }});
+    }
 
 private:
     static std::unique_ptr<SixtyFourKbRAM> buildMemory(bool& fastRam);

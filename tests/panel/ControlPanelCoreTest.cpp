@@ -33,6 +33,7 @@ public:
     void setVoltage(bool on) override { record("V", voltage = on); }
     void setWrite(bool on) override { record("W", write = on); }
     void step() override { calls.push_back("step"); }
+    std::uint8_t peek(std::uint16_t) const override { return static_cast<std::uint8_t>(dataOut); }
 
 private:
     void record(const std::string& line, bool on) { calls.push_back(line + (on ? "=1" : "=0")); }
