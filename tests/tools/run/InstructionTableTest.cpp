@@ -17,7 +17,7 @@
 #include "app/Session.h"
 #include "memory/MemoryFile.h"
 #include "asm/Assembler.h"
-#include "tools/asm/InstructionSet.h"
+#include "asm/InstructionSet.h"
 
 namespace tarnwick {
 namespace {
