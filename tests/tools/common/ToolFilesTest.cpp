@@ -275,6 +275,32 @@ TEST_F(ToolFiles, AReplacedFileKeepsItsModeAndOwnerAndOtherHardLinksKeepTheOldFi
     EXPECT_EQ(read("b.RAM"), "old");
 }
 
+// The order of the system calls, as strace sees them: the new contents on
+// disk before the rename, and the rename on disk after it.
+TEST_F(ToolFiles, AReplacedFileIsSyncedBeforeItsRenameAndItsDirectoryAfter) {
+    if (!fs::exists("/usr/bin/strace")) GTEST_SKIP() << "no strace here to watch the calls";
+    const std::string source = copyExample("sum.asm", "p.asm");
+    const std::string image = copyExample("sum.RAM", "p.RAM");
+    const std::vector<std::vector<std::string>> runs = {
+        {asmTool, "-o", path("out.RAM"), source},
+        {runTool, "--vcd", path("out.vcd"), image},
+    };
+    for (const std::vector<std::string>& run : runs) {
+        SCOPED_TRACE(run[0]);
+        std::vector<std::string> traced = {"/usr/bin/strace", "-f", "-o", path("calls"), "-e",
+                                           "trace=fsync,fdatasync,rename,renameat,renameat2"};
+        traced.insert(traced.end(), run.begin(), run.end());
+        const Result r = tool(traced[0], std::vector<std::string>(traced.begin() + 1, traced.end()));
+        if (r.status != 0 && r.err.find("ptrace") != std::string::npos) GTEST_SKIP() << "strace cannot trace here";
+        ASSERT_EQ(r.status, 0) << r.err;
+        const std::string calls = read("calls");
+        const std::size_t rename = calls.find("rename");
+        ASSERT_NE(rename, std::string::npos) << calls;
+        EXPECT_NE(calls.rfind("sync(", rename), std::string::npos) << "no sync before the rename:\n" << calls;
+        EXPECT_NE(calls.find("sync(", rename), std::string::npos) << "no sync after the rename:\n" << calls;
+    }
+}
+
 TEST_F(ToolFiles, ADumpStoppedBySignalLeavesNoTemporaryFile) {
     const std::string image = copyExample("runlight.RAM", "runlight.RAM");
     for (int number : {SIGTERM, SIGINT}) {
