@@ -54,7 +54,8 @@ void installSignalCleanup() {
     std::call_once(once, [] {
         for (int signal : cleanedSignals) {
             struct sigaction old {};
-            if (::sigaction(signal, nullptr, &old) != 0 || old.sa_handler != SIG_DFL) continue;  // kept as set
+            if (::sigaction(signal, nullptr, &old) != 0 || old.sa_handler != SIG_DFL)
+                continue;  // kept as set
             struct sigaction action {};
             action.sa_handler = removeTemporaries;
             sigemptyset(&action.sa_mask);
@@ -103,7 +104,8 @@ int standardStreamFile(const fs::path& path) {
     for (int stream : {1, 2}) {
         bool ok = false;
         const struct stat open = statusOf(stream, ok);
-        if (ok && S_ISREG(open.st_mode) && open.st_dev == file.st_dev && open.st_ino == file.st_ino) return stream;
+        if (ok && S_ISREG(open.st_mode) && open.st_dev == file.st_dev && open.st_ino == file.st_ino)
+            return stream;
     }
     return 0;
 }

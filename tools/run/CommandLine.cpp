@@ -28,7 +28,6 @@ namespace tarnwick::run {
 
 namespace {
 
-
 constexpr const char* usageText =
     "Usage: tarnwick-run [--relay-ram[=tree]] [--max-cycles N] [--dump FIRST:LAST] [--trace]\n"
     "                    [--vcd FILE] [--stats] [--compare-memories] IMAGE\n"
@@ -529,7 +528,8 @@ std::optional<std::string> vcdConflict(const Options& options) {
         return "--vcd '" + options.vcd + "' is the program being run; choose another name";
     switch (tools::standardStreamFile(options.vcd)) {
         case 1:
-            return "--vcd '" + options.vcd + "' is the file standard output goes to, which carries the report";
+            return "--vcd '" + options.vcd +
+                   "' is the file standard output goes to, which carries the report";
         case 2:
             return "--vcd '" + options.vcd +
                    "' is the file standard error goes to; name it /dev/stderr to write the dump there";
