@@ -38,11 +38,11 @@ struct SignalSlot {
     std::atomic<bool> used{false};
     char name[4096] = {};
 };
-std::array<SignalSlot, signalSlots> slots;
+std::array<SignalSlot, signalSlots> registered;
 constexpr int cleanedSignals[] = {SIGINT, SIGTERM, SIGHUP, SIGPIPE};
 
 extern "C" void removeTemporaries(int signal) {
-    for (SignalSlot& slot : slots)
+    for (SignalSlot& slot : registered)
         if (slot.used.load()) ::unlink(slot.name);
     // The handler was reset on entry (SA_RESETHAND): the signal now ends
     // the process as it would have.
@@ -69,19 +69,20 @@ int registerTemporary(const fs::path& name) {
     const std::string text = name.string();
     if (text.size() >= sizeof(SignalSlot::name)) return -1;
     installSignalCleanup();
-    for (std::size_t i = 0; i < slots.size(); ++i) {
+    for (std::size_t i = 0; i < registered.size(); ++i) {
         bool expected = false;
-        if (slots[i].used.load() || !slots[i].used.compare_exchange_strong(expected, true)) continue;
+        if (registered[i].used.load() || !registered[i].used.compare_exchange_strong(expected, true))
+            continue;
         // Marked used before the name is written: the handler may unlink a
         // half-written name, which names nothing of ours.
-        std::memcpy(slots[i].name, text.c_str(), text.size() + 1);
+        std::memcpy(registered[i].name, text.c_str(), text.size() + 1);
         return static_cast<int>(i);
     }
     return -1;
 }
 
 void unregisterTemporary(int slot) {
-    if (slot >= 0) slots[static_cast<std::size_t>(slot)].used.store(false);
+    if (slot >= 0) registered[static_cast<std::size_t>(slot)].used.store(false);
 }
 
 struct stat statusOf(int descriptor, bool& ok) {
