@@ -51,7 +51,8 @@ AssembledSource assembleSource(std::string_view text, std::string_view name, std
     const Program& program = result.program;
     result.errorCount = program.errorCount;
     result.sourceErrors = !program.ok();
-    for (const Diagnostic& diagnostic : program.errors) result.errors.push_back(formatDiagnostic(name, diagnostic));
+    for (const Diagnostic& diagnostic : program.errors)
+        result.errors.push_back(formatDiagnostic(name, diagnostic));
     if (program.ok()) {
         MemoryImage image;
         image.first = program.first;

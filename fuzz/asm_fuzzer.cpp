@@ -41,7 +41,8 @@ void check(std::string_view source) {
     require(program.ok() == (program.errorCount == 0));
     if (!assembled.binary) {
         require(assembled.image.has_value() == program.ok());
-        require(assembled.errorCount == program.errorCount && assembled.errors.size() == program.errors.size());
+        require(assembled.errorCount == program.errorCount &&
+                assembled.errors.size() == program.errors.size());
     }
 
     int previousLine = 0;

@@ -28,7 +28,9 @@ std::string mebibytes(std::size_t limit) {
 
 InputResult readInput(const std::filesystem::path& path, std::size_t limit, Excess excess, const char* what) {
     const std::string name = path.string();
-    auto refuse = [&name](const std::string& reason) { return InputResult{std::nullopt, name + ": " + reason}; };
+    auto refuse = [&name](const std::string& reason) {
+        return InputResult{std::nullopt, name + ": " + reason};
+    };
     auto tooLarge = [&] { return refuse("is larger than " + mebibytes(limit) + ", too large for " + what); };
 
     // Opened without blocking, so that a named pipe with no writer cannot
@@ -65,8 +67,10 @@ InputResult readInput(const std::filesystem::path& path, std::size_t limit, Exce
         }
         if (got == 0) break;
         if (errno == EINTR) continue;
-        if (errno != EAGAIN && errno != EWOULDBLOCK) return refuse(std::string("cannot read: ") + std::strerror(errno));
-        const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
+        if (errno != EAGAIN && errno != EWOULDBLOCK)
+            return refuse(std::string("cannot read: ") + std::strerror(errno));
+        const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
+            deadline - std::chrono::steady_clock::now());
         pollfd wait{file.fd, POLLIN, 0};
         if (left.count() <= 0 || ::poll(&wait, 1, static_cast<int>(left.count())) == 0)
             return refuse("is a device that gave no end of file within " +

@@ -1,11 +1,9 @@
 #include "memory/MemoryFile.h"
 
-#include "memory/InputFile.h"
-
 #include <algorithm>
-#include <cerrno>
 #include <cstdio>
-#include <cstring>
+
+#include "memory/InputFile.h"
 
 namespace tarnwick {
 
@@ -64,8 +62,9 @@ MemoryFileResult parseMemoryFile(std::span<const std::uint8_t> contents) {
     // eight characters often read as a first address above the last.
     if (startsWithText(contents)) return refuse(textFileAdvice);
     if (image.empty()) {
-        std::string warning = "the first address " + std::to_string(image.first) + " is above the last address " +
-                              std::to_string(image.last) + ": nothing is loaded";
+        std::string warning = "the first address " + std::to_string(image.first) +
+                              " is above the last address " + std::to_string(image.last) +
+                              ": nothing is loaded";
         return MemoryFileResult{std::move(image), {}, std::move(warning)};
     }
     if (image.first < 0) {

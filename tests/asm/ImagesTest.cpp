@@ -31,7 +31,8 @@ TEST(AssemblerErrors, KeepsTheFirstInOrderAndCountsTheRest) {
     const Program all = assemble(source, std::numeric_limits<std::size_t>::max());
     ASSERT_EQ(all.errorCount, 3000u);
     ASSERT_EQ(all.errors.size(), 3000u);
-    for (std::size_t limit : {std::size_t{0}, std::size_t{1}, std::size_t{7}, std::size_t{50}, defaultErrorLimit}) {
+    for (std::size_t limit :
+         {std::size_t{0}, std::size_t{1}, std::size_t{7}, std::size_t{50}, defaultErrorLimit}) {
         SCOPED_TRACE(limit);
         const Program bounded = assemble(source, limit);
         EXPECT_FALSE(bounded.ok());
@@ -105,7 +106,8 @@ TEST_F(ReadImage, ReadsSourcesAndMemoryFilesByName) {
     const std::string empty = write("empty.RAM", std::string("\0\0\0\x05\0\0\0\x04", 8));
     const ImageResult nothing = readImage(empty);
     ASSERT_TRUE(nothing.image.has_value());
-    EXPECT_EQ(nothing.warning, empty + ": the first address 5 is above the last address 4: nothing is loaded");
+    EXPECT_EQ(nothing.warning,
+              empty + ": the first address 5 is above the last address 4: nothing is loaded");
 }
 
 TEST_F(ReadImage, RefusesWhatCannotBeLoadedWithOneMessage) {

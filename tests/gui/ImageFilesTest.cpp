@@ -67,11 +67,14 @@ TEST_F(ImageFiles, TheMessagesAreTheTools) {
     const std::string listing = write("sum.lst", "0000  10 00 20   6          lda first\n");
     const MemoryFileResult text = readImageFile(listing);
     EXPECT_FALSE(text.image.has_value());
-    EXPECT_EQ(text.error, listing +
-                              ": is not a memory file (it starts with text; is it an assembler source? assemble "
-                              "it with tarnwick-asm, or pass it with its .asm name)");
+    EXPECT_EQ(text.error,
+              listing +
+                  ": is not a memory file (it starts with text; is it an assembler source? assemble "
+                  "it with tarnwick-asm, or pass it with its .asm name)");
 
-    const std::string empty = write("empty.RAM", std::string("\x7F" "ELF\x02\x01\x01\x00", 8));
+    const std::string empty = write("empty.RAM", std::string("\x7F"
+                                                             "ELF\x02\x01\x01\x00",
+                                                             8));
     const MemoryFileResult nothing = readImageFile(empty);
     EXPECT_FALSE(nothing.image.has_value());
     EXPECT_EQ(nothing.error,
@@ -83,7 +86,8 @@ TEST_F(ImageFiles, TheMessagesAreTheTools) {
     ASSERT_EQ(::grantpt(master), 0);
     ASSERT_EQ(::unlockpt(master), 0);
     const std::string terminal = ::ptsname(master);
-    EXPECT_EQ(readImageFile(terminal).error, terminal + ": is a terminal, not a file (it would wait for typing)");
+    EXPECT_EQ(readImageFile(terminal).error,
+              terminal + ": is a terminal, not a file (it would wait for typing)");
     ::close(master);
 
     const std::string missing = (directory / "missing.asm").string();

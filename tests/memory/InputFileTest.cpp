@@ -75,7 +75,8 @@ TEST_F(InputFile, RefusesWhatWouldKeepItWaiting) {
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.path.string());
-        auto read = std::async(std::launch::async, [&] { return readInput(c.path, 100, Excess::ignored, "x"); });
+        auto read =
+            std::async(std::launch::async, [&] { return readInput(c.path, 100, Excess::ignored, "x"); });
         const bool returned = read.wait_for(std::chrono::seconds(10)) == std::future_status::ready;
         if (!returned) {
             // Unblock the reader before failing, so nothing is left waiting.
@@ -99,7 +100,8 @@ TEST_F(InputFile, ADeviceThatStopsGivingBytesIsRefusedAtItsDeadline) {
     const int probe = ::open("/dev/kmsg", O_RDONLY | O_NONBLOCK);
     if (probe < 0) GTEST_SKIP() << "/dev/kmsg cannot be read here";
     ::close(probe);
-    auto read = std::async(std::launch::async, [] { return readInput("/dev/kmsg", 1u << 30, Excess::ignored, "x"); });
+    auto read =
+        std::async(std::launch::async, [] { return readInput("/dev/kmsg", 1u << 30, Excess::ignored, "x"); });
     ASSERT_EQ(read.wait_for(deviceReadTime + std::chrono::seconds(10)), std::future_status::ready)
         << "still reading /dev/kmsg well past the deadline";
     const InputResult result = read.get();

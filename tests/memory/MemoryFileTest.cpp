@@ -2,8 +2,6 @@
 // disk, and writing them.
 
 #include <gtest/gtest.h>
-
-#include "tests/support/MemoryFiles.h"
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -16,6 +14,7 @@
 #include <vector>
 
 #include "memory/MemoryFile.h"
+#include "tests/support/MemoryFiles.h"
 
 namespace tarnwick {
 namespace {
@@ -128,8 +127,8 @@ TEST(MemoryFile, ReadsFromDiskAndNamesThePathInErrors) {
 }
 
 TEST(MemoryFile, RefusesWhatIsNotARegularFileWithoutBlocking) {
-    const std::filesystem::path fifo = std::filesystem::temp_directory_path() /
-                                       ("tarnwick-fifo-" + std::to_string(::getpid()) + ".RAM");
+    const std::filesystem::path fifo =
+        std::filesystem::temp_directory_path() / ("tarnwick-fifo-" + std::to_string(::getpid()) + ".RAM");
     std::filesystem::remove(fifo);
     ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
     // A named pipe with no writer: reading it the ordinary way would block.
@@ -143,7 +142,8 @@ TEST(MemoryFile, RefusesWhatIsNotARegularFileWithoutBlocking) {
     std::filesystem::remove(fifo);
     ASSERT_TRUE(returned) << "reading a named pipe blocked";
     EXPECT_FALSE(result.image.has_value());
-    EXPECT_EQ(result.error, fifo.string() + ": is not a regular file (a pipe, socket or the like cannot be loaded)");
+    EXPECT_EQ(result.error,
+              fifo.string() + ": is not a regular file (a pipe, socket or the like cannot be loaded)");
 
     const MemoryFileResult directory = readMemoryFile(std::filesystem::temp_directory_path());
     EXPECT_EQ(directory.error, std::filesystem::temp_directory_path().string() + ": is a directory");
@@ -196,9 +196,9 @@ TEST(MemoryFile, SerialisesWhatItParses) {
         EXPECT_EQ(back.image->last, image.last);
         EXPECT_EQ(back.image->bytes, image.bytes);
     }
-    EXPECT_EQ(serialiseMemoryFile({0x20, 0x20, Bytes{0x5A}}), (Bytes{0, 0, 0, 0x20, 0, 0, 0, 0x20, 0, 0, 0, 0, 0, 0,
-                                                                     0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0,
-                                                                     0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0x5A}));
+    EXPECT_EQ(serialiseMemoryFile({0x20, 0x20, Bytes{0x5A}}),
+              (Bytes{0, 0, 0, 0x20, 0, 0, 0, 0x20, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0,   0,
+                     0, 0, 0, 0,    0, 0, 0, 0,    0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0x5A}));
 }
 
 }  // namespace

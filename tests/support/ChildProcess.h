@@ -24,7 +24,7 @@ namespace tarnwick::testing {
 
 // Where one standard stream of the child goes.
 struct Redirect {
-    std::string path;    // empty: inherited from the test
+    std::string path;     // empty: inherited from the test
     bool append = false;  // opened with O_APPEND, as `2>>log` does
 };
 

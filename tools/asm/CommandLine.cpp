@@ -158,7 +158,8 @@ std::optional<std::string> writeOutputs(std::vector<Output>& outputs, std::ostre
         if (output.stream) {
             errno = 0;
             *output.stream << output.contents << std::flush;
-            if (!*output.stream) return streamFailure(output.stream == &out ? "standard output" : "standard error");
+            if (!*output.stream)
+                return streamFailure(output.stream == &out ? "standard output" : "standard error");
         } else if (output.file->inPlace()) {
             std::optional<std::string> problem = output.file->write(output.contents);
             if (!problem) problem = output.file->finish();
@@ -175,7 +176,8 @@ std::optional<std::string> writeOutputs(std::vector<Output>& outputs, std::ostre
 
 // An output that names a regular file standard output or error already
 // writes to: replacing it would send the stream into a file no longer there.
-std::optional<std::string> conflictWithStreams(const std::string& name, std::ostream& out, std::ostream& err) {
+std::optional<std::string> conflictWithStreams(const std::string& name, std::ostream& out,
+                                               std::ostream& err) {
     if (name.empty() || standardStream(name, out, err)) return std::nullopt;
     switch (tools::standardStreamFile(name)) {
         case 1:
@@ -195,7 +197,8 @@ int disassembleImage(const Options& options, std::ostream& out, std::ostream& er
     if (!options.image.empty() && tools::sameFile(options.image, options.source))
         return refuse("the source '" + options.image +
                       "' would overwrite the image; choose another name with -o");
-    if (std::optional<std::string> conflict = conflictWithStreams(options.image, out, err)) return refuse(*conflict);
+    if (std::optional<std::string> conflict = conflictWithStreams(options.image, out, err))
+        return refuse(*conflict);
 
     // Read as a memory file, so only its first 65544 bytes count.
     tarnwick::MemoryFileResult parsed = tarnwick::readMemoryFile(options.source);
@@ -251,7 +254,8 @@ int runOptions(const std::vector<std::string>& arguments, std::ostream& out, std
     if (!options.listing.empty() && !bothStandard && tools::sameFile(options.listing, options.image))
         return refuse("the listing and the image are the same file '" + options.listing + "'");
     for (const std::string* name : {&options.image, &options.listing})
-        if (std::optional<std::string> conflict = conflictWithStreams(*name, out, err)) return refuse(*conflict);
+        if (std::optional<std::string> conflict = conflictWithStreams(*name, out, err))
+            return refuse(*conflict);
 
     if (!assembled.image) {
         for (const std::string& message : assembled.errors) err << message << "\n";

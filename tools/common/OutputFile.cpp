@@ -38,11 +38,11 @@ struct SignalSlot {
     std::atomic<bool> used{false};
     char name[4096] = {};
 };
-std::array<SignalSlot, signalSlots> slots;
+std::array<SignalSlot, signalSlots> registered;
 constexpr int cleanedSignals[] = {SIGINT, SIGTERM, SIGHUP, SIGPIPE};
 
 extern "C" void removeTemporaries(int signal) {
-    for (SignalSlot& slot : slots)
+    for (SignalSlot& slot : registered)
         if (slot.used.load()) ::unlink(slot.name);
     // The handler was reset on entry (SA_RESETHAND): the signal now ends
     // the process as it would have.
@@ -54,7 +54,8 @@ void installSignalCleanup() {
     std::call_once(once, [] {
         for (int signal : cleanedSignals) {
             struct sigaction old {};
-            if (::sigaction(signal, nullptr, &old) != 0 || old.sa_handler != SIG_DFL) continue;  // kept as set
+            if (::sigaction(signal, nullptr, &old) != 0 || old.sa_handler != SIG_DFL)
+                continue;  // kept as set
             struct sigaction action {};
             action.sa_handler = removeTemporaries;
             sigemptyset(&action.sa_mask);
@@ -68,19 +69,20 @@ int registerTemporary(const fs::path& name) {
     const std::string text = name.string();
     if (text.size() >= sizeof(SignalSlot::name)) return -1;
     installSignalCleanup();
-    for (std::size_t i = 0; i < slots.size(); ++i) {
+    for (std::size_t i = 0; i < registered.size(); ++i) {
         bool expected = false;
-        if (slots[i].used.load() || !slots[i].used.compare_exchange_strong(expected, true)) continue;
+        if (registered[i].used.load() || !registered[i].used.compare_exchange_strong(expected, true))
+            continue;
         // Marked used before the name is written: the handler may unlink a
         // half-written name, which names nothing of ours.
-        std::memcpy(slots[i].name, text.c_str(), text.size() + 1);
+        std::memcpy(registered[i].name, text.c_str(), text.size() + 1);
         return static_cast<int>(i);
     }
     return -1;
 }
 
 void unregisterTemporary(int slot) {
-    if (slot >= 0) slots[static_cast<std::size_t>(slot)].used.store(false);
+    if (slot >= 0) registered[static_cast<std::size_t>(slot)].used.store(false);
 }
 
 struct stat statusOf(int descriptor, bool& ok) {
@@ -103,7 +105,8 @@ int standardStreamFile(const fs::path& path) {
     for (int stream : {1, 2}) {
         bool ok = false;
         const struct stat open = statusOf(stream, ok);
-        if (ok && S_ISREG(open.st_mode) && open.st_dev == file.st_dev && open.st_ino == file.st_ino) return stream;
+        if (ok && S_ISREG(open.st_mode) && open.st_dev == file.st_dev && open.st_ino == file.st_ino)
+            return stream;
     }
     return 0;
 }

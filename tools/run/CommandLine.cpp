@@ -29,7 +29,6 @@ namespace tarnwick::run {
 
 namespace {
 
-
 constexpr const char* usageText =
     "Usage: tarnwick-run [--relay-ram[=tree]] [--max-cycles N] [--dump FIRST:LAST] [--trace]\n"
     "                    [--vcd FILE] [--stats] [--compare-memories] IMAGE\n"
@@ -485,6 +484,22 @@ private:
     Signals beforeFirst_;
 };
 
+// The report's last line: the registers, and the dump and the speed when
+// asked for, after whatever the trace left pending. The exit status.
+int report(std::string& pending, Session& session, Session::End end, const Options& options,
+           double wallSeconds, std::ostream& out, std::ostream& err) {
+    appendRegisters(pending, session, end, options);
+    if (options.stats) {
+        const std::uint64_t memoryTicks = options.relayRam ? relayMemoryTicksPerStep : 0;
+        appendStats(pending, session, Computer::relayTicksPerCycle + memoryTicks, wallSeconds);
+    }
+    pending += "}\n";
+    const int status = finishReport(pending, out, err);
+    if (status != exitHalted) return status;
+    return end == Session::End::halted ? exitHalted : exitCycleLimit;
+}
+
+// One run on one memory: start, record, run, report.
 int runOne(const Options& options, const MemoryImage& image, std::ostream& out, std::ostream& err) {
     const std::unique_ptr<Session> session = startSession(options, image, err);
     if (!session) return exitFailure;
@@ -516,15 +531,7 @@ int runOne(const Options& options, const MemoryImage& image, std::ostream& out, 
         return exitFailure;
     }
 
-    appendRegisters(pending, *session, end, options);
-    if (options.stats) {
-        const std::uint64_t memoryTicks = options.relayRam ? relayMemoryTicksPerStep : 0;
-        appendStats(pending, *session, Computer::relayTicksPerCycle + memoryTicks, wallSeconds);
-    }
-    pending += "}\n";
-    const int status = finishReport(pending, out, err);
-    if (status != exitHalted) return status;
-    return end == Session::End::halted ? exitHalted : exitCycleLimit;
+    return report(pending, *session, end, options, wallSeconds, out, err);
 }
 
 // A --vcd FILE that would destroy what the run reads or reports to.
@@ -534,7 +541,8 @@ std::optional<std::string> vcdConflict(const Options& options) {
         return "--vcd '" + options.vcd + "' is the program being run; choose another name";
     switch (tools::standardStreamFile(options.vcd)) {
         case 1:
-            return "--vcd '" + options.vcd + "' is the file standard output goes to, which carries the report";
+            return "--vcd '" + options.vcd +
+                   "' is the file standard output goes to, which carries the report";
         case 2:
             return "--vcd '" + options.vcd +
                    "' is the file standard error goes to; name it /dev/stderr to write the dump there";

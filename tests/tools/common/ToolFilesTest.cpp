@@ -64,7 +64,8 @@ protected:
     // Names of the files in a directory (temporary files included).
     static std::vector<std::string> files(const fs::path& where) {
         std::vector<std::string> names;
-        for (const auto& entry : fs::directory_iterator(where)) names.push_back(entry.path().filename().string());
+        for (const auto& entry : fs::directory_iterator(where))
+            names.push_back(entry.path().filename().string());
         std::sort(names.begin(), names.end());
         return names;
     }
@@ -89,7 +90,8 @@ protected:
         }
         const std::optional<int> status = child.waitFor(limit);
         if (!status) {
-            ADD_FAILURE() << fs::path(program).filename().string() << " " << arguments.back() << " did not end within "
+            ADD_FAILURE() << fs::path(program).filename().string() << " " << arguments.back()
+                          << " did not end within "
                           << std::chrono::duration_cast<std::chrono::seconds>(limit).count() << " s; killed";
             return result;
         }
@@ -129,10 +131,8 @@ TEST_F(ToolFiles, RunRefusesToWriteTheWaveformOverTheProgramItRuns) {
     const std::string sourceText = read("p.asm");
     const std::string imageBytes = read("p.RAM");
     const std::vector<std::pair<std::string, std::string>> cases = {
-        {source, source},
-        {(directory / "." / "p.asm").string(), source},
-        {path("hard.asm"), source},
-        {image, image},
+        {source, source},           {(directory / "." / "p.asm").string(), source},
+        {path("hard.asm"), source}, {image, image},
         {path("soft.RAM"), image},
     };
     for (const auto& [vcd, program] : cases) {
@@ -173,11 +173,13 @@ TEST_F(ToolFiles, AsmReportsAFailedWriteToStandardOutputOrADevice) {
     EXPECT_FALSE(anyTemporary(directory));
 
     const std::optional<fs::path> fullDisk = fullFileSystem();
-    if (!fullDisk) GTEST_SKIP() << "cannot mount a tmpfs here (" << std::strerror(errno) << "); /dev/full alone";
+    if (!fullDisk)
+        GTEST_SKIP() << "cannot mount a tmpfs here (" << std::strerror(errno) << "); /dev/full alone";
     const Result redirected = tool(asmTool, {"--disassemble", image}, {(*fullDisk / "p.asm").string()});
     EXPECT_EQ(redirected.status, 2);
     EXPECT_EQ(redirected.err, "tarnwick-asm: cannot write to standard output: No space left on device\n");
-    const Result file = tool(asmTool, {"-o", (*fullDisk / "p.RAM").string(), "-l", (*fullDisk / "p.lst").string(), source});
+    const Result file =
+        tool(asmTool, {"-o", (*fullDisk / "p.RAM").string(), "-l", (*fullDisk / "p.lst").string(), source});
     EXPECT_EQ(file.status, 2);
     EXPECT_NE(file.err.find("No space left on device"), std::string::npos) << file.err;
     EXPECT_EQ(files(*fullDisk), (std::vector<std::string>{"filler", "p.asm"})) << "no temporary file left";
@@ -242,7 +244,8 @@ TEST_F(ToolFiles, AReplacedFileKeepsItsModeAndOwnerAndOtherHardLinksKeepTheOldFi
     write("private.RAM", "old");
     write("private.vcd", "old");
     fs::permissions(path("private.RAM"), fs::perms::owner_read | fs::perms::owner_write);
-    fs::permissions(path("private.vcd"), fs::perms::owner_read | fs::perms::owner_write | fs::perms::group_read);
+    fs::permissions(path("private.vcd"),
+                    fs::perms::owner_read | fs::perms::owner_write | fs::perms::group_read);
     const bool root = ::geteuid() == 0;
     if (root) {
         ASSERT_EQ(::chown(path("private.RAM").c_str(), 4321, 4322), 0);
@@ -275,6 +278,34 @@ TEST_F(ToolFiles, AReplacedFileKeepsItsModeAndOwnerAndOtherHardLinksKeepTheOldFi
     EXPECT_EQ(read("b.RAM"), "old");
 }
 
+// The order of the system calls, as strace sees them: the new contents on
+// disk before the rename, and the rename on disk after it.
+TEST_F(ToolFiles, AReplacedFileIsSyncedBeforeItsRenameAndItsDirectoryAfter) {
+    if (!fs::exists("/usr/bin/strace")) GTEST_SKIP() << "no strace here to watch the calls";
+    const std::string source = copyExample("sum.asm", "p.asm");
+    const std::string image = copyExample("sum.RAM", "p.RAM");
+    const std::vector<std::vector<std::string>> runs = {
+        {asmTool, "-o", path("out.RAM"), source},
+        {runTool, "--vcd", path("out.vcd"), image},
+    };
+    for (const std::vector<std::string>& run : runs) {
+        SCOPED_TRACE(run[0]);
+        std::vector<std::string> traced = {
+            "/usr/bin/strace", "-f", "-o",
+            path("calls"),     "-e", "trace=fsync,fdatasync,rename,renameat,renameat2"};
+        traced.insert(traced.end(), run.begin(), run.end());
+        const Result r = tool(traced[0], std::vector<std::string>(traced.begin() + 1, traced.end()));
+        if (r.status != 0 && r.err.find("ptrace") != std::string::npos)
+            GTEST_SKIP() << "strace cannot trace here";
+        ASSERT_EQ(r.status, 0) << r.err;
+        const std::string calls = read("calls");
+        const std::size_t rename = calls.find("rename");
+        ASSERT_NE(rename, std::string::npos) << calls;
+        EXPECT_NE(calls.rfind("sync(", rename), std::string::npos) << "no sync before the rename:\n" << calls;
+        EXPECT_NE(calls.find("sync(", rename), std::string::npos) << "no sync after the rename:\n" << calls;
+    }
+}
+
 TEST_F(ToolFiles, ADumpStoppedBySignalLeavesNoTemporaryFile) {
     const std::string image = copyExample("runlight.RAM", "runlight.RAM");
     for (int number : {SIGTERM, SIGINT}) {
@@ -303,9 +334,7 @@ TEST_F(ToolFiles, ADumpStoppedBySignalLeavesNoTemporaryFile) {
 // --- Inputs that must not hang or grow --------------------------------------------
 
 TEST_F(ToolFiles, ASourceIsRefusedPast16MiBWithoutReadingItAll) {
-    {
-        std::ofstream sparse(path("huge.asm"), std::ios::binary);
-    }
+    { std::ofstream sparse(path("huge.asm"), std::ios::binary); }
     fs::resize_file(path("huge.asm"), std::uintmax_t{1} << 30);
     fs::create_symlink("/dev/zero", path("zero.asm"));
     for (const std::string& name : {path("huge.asm"), path("zero.asm")}) {
@@ -363,8 +392,8 @@ TEST_F(ToolFiles, AWaveformToAPipeArrivesWhileTheRunGoesOn) {
     ASSERT_EQ(::mkfifo(path("viewer").c_str(), 0600), 0);
     const int reader = ::open(path("viewer").c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
     ASSERT_GE(reader, 0);
-    ChildProcess child({runTool, "--vcd", path("viewer"), "--max-cycles", "1000000000000", image}, {path("stdout")},
-                       {path("stderr")});
+    ChildProcess child({runTool, "--vcd", path("viewer"), "--max-cycles", "1000000000000", image},
+                       {path("stdout")}, {path("stderr")});
     ASSERT_TRUE(child.started());
     std::size_t received = 0;
     std::vector<char> buffer(1 << 16);
@@ -413,8 +442,10 @@ TEST_F(ToolFiles, EachProblemHasOneMessageInBothTools) {
     }
     const Result missingImage = tool(runTool, {path("missing.RAM")});
     const Result missingToDisassemble = tool(asmTool, {"--disassemble", path("missing.RAM")});
-    EXPECT_EQ(missingImage.err, "tarnwick-run: " + path("missing.RAM") + ": cannot open: No such file or directory\n");
-    EXPECT_EQ(missingToDisassemble.err, "tarnwick-asm: " + path("missing.RAM") + ": cannot open: No such file or directory\n");
+    EXPECT_EQ(missingImage.err,
+              "tarnwick-run: " + path("missing.RAM") + ": cannot open: No such file or directory\n");
+    EXPECT_EQ(missingToDisassemble.err,
+              "tarnwick-asm: " + path("missing.RAM") + ": cannot open: No such file or directory\n");
 
     // /proc takes no new files: a permission problem, not a missing file.
     const Result proc = tool(asmTool, {"-o", "/proc/p.RAM", source});
