@@ -163,17 +163,14 @@ std::vector<std::uint8_t> countingLoop() {
 class MainWindowTest : public QObject {
     Q_OBJECT
 
-    QTemporaryDir settingsDir_;
+    TemporarySettings settings_;
 
 private slots:
     // Remembered files and folders go to a folder of this run's own, never
     // the user's settings.
-    void initTestCase() {
-        QVERIFY(settingsDir_.isValid());
-        QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, settingsDir_.path());
-    }
+    void initTestCase() { QVERIFY(settings_.valid()); }
     // Each test starts with nothing remembered, whatever ran before it.
-    void init() { QSettings(QStringLiteral("Tarnwick"), QStringLiteral("tarnwick")).clear(); }
+    void init() { TemporarySettings::clear(); }
 
     // Each test starts with no window, no modal and no pending deletion left
     // by another, whatever ran before it.
