@@ -184,14 +184,16 @@ Machine::ReadHold Machine::holdForRead() {
 
     // With Takeover on the panel would pass its own switches to the memory.
     hold.takeover = controlPanel.takeoverSwitch.state();
-    for (std::size_t b = 0; b < hold.dataLamps.size(); ++b) hold.dataLamps[b] = controlPanel.dataLamps[b].state();
+    for (std::size_t b = 0; b < hold.dataLamps.size(); ++b)
+        hold.dataLamps[b] = controlPanel.dataLamps[b].state();
     controlPanel.takeoverSwitch.setState(0);
     return hold;
 }
 
 void Machine::releaseAfterRead(const ReadHold& hold) {
     controlPanel.takeoverSwitch.setState(hold.takeover);
-    for (std::size_t b = 0; b < hold.dataLamps.size(); ++b) controlPanel.dataLamps[b].setState(hold.dataLamps[b]);
+    for (std::size_t b = 0; b < hold.dataLamps.size(); ++b)
+        controlPanel.dataLamps[b].setState(hold.dataLamps[b]);
     held_.store(false, std::memory_order_release);
     if (hold.wasRunning) startSimulation();
 }

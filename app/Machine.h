@@ -56,12 +56,12 @@ public:
 
     // Chooses a memory file: a path, or nothing when the user cancelled.
     using FileChooser = std::function<std::optional<std::string>()>;
-    // "Load Memory File": stop, Power on (one cycle), ask for a file, and
-    // write its address range into memory one memory step per address, with
-    // a 10 ms pause per address while the byte array is in use. The
-    // afterEachAddress callback lets the window repaint while loading. Returns
-    // a message naming the problem when the file is rejected; then nothing is
-    // written.
+    // "Load Memory File" on the calling thread: stop, Power on (one cycle),
+    // ask for a file, and write its address range into memory one memory
+    // step per address, with a 10 ms pause per address while the byte array
+    // is in use. afterEachAddress runs after each address on this thread.
+    // Returns a message naming the problem when the file is rejected; then
+    // nothing is written. (The front panel uses startLoad below instead.)
     std::optional<std::string> loadMemoryFile(const FileChooser& chooseFile,
                                               const std::function<void()>& afterEachAddress = {});
 

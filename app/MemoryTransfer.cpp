@@ -31,8 +31,8 @@ bool MemoryTransfer::pauseOrStop(std::chrono::milliseconds pause) {
     return !stop_;
 }
 
-bool MemoryTransfer::startWrite(Computer& computer, MemoryImage image, std::chrono::milliseconds pauseAfterEach,
-                                Finished finished) {
+bool MemoryTransfer::startWrite(Computer& computer, MemoryImage image,
+                                std::chrono::milliseconds pauseAfterEach, Finished finished) {
     return start(std::move(finished), [this, &computer, image = std::move(image), pauseAfterEach] {
         writeMemoryImage(computer, image, [&](std::int32_t address) {
             if (pauseOrStop(pauseAfterEach)) return true;
@@ -51,7 +51,8 @@ bool MemoryTransfer::startRead(Computer& computer, std::uint16_t first, std::uin
             return false;
         });
         // A stop asked for after the last address is no stop.
-        if (first <= last && outcome_.bytes.size() == std::size_t{last} - first + 1u) outcome_.stopped = false;
+        if (first <= last && outcome_.bytes.size() == std::size_t{last} - first + 1u)
+            outcome_.stopped = false;
     });
 }
 

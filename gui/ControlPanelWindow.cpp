@@ -5,10 +5,10 @@
 #include <chrono>
 #include <thread>
 
-#include "machine/Computer.h"
 #include "gui/IndicatorLampWidget.h"
 #include "gui/PanelLook.h"
 #include "gui/ToggleSwitchWidget.h"
+#include "machine/Computer.h"
 
 namespace tarnwick {
 
@@ -48,7 +48,8 @@ ControlPanelWindow::ControlPanelWindow(Computer& computer, QWidget* parent)
     for (int b = 0; b < 8; ++b)
         dataLamps_[b] = new IndicatorLampWidget(panel.dataLamps[b], edge + 207 - 26 * b, edge + 168, this);
 
-    for (int k = 0; k < 16; ++k) addressSwitches_[k]->setAccessibleName(QStringLiteral("Address switch A%1").arg(k));
+    for (int k = 0; k < 16; ++k)
+        addressSwitches_[k]->setAccessibleName(QStringLiteral("Address switch A%1").arg(k));
     for (int j = 0; j < 8; ++j) dataSwitches_[j]->setAccessibleName(QStringLiteral("Data switch D%1").arg(j));
     writeSwitch_->setAccessibleName(QStringLiteral("Write"));
     takeoverSwitch_->setAccessibleName(QStringLiteral("Takeover"));

@@ -6,8 +6,8 @@
 #include <QCoreApplication>
 #include <QDir>
 #include <QFile>
-#include <QFileInfo>
 #include <QFileDialog>
+#include <QFileInfo>
 #include <QKeyEvent>
 #include <QLayout>
 #include <QLineEdit>
@@ -24,7 +24,6 @@
 #include <utility>
 
 #include "app/Machine.h"
-#include "machine/Lamps.h"
 #include "gui/AboutBox.h"
 #include "gui/AddressRangeDialog.h"
 #include "gui/ControlPanelWindow.h"
@@ -34,6 +33,7 @@
 #include "gui/PanelLook.h"
 #include "gui/RememberedState.h"
 #include "gui/ToggleSwitchWidget.h"
+#include "machine/Lamps.h"
 
 namespace tarnwick {
 
@@ -201,12 +201,14 @@ void MainWindow::buildPanel() {
     auto lamp = [this](IndicatorLamp& state, int x, int y, const QString& name) {
         (new IndicatorLampWidget(state, x, y, panel_))->setAccessibleName(name);
     };
-    for (int k = 0; k < 16; ++k) lamp(m.addressLamps[k], 427 - 26 * k, 123, QStringLiteral("Address bit %1").arg(k));
+    for (int k = 0; k < 16; ++k)
+        lamp(m.addressLamps[k], 427 - 26 * k, 123, QStringLiteral("Address bit %1").arg(k));
     for (int k = 0; k < 4; ++k) lamp(m.phaseLamps[k], 427 - 26 * k, 88, QStringLiteral("Phase %1").arg(k));
     lamp(m.clockLamp, 427, 53, QStringLiteral("Clock"));
     for (int k = 0; k < 8; ++k)
         lamp(m.accumulatorLamps[k], 37 + 26 * k, 362, QStringLiteral("Accumulator bit %1").arg(7 - k));
-    for (int k = 0; k < 8; ++k) lamp(m.codeLamps[k], 37 + 26 * k, 390, QStringLiteral("Code bit %1").arg(7 - k));
+    for (int k = 0; k < 8; ++k)
+        lamp(m.codeLamps[k], 37 + 26 * k, 390, QStringLiteral("Code bit %1").arg(7 - k));
     for (int k = 0; k < 16; ++k)
         lamp(m.operandLamps[k], 37 + 26 * k, 418, QStringLiteral("Operand bit %1").arg(15 - k));
     lamp(m.zeroFlagLamp, 323, 390, QStringLiteral("Zero flag"));
@@ -327,7 +329,8 @@ void MainWindow::onTransferFinished() {
         close();
         return;
     }
-    if (save && result.bytes) writeSaveFile(MemoryImage{save->first, save->last, std::move(*result.bytes)}, save->path);
+    if (save && result.bytes)
+        writeSaveFile(MemoryImage{save->first, save->last, std::move(*result.bytes)}, save->path);
 }
 
 void MainWindow::closeEvent(QCloseEvent* event) {
@@ -434,7 +437,8 @@ void MainWindow::loadMemoryFile(const FileChooser& chooseFile) {
     // Remembered even when the file is rejected: fixing a source and
     // reloading it is the point of Reload.
     remembered::noteFileUsed(QFile::decodeName(QByteArray::fromStdString(*path)));
-    if (const std::optional<std::string> error = machine_.startLoad(*path, readImageFile, transferFinishedNotice())) {
+    if (const std::optional<std::string> error =
+            machine_.startLoad(*path, readImageFile, transferFinishedNotice())) {
         QMessageBox::warning(this, windowTitle(), QString::fromStdString(*error));
         return;
     }

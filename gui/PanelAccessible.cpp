@@ -16,7 +16,9 @@ QAccessibleInterface* panelControlFactory(const QString&, QObject* object) {
 PanelControlAccessible::PanelControlAccessible(PanelControlWidget* widget)
     : QAccessibleWidget(widget, widget->isSwitch() ? QAccessible::CheckBox : QAccessible::Indicator) {}
 
-PanelControlWidget* PanelControlAccessible::control() const { return static_cast<PanelControlWidget*>(widget()); }
+PanelControlWidget* PanelControlAccessible::control() const {
+    return static_cast<PanelControlWidget*>(widget());
+}
 
 QString PanelControlAccessible::text(QAccessible::Text t) const {
     if (t == QAccessible::Value) return control()->stateText();
@@ -37,7 +39,8 @@ QAccessible::State PanelControlAccessible::state() const {
 
 QStringList PanelControlAccessible::actionNames() const {
     QStringList names = QAccessibleWidget::actionNames();
-    if (control()->isSwitch() && control()->isEnabled()) names.prepend(QAccessibleActionInterface::toggleAction());
+    if (control()->isSwitch() && control()->isEnabled())
+        names.prepend(QAccessibleActionInterface::toggleAction());
     return names;
 }
 

@@ -488,9 +488,10 @@ TEST_F(RunControlTest, ABackgroundLoadStopsAfterTheCurrentAddressAndARejectedOne
     TransferWatch watch;
     machine.powerOnForLoad();
     // About ten seconds of bytes at 10 ms each: it is stopped long before.
-    ASSERT_FALSE(
-        machine.startLoad("", imageOf(MemoryImage{0, 999, std::vector<std::uint8_t>(1000, 0x5C)}), watch.notice())
-            .has_value());
+    ASSERT_FALSE(machine
+                     .startLoad("", imageOf(MemoryImage{0, 999, std::vector<std::uint8_t>(1000, 0x5C)}),
+                                watch.notice())
+                     .has_value());
     ASSERT_TRUE(waitFor([&] { return probe->steps().size() >= 4; }));  // the Power cycle, then three bytes
     EXPECT_TRUE(machine.startLoad("", imageOf(MemoryImage{0, 0, {1}}), {}).has_value()) << "one at a time";
     machine.stopTransfer();
@@ -504,9 +505,12 @@ TEST_F(RunControlTest, ABackgroundLoadStopsAfterTheCurrentAddressAndARejectedOne
     EXPECT_EQ(bytes[written - 1], 0x5C);
     EXPECT_EQ(bytes[written], 0) << "nothing after the address it stopped at";
 
-    const auto rejected = machine.startLoad("short", [](const std::string&) {
-        return MemoryFileResult{std::nullopt, "short: too short"};
-    }, watch.notice());
+    const auto rejected = machine.startLoad(
+        "short",
+        [](const std::string&) {
+            return MemoryFileResult{std::nullopt, "short: too short"};
+        },
+        watch.notice());
     ASSERT_TRUE(rejected.has_value());
     EXPECT_EQ(*rejected, "short: too short");
     EXPECT_FALSE(machine.transferActive());
@@ -564,20 +568,23 @@ TEST_F(RunControlTest, TheDefaultSaveRangeTakesInEveryAddressWrittenSinceTheLoad
     const std::uint8_t code[] = {0x10, 0x00, 0x10, 0x11, 0x03, 0x00, 0xFF};
     std::copy(std::begin(code), std::end(code), program.begin());
     program[0x10] = 0x42;
-    ASSERT_FALSE(machine.loadMemoryFile([] { return std::optional<std::string>("p"); }, {},
-                                        imageOf(MemoryImage{0, 0x10, program}))
+    ASSERT_FALSE(machine
+                     .loadMemoryFile([] { return std::optional<std::string>("p"); }, {},
+                                     imageOf(MemoryImage{0, 0x10, program}))
                      .has_value());
     EXPECT_EQ(range(), std::pair(0x0000, 0x0010));
     machine.setClockPeriod(periodOf(1ms));
     clickReset();
-    ASSERT_TRUE(waitFor([&] { return lampValue(machine.codeLamps, LampOrder::highBitFirst) == 0xFF; })) << "HLT";
+    ASSERT_TRUE(waitFor([&] { return lampValue(machine.codeLamps, LampOrder::highBitFirst) == 0xFF; }))
+        << "HLT";
     machine.stopSimulation();
     machine.powerSwitch.setState(1);
     EXPECT_EQ(read(0x300), 0x42);
     EXPECT_EQ(range(), std::pair(0x0000, 0x0300));
 
-    ASSERT_FALSE(machine.loadMemoryFile([] { return std::optional<std::string>("q"); }, {},
-                                        imageOf(MemoryImage{0x20, 0x21, {1, 2}}))
+    ASSERT_FALSE(machine
+                     .loadMemoryFile([] { return std::optional<std::string>("q"); }, {},
+                                     imageOf(MemoryImage{0x20, 0x21, {1, 2}}))
                      .has_value());
     EXPECT_EQ(range(), std::pair(0x0020, 0x0021));
     write(0x08, 0x99);

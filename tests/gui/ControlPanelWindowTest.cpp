@@ -5,11 +5,11 @@
 #include <memory>
 
 #include "app/MemoryLoader.h"
-#include "machine/Lamps.h"
-#include "machine/Computer.h"
 #include "gui/ControlPanelWindow.h"
 #include "gui/IndicatorLampWidget.h"
 #include "gui/ToggleSwitchWidget.h"
+#include "machine/Computer.h"
+#include "machine/Lamps.h"
 #include "tests/gui/PanelTestSupport.h"
 
 namespace tarnwick::test {
@@ -32,7 +32,6 @@ void dial(ControlPanelWindow& window, std::uint16_t address, std::uint8_t data) 
 std::uint8_t dataLamps(const Computer& computer) {
     return static_cast<std::uint8_t>(lampValue(computer.controlPanel.dataLamps, LampOrder::lowBitFirst));
 }
-
 
 // A computer with its memory powered, and the panel window shown.
 struct Bench {

@@ -10,6 +10,8 @@
 #include <QMenuBar>
 #include <QPainter>
 #include <QPixmap>
+#include <QSettings>
+#include <QTemporaryDir>
 #include <cstdio>
 #include <vector>
 
@@ -23,6 +25,10 @@ int main(int argc, char* argv[]) {
         std::fprintf(stderr, "usage: %s OUTPUT.png\n", argv[0]);
         return 2;
     }
+
+    // The recent-file list is no part of the picture: leave the user's alone.
+    QTemporaryDir settingsDir;
+    QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, settingsDir.path());
 
     tarnwick::FrontPanel frontPanel;
     tarnwick::Machine& machine = frontPanel.machine();

@@ -164,17 +164,14 @@ std::vector<std::uint8_t> countingLoop() {
 class MainWindowTest : public QObject {
     Q_OBJECT
 
-    QTemporaryDir settingsDir_;
+    TemporarySettings settings_;
 
 private slots:
     // Remembered files and folders go to a folder of this run's own, never
     // the user's settings.
-    void initTestCase() {
-        QVERIFY(settingsDir_.isValid());
-        QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, settingsDir_.path());
-    }
+    void initTestCase() { QVERIFY(settings_.valid()); }
     // Each test starts with nothing remembered, whatever ran before it.
-    void init() { QSettings(QStringLiteral("Tarnwick"), QStringLiteral("tarnwick")).clear(); }
+    void init() { TemporarySettings::clear(); }
 
     // Each test starts with no window, no modal and no pending deletion left
     // by another, whatever ran before it.
@@ -216,7 +213,7 @@ private slots:
         for (QAction* action : f.window.menuBar()->actions()) titles << action->text();
         QCOMPARE(titles, (QStringList{"&File", "&Options", "&Run", "&Help"}));
         QCOMPARE(texts(f.window.fileMenu()), (QStringList{"&Load Memory File...", "&Reload", "Open &Recent",
-                                                           "&Save Memory File...", "-", "E&xit"}));
+                                                          "&Save Memory File...", "-", "E&xit"}));
         QCOMPARE(f.window.reloadAction()->shortcut(), QKeySequence(Qt::CTRL | Qt::Key_R));
         QCOMPARE(f.window.openRecentMenu()->menuAction(), f.window.fileMenu()->actions().at(2));
         QCOMPARE(texts(f.window.optionsMenu()), (QStringList{"Use &Fast Ram"}));
@@ -696,11 +693,13 @@ private slots:
         QTRY_VERIFY_WITH_TIMEOUT(f.addressShown() > 3, 5000);
         QVERIFY(QApplication::overrideCursor() && QApplication::overrideCursor()->shape() == Qt::WaitCursor);
         QList<QAction*> items;
-        for (QMenu* menu : {f.window.fileMenu(), f.window.optionsMenu(), f.window.runMenu(), f.window.helpMenu()})
+        for (QMenu* menu :
+             {f.window.fileMenu(), f.window.optionsMenu(), f.window.runMenu(), f.window.helpMenu()})
             for (QAction* action : menu->actions())
                 if (!action->isSeparator()) items << action;
         for (QAction* action : items)
-            QVERIFY2(action->isEnabled() == (action->text() == QStringLiteral("E&xit")), qPrintable(action->text()));
+            QVERIFY2(action->isEnabled() == (action->text() == QStringLiteral("E&xit")),
+                     qPrintable(action->text()));
         QVERIFY(!f.window.speedSlider()->isEnabled());
 
         click(f.window.pauseSwitch());
@@ -738,7 +737,8 @@ private slots:
         program->window().show();
         program->window().openFile(QFile::encodeName(path).toStdString());
         QVERIFY(program->window().busy());
-        QTRY_VERIFY_WITH_TIMEOUT(lampValue(program->machine().addressLamps, LampOrder::lowBitFirst) > 3, 5000);
+        QTRY_VERIFY_WITH_TIMEOUT(lampValue(program->machine().addressLamps, LampOrder::lowBitFirst) > 3,
+                                 5000);
         program.reset();
         settle();
         QVERIFY(!QApplication::overrideCursor());
@@ -797,8 +797,11 @@ private slots:
         for (qsizetype i = 1; i < expected.size(); ++i) {
             QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
             QVERIFY2(QApplication::focusWidget() == expected[i],
-                     qPrintable(QStringLiteral("step %1: %2").arg(i).arg(
-                         QApplication::focusWidget() ? QApplication::focusWidget()->accessibleName() : "none")));
+                     qPrintable(QStringLiteral("step %1: %2")
+                                    .arg(i)
+                                    .arg(QApplication::focusWidget()
+                                             ? QApplication::focusWidget()->accessibleName()
+                                             : "none")));
         }
 
         // The focus mark: a frame along the edge, gone with the focus.
@@ -863,18 +866,19 @@ private slots:
             const char* name;
         };
         const Machine& m = f.machine;
-        for (const Named& n : {Named{&m.accumulatorLamps[0], "Accumulator bit 7"},
-                               Named{&m.accumulatorLamps[7], "Accumulator bit 0"},
-                               Named{&m.addressLamps[0], "Address bit 0"}, Named{&m.addressLamps[15], "Address bit 15"},
-                               Named{&m.phaseLamps[3], "Phase 3"}, Named{&m.clockLamp, "Clock"},
-                               Named{&m.codeLamps[0], "Code bit 7"}, Named{&m.operandLamps[0], "Operand bit 15"},
-                               Named{&m.operandLamps[15], "Operand bit 0"}, Named{&m.zeroFlagLamp, "Zero flag"},
-                               Named{&m.carryFlagLamp, "Carry flag"}})
+        for (const Named& n :
+             {Named{&m.accumulatorLamps[0], "Accumulator bit 7"},
+              Named{&m.accumulatorLamps[7], "Accumulator bit 0"}, Named{&m.addressLamps[0], "Address bit 0"},
+              Named{&m.addressLamps[15], "Address bit 15"}, Named{&m.phaseLamps[3], "Phase 3"},
+              Named{&m.clockLamp, "Clock"}, Named{&m.codeLamps[0], "Code bit 7"},
+              Named{&m.operandLamps[0], "Operand bit 15"}, Named{&m.operandLamps[15], "Operand bit 0"},
+              Named{&m.zeroFlagLamp, "Zero flag"}, Named{&m.carryFlagLamp, "Carry flag"}})
             QCOMPARE(spoken(windowOf(*n.lamp)), QString::fromLatin1(n.name) + QStringLiteral(", unlit"));
 
         f.machine.accumulatorLamps[0].setState(1);
         QCOMPARE(spoken(windowOf(f.machine.accumulatorLamps[0])), QStringLiteral("Accumulator bit 7, lit"));
-        QAccessibleInterface* lamp = QAccessible::queryAccessibleInterface(windowOf(f.machine.accumulatorLamps[0]));
+        QAccessibleInterface* lamp =
+            QAccessible::queryAccessibleInterface(windowOf(f.machine.accumulatorLamps[0]));
         QCOMPARE(lamp->role(), QAccessible::Indicator);
         f.machine.accumulatorLamps[0].setState(0);
 
@@ -934,7 +938,8 @@ private slots:
         emit recent->aboutToShow();
         QStringList paths;
         for (QAction* action : recent->actions()) paths << action->data().toString();
-        QCOMPARE(paths, (QStringList{QFileInfo(other).absoluteFilePath(), QFileInfo(source).absoluteFilePath()}));
+        QCOMPARE(paths,
+                 (QStringList{QFileInfo(other).absoluteFilePath(), QFileInfo(source).absoluteFilePath()}));
         f.window.fileMenu()->hide();
         recent->actions().at(1)->trigger();
         f.waitUntilIdle();

@@ -6,6 +6,8 @@
 #include <QFile>
 #include <QImage>
 #include <QPointer>
+#include <QSettings>
+#include <QTemporaryDir>
 #include <QTimer>
 #include <QWidget>
 #include <QtTest>
@@ -19,6 +21,19 @@
 #include "tests/support/MemoryFiles.h"
 
 namespace tarnwick::test {
+
+// Points the panel's remembered state (QSettings) at a folder of its own
+// for as long as it lives, so that a test never reads or writes the user's.
+class TemporarySettings {
+public:
+    TemporarySettings() { QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, dir_.path()); }
+    bool valid() const { return dir_.isValid(); }
+    // Forgets everything remembered so far.
+    static void clear() { QSettings(QStringLiteral("Tarnwick"), QStringLiteral("tarnwick")).clear(); }
+
+private:
+    QTemporaryDir dir_;
+};
 
 // Lets every queued request and the paints they cause run.
 inline void settle() {
