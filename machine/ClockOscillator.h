@@ -1,5 +1,6 @@
 #pragma once
 
+#include "relay/Circuit.h"
 #include "relay/Gates.h"
 #include "relay/Relay.h"
 
@@ -31,6 +32,19 @@ public:
         outputRelay_.tick();
     }
 
+    static constexpr auto members() {
+        using C = ClockOscillator;
+        return std::make_tuple(TARNWICK_MEMBER(C, buzzer_),
+                               TARNWICK_MEMBER(C, stopRelay_),
+                               TARNWICK_MEMBER(C, gate_),
+                               TARNWICK_MEMBER(C, outputRelay_));
+    }
+    static constexpr auto outputs() {
+        using C = ClockOscillator;
+        return std::make_tuple(Output<C>{"clock", 0, [](const C& c, int) { return bool(c.clock()); }},
+                               Output<C>{"clockOff", 0, [](const C& c, int) { return bool(c.clockOff()); }});
+    }
+
 private:
     Buzzer buzzer_;
     Relay stopRelay_;
@@ -38,6 +52,6 @@ private:
     Relay outputRelay_;
 };
 
-static_assert(sizeof(ClockOscillator) == 5);
+static_assert(checkedRelayCount<ClockOscillator>() == 5);
 
 }  // namespace tarnwick

@@ -26,47 +26,14 @@ void Computer::runCycle() {
 
 void Computer::distributePower(bool on) {
     std::scoped_lock lock(cycleLock_);
-    clockStopGate.setVoltage(on);
-    clockOscillator.setVoltage(on);
-    phaseSequencer.setVoltage(on);
-    programCounter.setVoltage(on);
-    addressSelector.setVoltage(on);
-    addressBuffer.setVoltage(on);
-    controlPanel.setVoltage(on);
-    operandAccessGate.setVoltage(on);
-    operandAddressGate.setVoltage(on);
-    codeStrobe.setVoltage(on);
-    highStrobe.setVoltage(on);
-    highOperand.setVoltage(on);
-    lowStrobe.setVoltage(on);
-    lowOperand.setVoltage(on);
-    decoder.setVoltage(on);
-    shortCycleGate.setVoltage(on);
-    phaseResetGate.setVoltage(on);
-    writeGate.setVoltage(on);
-    loadGroupGate.setVoltage(on);
-    memoryLoadGate.setVoltage(on);
-    logicPairGateA.setVoltage(on);
-    logicPairGateB.setVoltage(on);
-    memoryReadGroupGate.setVoltage(on);
-    addressingGroupGate.setVoltage(on);
-    shiftPairGateA.setVoltage(on);
-    shiftPairGateB.setVoltage(on);
-    shiftGroupGate.setVoltage(on);
-    memoryLatchGate.setVoltage(on);
-    shiftLatchGate.setVoltage(on);
-    accumulatorClockGate.setVoltage(on);
-    jumpFlipFlop.setVoltage(on);
-    jumpGroupGate.setVoltage(on);
-    jumpConditionGate.setVoltage(on);
-    counterLoadGate.setVoltage(on);
-    carryRelay.setVoltage(on);
-    zeroRelay.setVoltage(on);
-    jumpIfZeroGate.setVoltage(on);
-    jumpIfCarryGate.setVoltage(on);
-    jumpIfNotZeroGate.setVoltage(on);
-    jumpIfNoCarryGate.setVoltage(on);
-    arithmeticUnit.setVoltage(on);
+    std::apply(
+        [&](const auto&... circuit) {
+            auto power = [&](const auto& c) {
+                if (c.supply == Supply::rail) (this->*c.member.pointer).setVoltage(on);
+            };
+            (power(circuit), ...);
+        },
+        circuits());
 }
 
 void Computer::stepControlPanel() {

@@ -9,8 +9,10 @@
 #include "machine/ClockOscillator.h"
 #include "machine/InstructionDecoder.h"
 #include "machine/PhaseSequencer.h"
+#include "machine/Section.h"
 #include "panel/PanelControl.h"
 #include "panel/SixtyFourKilobyteRAMControlPanel.h"
+#include "relay/Circuit.h"
 #include "relay/Counters.h"
 #include "relay/Gates.h"
 #include "relay/Relay.h"
@@ -134,6 +136,56 @@ public:
     TwoInputAndGate jumpIfNotZeroGate;
     TwoInputAndGate jumpIfNoCarryGate;
     ArithmeticUnit arithmeticUnit;
+
+    // Every circuit of the computer once: its section, in runCycle's order,
+    // and within a section in the order its step uses them. The machine's
+    // map (MachineMap.h) and distributePower are derived from it.
+    static constexpr auto circuits() {
+        return std::make_tuple(
+            SectionMember{Section::clock, TARNWICK_PART(Computer, clockStopGate)},
+            SectionMember{Section::clock, TARNWICK_PART(Computer, clockOscillator)},
+            SectionMember{Section::phases, TARNWICK_PART(Computer, phaseResetGate)},
+            SectionMember{Section::phases, TARNWICK_PART(Computer, phaseSequencer)},
+            SectionMember{Section::counter, TARNWICK_PART(Computer, jumpClearRelay), Supply::contact},
+            SectionMember{Section::counter, TARNWICK_PART(Computer, jumpFlipFlop)},
+            SectionMember{Section::counter, TARNWICK_PART(Computer, counterLoadGate)},
+            SectionMember{Section::counter, TARNWICK_PART(Computer, programCounter)},
+            SectionMember{Section::addressing, TARNWICK_PART(Computer, logicPairGateA)},
+            SectionMember{Section::addressing, TARNWICK_PART(Computer, logicPairGateB)},
+            SectionMember{Section::addressing, TARNWICK_PART(Computer, memoryReadGroupGate)},
+            SectionMember{Section::addressing, TARNWICK_PART(Computer, addressingGroupGate)},
+            SectionMember{Section::addressing, TARNWICK_PART(Computer, operandAccessGate)},
+            SectionMember{Section::addressing, TARNWICK_PART(Computer, operandAddressGate)},
+            SectionMember{Section::addressing, TARNWICK_PART(Computer, addressSelector)},
+            SectionMember{Section::addressing, TARNWICK_PART(Computer, addressBuffer)},
+            SectionMember{Section::memory, TARNWICK_PART(Computer, writeEnableRelay), Supply::contact},
+            SectionMember{Section::memory, TARNWICK_PART(Computer, writeGate)},
+            SectionMember{Section::memory, TARNWICK_PART(Computer, controlPanel)},
+            SectionMember{Section::registers, TARNWICK_PART(Computer, codeStrobe)},
+            SectionMember{Section::registers, TARNWICK_PART(Computer, decoder)},
+            SectionMember{Section::registers, TARNWICK_PART(Computer, highStrobe)},
+            SectionMember{Section::registers, TARNWICK_PART(Computer, highOperand)},
+            SectionMember{Section::registers, TARNWICK_PART(Computer, lowStrobe)},
+            SectionMember{Section::registers, TARNWICK_PART(Computer, lowOperand)},
+            SectionMember{Section::control, TARNWICK_PART(Computer, shortCycleGate)},
+            SectionMember{Section::control, TARNWICK_PART(Computer, carryRelay)},
+            SectionMember{Section::control, TARNWICK_PART(Computer, jumpIfCarryGate)},
+            SectionMember{Section::control, TARNWICK_PART(Computer, jumpIfNoCarryGate)},
+            SectionMember{Section::control, TARNWICK_PART(Computer, zeroRelay)},
+            SectionMember{Section::control, TARNWICK_PART(Computer, jumpIfZeroGate)},
+            SectionMember{Section::control, TARNWICK_PART(Computer, jumpIfNotZeroGate)},
+            SectionMember{Section::control, TARNWICK_PART(Computer, loadGroupGate)},
+            SectionMember{Section::control, TARNWICK_PART(Computer, memoryLoadGate)},
+            SectionMember{Section::control, TARNWICK_PART(Computer, memoryLatchGate)},
+            SectionMember{Section::control, TARNWICK_PART(Computer, shiftPairGateA)},
+            SectionMember{Section::control, TARNWICK_PART(Computer, shiftPairGateB)},
+            SectionMember{Section::control, TARNWICK_PART(Computer, shiftGroupGate)},
+            SectionMember{Section::control, TARNWICK_PART(Computer, shiftLatchGate)},
+            SectionMember{Section::control, TARNWICK_PART(Computer, accumulatorClockGate)},
+            SectionMember{Section::control, TARNWICK_PART(Computer, jumpGroupGate)},
+            SectionMember{Section::control, TARNWICK_PART(Computer, jumpConditionGate)},
+            SectionMember{Section::arithmetic, TARNWICK_PART(Computer, arithmeticUnit)});
+    }
 
 private:
     // Held around every machine cycle and every memory step, on whichever

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "relay/Counters.h"
+#include "relay/Circuit.h"
 #include "relay/Gates.h"
 
 namespace tarnwick {
@@ -34,12 +35,24 @@ public:
         countPulseGate_.step();
     }
 
+    static constexpr auto members() {
+        using C = PhaseSequencer;
+        return std::make_tuple(TARNWICK_MEMBER(C, ring_),
+                               TARNWICK_MEMBER(C, fetchPhaseGate_),
+                               TARNWICK_MEMBER(C, countPulseGate_));
+    }
+    static constexpr auto outputs() {
+        using C = PhaseSequencer;
+        return std::make_tuple(Output<C>{"phase", 4, [](const C& c, int i) { return bool(c.phase(i)); }},
+                               Output<C>{"countPulse", 0, [](const C& c, int) { return bool(c.countPulse()); }});
+    }
+
 private:
     RingCounter ring_;
     ThreeInputOrGate fetchPhaseGate_;
     TwoInputAndGate countPulseGate_;
 };
 
-static_assert(sizeof(PhaseSequencer) == 81);
+static_assert(checkedRelayCount<PhaseSequencer>() == 81);
 
 }  // namespace tarnwick

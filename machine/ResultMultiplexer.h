@@ -1,5 +1,6 @@
 #pragma once
 
+#include "relay/Circuit.h"
 #include "relay/Gates.h"
 #include "relay/Relay.h"
 
@@ -23,6 +24,16 @@ public:
             orGate_.setInput(k, gates_[k].output());
         }
         orGate_.step();
+    }
+
+    static constexpr auto members() {
+        using C = MultiplexerBit;
+        return std::make_tuple(TARNWICK_MEMBER(C, gates_),
+                               TARNWICK_MEMBER(C, orGate_));
+    }
+    static constexpr auto outputs() {
+        using C = MultiplexerBit;
+        return std::make_tuple(Output<C>{"output", 0, [](const C& c, int) { return bool(c.output()); }});
     }
 
 private:
@@ -69,6 +80,18 @@ public:
         }
     }
 
+    static constexpr auto members() {
+        using C = ResultMultiplexer;
+        return std::make_tuple(TARNWICK_MEMBER(C, bits_),
+                               TARNWICK_MEMBER(C, selectNorGate_),
+                               TARNWICK_MEMBER(C, anySelectRelay_),
+                               TARNWICK_MEMBER(C, defaultGate_));
+    }
+    static constexpr auto outputs() {
+        using C = ResultMultiplexer;
+        return std::make_tuple(Output<C>{"output", 8, [](const C& c, int i) { return bool(c.output(i)); }});
+    }
+
 private:
     MultiplexerBit bits_[8];
     ThreeInputNorGate selectNorGate_;  // off while select 1, 2 or 3 is on
@@ -76,7 +99,7 @@ private:
     TwoInputNorGate defaultGate_;      // none of the four selects
 };
 
-static_assert(sizeof(MultiplexerBit) == 15);
-static_assert(sizeof(ResultMultiplexer) == 126);
+static_assert(checkedRelayCount<MultiplexerBit>() == 15);
+static_assert(checkedRelayCount<ResultMultiplexer>() == 126);
 
 }  // namespace tarnwick

@@ -77,6 +77,16 @@ public:
         visitor.circuit(outputSelector_);
     }
 
+    // The byte at an address of this level's range, from the cells' latches.
+    std::uint8_t peek(std::uint32_t address) const {
+        return ((address >> Line) & 1) != 0 ? highHalf_->peek(address) : lowHalf_->peek(address);
+    }
+
+    static constexpr auto members() {
+        return std::make_tuple(TARNWICK_MEMBER(MemoryLevel, writeDemultiplexer_), TARNWICK_MEMBER(MemoryLevel, lowHalf_),
+                               TARNWICK_MEMBER(MemoryLevel, highHalf_), TARNWICK_MEMBER(MemoryLevel, outputSelector_));
+    }
+
     const Half& lowHalf() const { return *lowHalf_; }
     const Half& highHalf() const { return *highHalf_; }
 

@@ -8,10 +8,14 @@
 // build that called one would pass wide lanes across that boundary wrongly.
 #define TARNWICK_LANE_INLINE __attribute__((always_inline))
 
+#include <algorithm>
 #include <array>
 #include <cstring>
 
 #include "memory/MemoryCircuits.h"
+#include "memory/SixtyFourByteRAM.h"
+#include "memory/SixtyFourKilobyteRAM.h"
+#include "relay/Circuit.h"
 
 namespace tarnwick {
 
@@ -56,48 +60,63 @@ template <class L>
     return lanes - static_cast<std::uint8_t>(on);  // 0 - 1 wraps to 0xFF
 }
 
-// Relay positions inside the circuits, in member order.
-constexpr int kChainRelays = 4;
-constexpr int kChainsAt = 3;                              // after X0 to X2
-constexpr int kChainsEnd = kChainsAt + 8 * kChainRelays;  // 35: a decoder's size
-constexpr int kOrGateAt = kChainsEnd;                     // a selector's O
-constexpr int kSelectorRelays = kOrGateAt + 8;            // 43
+// Relay positions inside the circuits, from their descriptions. The cell
+// columns are stepped by hand below rather than through the circuits' own
+// steps (templated on lane relays, those take several times as long), so
+// every position the hand step uses is taken from the description: a change
+// of member order moves them all, and a description that no longer matches
+// its circuit's declarations fails to compile.
+using Chains = detail::EightWayChains<>;
+constexpr int kChainRelays = relayCount<FourInputAndGate>();
+constexpr int kChainsAt = relayIndexOf<EightWayDecoder>("chains") + relayIndexOf<Chains>("chains");
+constexpr int kSelectRelaysAt = relayIndexOf<EightWayDecoder>("chains") + relayIndexOf<Chains>("selectRelays");
+constexpr int kDecoderRelays = checkedRelayCount<EightWayDecoder>();
+constexpr int kSelectorChainsAt = relayIndexOf<EightWaySelector>("chains");
+constexpr int kOrGateAt = relayIndexOf<EightWaySelector>("orGate");
+constexpr int kSelectorRelays = checkedRelayCount<EightWaySelector>();
+static_assert(kSelectorChainsAt == 0 && kSelectRelaysAt == 0 && kChainsAt + 8 * kChainRelays == kDecoderRelays,
+              "the chain step below takes the select relays first, then the chains");
 
-// Inside a cell: resetGate, setGate, storeGate, complementGate, dataRelay.
-constexpr int kReset = 0, kSet = 2, kStore = 4, kComplement = 6, kData = 8, kCellRelays = 9;
+constexpr int kReset = relayIndexOf<MemoryCell>("resetGate");
+constexpr int kSet = relayIndexOf<MemoryCell>("setGate");
+constexpr int kStore = relayIndexOf<MemoryCell>("storeGate");
+constexpr int kComplement = relayIndexOf<MemoryCell>("complementGate");
+constexpr int kData = relayIndexOf<MemoryCell>("dataRelay");
+constexpr int kCellRelays = checkedRelayCount<MemoryCell>();
 
-// Inside a cell column: cellDecoder, cells 0 to 7, cellSelector.
-constexpr int kCellsAt = kChainsEnd;
-constexpr int kCellSelectorAt = kCellsAt + 8 * kCellRelays;       // 107
-constexpr int kColumnRelays = kCellSelectorAt + kSelectorRelays;  // 150
+constexpr int kCellDecoderAt = relayIndexOf<CellColumn>("cellDecoder");
+constexpr int kCellsAt = relayIndexOf<CellColumn>("cells");
+constexpr int kCellSelectorAt = relayIndexOf<CellColumn>("cellSelector");
+constexpr int kColumnRelays = relayCount<CellColumn>();
 
-// Inside a two-way selector: S, G1 (2), G2 (2), O (2).
-constexpr int kTwoWaySelectorRelays = 7;
-constexpr int kDemultiplexerRelays = 5;
+constexpr int kTwoWaySelectRelay = relayIndexOf<TwoWaySelector>("selectRelay");
+constexpr int kTwoWayGateA = relayIndexOf<TwoWaySelector>("gateA");
+constexpr int kTwoWayGateB = relayIndexOf<TwoWaySelector>("gateB");
+constexpr int kTwoWayOrGate = relayIndexOf<TwoWaySelector>("orGate");
+constexpr int kTwoWaySelectorRelays = checkedRelayCount<TwoWaySelector>();
+constexpr int kDemultiplexerSelectRelay = relayIndexOf<TwoWayDemultiplexer>("selectRelay");
+constexpr int kDemultiplexerLowGate = relayIndexOf<TwoWayDemultiplexer>("lowGate");
+constexpr int kDemultiplexerHighGate = relayIndexOf<TwoWayDemultiplexer>("highGate");
+constexpr int kDemultiplexerRelays = checkedRelayCount<TwoWayDemultiplexer>();
 constexpr int kNodeRelays = kDemultiplexerRelays + 8 * kTwoWaySelectorRelays;  // 61
-
-static_assert(kChainsEnd == sizeof(EightWayDecoder));
-static_assert(kSelectorRelays == sizeof(EightWaySelector));
-static_assert(kCellRelays == sizeof(MemoryCell));
-static_assert(kTwoWaySelectorRelays == sizeof(TwoWaySelector));
-static_assert(kDemultiplexerRelays == sizeof(TwoWayDemultiplexer));
-static_assert(kNodeRelays == sizeof(TwoWayDemultiplexer) + sizeof(EightBitSelector));
 
 // A block's bytes: its 64 columns byte by byte (lane r * 8 + j is column j of
 // row r), its 8 bit selectors byte by byte (lane j), its row decoder.
 constexpr int kColumnLanes = 64;
 constexpr int kBitSelectorsAt = kColumnRelays * kColumnLanes;         // 9600
 constexpr int kRowDecoderAt = kBitSelectorsAt + kSelectorRelays * 8;  // 9944
-constexpr int kBlockRelays = kRowDecoderAt + kChainsEnd;              // 9979
+constexpr int kBlockRelays = kRowDecoderAt + kDecoderRelays;          // 9979
 constexpr int kBlockStride = (kBlockRelays + 63) / 64 * 64;
 constexpr int kBlocks = 1024;
 constexpr int kNodes = kBlocks - 1;  // level bodies, top first, each level left to right
 constexpr int kLevels = 10;
 
 static_assert(kBlockRelays == 9'979);
+static_assert(kBlockRelays == relayCount<SixtyFourByteRAM>());
 static_assert(static_cast<std::size_t>(kBlocks) * kBlockRelays +
                   static_cast<std::size_t>(kNodes) * kNodeRelays ==
               RelayLaneRAM::relayCount);
+static_assert(RelayLaneRAM::relayCount == relayCount<SixtyFourKilobyteRAM>());
 
 // Which select bit chain r takes on its input k (1 to 3).
 constexpr std::array<std::array<int, 4>, 8> kBitOfInput = [] {
@@ -118,7 +137,7 @@ template <class L, class Put>
     L negated[3];
 #pragma GCC unroll 3
     for (int bit = 0; bit < 3; ++bit) {
-        put(bit, ticked(voltage, select[bit]));
+        put(kSelectRelaysAt + bit, ticked(voltage, select[bit]));
         negated[bit] = voltage & ~select[bit];
     }
 #pragma GCC unroll 8
@@ -170,7 +189,8 @@ template <class L>
                           writeEnable, writeEnable, writeEnable, writeEnable};
     L cellEnable[8];
     stepChains(
-        v, lines.select, enables, [&](int k, L relay) TARNWICK_LANE_INLINE { store(at(k), relay); },
+        v, lines.select, enables,
+        [&](int k, L relay) TARNWICK_LANE_INLINE { store(at(kCellDecoderAt + k), relay); },
         cellEnable);
 
     L cellOutput[8];
@@ -336,11 +356,11 @@ void RelayLaneRAM::Storage::step(const Lines& lines, StepBlocks stepBlocks) {
         for (int node = first; node < 2 * first + 1; ++node) {
             const std::uint8_t w = nodeWrite[node];
             std::uint8_t* relays = nodes[node];
-            relays[0] = ticked<std::uint8_t>(v, select);  // S
-            relays[1] = ticked<std::uint8_t>(v, w);       // L
-            relays[2] = ticked<std::uint8_t>(v & w, v & ~select);
-            relays[3] = ticked<std::uint8_t>(v, w);  // H
-            relays[4] = ticked<std::uint8_t>(v & w, select);
+            relays[kDemultiplexerSelectRelay] = ticked<std::uint8_t>(v, select);
+            relays[kDemultiplexerLowGate] = ticked<std::uint8_t>(v, w);
+            relays[kDemultiplexerLowGate + 1] = ticked<std::uint8_t>(v & w, v & ~select);
+            relays[kDemultiplexerHighGate] = ticked<std::uint8_t>(v, w);
+            relays[kDemultiplexerHighGate + 1] = ticked<std::uint8_t>(v & w, select);
             const std::uint8_t lowWrite = v & w & ~select;
             const std::uint8_t highWrite = v & w & select;
             std::uint8_t* halves =
@@ -367,13 +387,13 @@ void RelayLaneRAM::Storage::step(const Lines& lines, StepBlocks stepBlocks) {
             const Lanes8 gateA = voltage & a & notSelect;
             const Lanes8 gateB = voltage & b & select;
             std::uint8_t* relays = nodes[node] + kDemultiplexerRelays;
-            store(relays + 0 * 8, ticked(voltage, select));  // S
-            store(relays + 1 * 8, ticked(voltage, a));       // G1
-            store(relays + 2 * 8, ticked(voltage & a, notSelect));
-            store(relays + 3 * 8, ticked(voltage, b));  // G2
-            store(relays + 4 * 8, ticked(voltage & b, select));
-            store(relays + 5 * 8, ticked(voltage, gateA));  // O
-            store(relays + 6 * 8, ticked(voltage, gateB));
+            store(relays + kTwoWaySelectRelay * 8, ticked(voltage, select));
+            store(relays + kTwoWayGateA * 8, ticked(voltage, a));
+            store(relays + (kTwoWayGateA + 1) * 8, ticked(voltage & a, notSelect));
+            store(relays + kTwoWayGateB * 8, ticked(voltage, b));
+            store(relays + (kTwoWayGateB + 1) * 8, ticked(voltage & b, select));
+            store(relays + kTwoWayOrGate * 8, ticked(voltage, gateA));
+            store(relays + (kTwoWayOrGate + 1) * 8, ticked(voltage, gateB));
             nodeOutput[node] = voltage & (gateA | gateB);
         }
     }
@@ -398,8 +418,8 @@ void RelayLaneRAM::Storage::copyNode(int node, std::uint8_t*& out) const {
 
 void RelayLaneRAM::Storage::copyBlock(int block, std::uint8_t*& out) const {
     const std::uint8_t* relays = blocks[block];
-    std::memcpy(out, relays + kRowDecoderAt, kChainsEnd);
-    out += kChainsEnd;
+    std::memcpy(out, relays + kRowDecoderAt, kDecoderRelays);
+    out += kDecoderRelays;
     for (int lane = 0; lane < kColumnLanes; ++lane) {
         for (int k = 0; k < kColumnRelays; ++k) *out++ = relays[k * kColumnLanes + lane];
     }
@@ -420,20 +440,52 @@ bool RelayLaneRAM::supports(LaneWidth width) {
     }
 }
 
-RelayLaneRAM::RelayLaneRAM(LaneWidth width) : storage_(std::make_unique<Storage>()), lanes_(LaneWidth::Sse2) {
+RelayLaneRAM::LaneWidth RelayLaneRAM::widthFor(LaneWidth asked) {
     for (LaneWidth wider : {LaneWidth::Avx512, LaneWidth::Avx2}) {
-        if ((width == LaneWidth::Widest || width >= wider) && supports(wider)) {
-            lanes_ = wider;
-            break;
-        }
+        if ((asked == LaneWidth::Widest || asked >= wider) && supports(wider)) return wider;
     }
+    return LaneWidth::Sse2;
 }
+
+RelayLaneRAM::RelayLaneRAM(LaneWidth width) : storage_(std::make_unique<Storage>()), lanes_(widthFor(width)) {}
 
 RelayLaneRAM::~RelayLaneRAM() = default;
 
 void RelayLaneRAM::step() {
+    // Every relay is a function of the lines and of the cells' latches, so a
+    // step with the lines of the step before changes no relay while Write is
+    // off: the latches hold. With Write on, the step before may still have
+    // been writing; a third step with the same lines is the first that
+    // changes nothing.
+    const bool same = stepped_ && voltage_ == lastVoltage_ && write_ == lastWrite_ &&
+                      address_ == lastAddress_ && dataIn_ == lastDataIn_;
+    sameLinesRun_ = same ? std::min(sameLinesRun_ + 1, 3) : 1;
+    if (sameLinesRun_ >= (write_ ? 3 : 2)) {
+        ++skippedSteps_;
+        return;
+    }
+    lastVoltage_ = voltage_;
+    lastWrite_ = write_;
+    lastAddress_ = address_;
+    lastDataIn_ = dataIn_;
+    stepped_ = true;
     storage_->step(Lines{voltage_, write_, address_, dataIn_}, stepBlocksFor(lanes_));
     dataOut_ = bitsOf(storage_->nodeOutput[0]);
+}
+
+// Cell c of column j of row r of block b holds bit j of address
+// b * 64 + r * 8 + c; its latch is read where the cell's output is, the
+// normally-closed contact of the store gate's last relay.
+std::uint8_t RelayLaneRAM::peek(std::uint16_t address) const {
+    const std::uint8_t* block = storage_->blocks[address >> 6];
+    const int row = (address >> 3) & 7;
+    const int cell = kCellsAt + (address & 7) * kCellRelays;
+    std::uint8_t byte = 0;
+    for (int j = 0; j < 8; ++j) {
+        const std::uint8_t relay = block[(cell + kStore + 1) * kColumnLanes + row * 8 + j];
+        if ((relay & 0x0C) == 0x08) byte |= static_cast<std::uint8_t>(1u << j);
+    }
+    return byte;
 }
 
 void RelayLaneRAM::copyRelayStates(std::uint8_t* out) const { storage_->copyNode(0, out); }

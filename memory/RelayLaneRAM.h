@@ -22,9 +22,13 @@ namespace tarnwick {
 // Every input of every relay is written in every step, either by another
 // relay's contact or by one of the memory's lines, so a step computes each
 // relay's new byte from its inputs alone; the only state carried from step
-// to step is the latch of each cell, read back from its relays. The lines
-// are held here and reach the relays at the next step, so a setter is one
-// store whatever the number of relays on its line.
+// to step is the latch of each cell, read back from its relays. The step is
+// written out by hand for the lanes (the circuits' own steps, run on lane
+// relays, take several times as long), with every relay position taken from
+// the circuits' descriptions (relay/Circuit.h). The lines are held here and
+// reach the relays at the next step, so a setter is one store whatever the
+// number of relays on its line. A step whose lines are those of the steps
+// before it changes no relay (see step()) and is skipped.
 class RelayLaneRAM final : public SixtyFourKbRAM {
 public:
     static constexpr std::size_t relayCount = 10'280'899;
@@ -40,6 +44,8 @@ public:
     // short.
     explicit RelayLaneRAM(LaneWidth width = LaneWidth::Widest);
     LaneWidth lanes() const { return lanes_; }
+    // The width a memory asked for the given lanes gets on this processor.
+    static LaneWidth widthFor(LaneWidth asked);
     ~RelayLaneRAM() override;
 
     void setVoltage(bool on) override { voltage_ = on; }
@@ -84,6 +90,11 @@ public:
     // set since then are not in them yet.
     void copyRelayStates(std::uint8_t* out) const;
 
+    std::uint8_t peek(std::uint16_t address) const override;
+
+    // Steps skipped so far because they could change no relay.
+    std::uint64_t skippedSteps() const { return skippedSteps_; }
+
 private:
     void setAddressBit(int line, bool on) {
         address_ =
@@ -102,6 +113,16 @@ private:
     std::uint16_t address_ = 0;
     std::uint8_t dataIn_ = 0;
     std::uint8_t dataOut_ = 0;
+
+    // The lines of the last step run, and how many steps in a row (up to 3)
+    // have had the same lines.
+    bool stepped_ = false;
+    bool lastVoltage_ = false;
+    bool lastWrite_ = false;
+    std::uint16_t lastAddress_ = 0;
+    std::uint8_t lastDataIn_ = 0;
+    int sameLinesRun_ = 0;
+    std::uint64_t skippedSteps_ = 0;
 };
 
 }  // namespace tarnwick

@@ -6,6 +6,7 @@
 #include <memory>
 
 #include "memory/MemoryCircuits.h"
+#include "relay/Circuit.h"
 
 namespace tarnwick {
 
@@ -17,6 +18,34 @@ namespace tarnwick {
 // Each type offers visitParts(visitor): visitor.circuit(circuit) for every
 // relay circuit it holds and visitor.part(object) for every object it
 // allocates, recursively; the holder reports the object itself.
+
+// The step of one cell column: its decoder opens the addressed cell for
+// writing, every cell steps, its selector passes the addressed cell's bit.
+// The tree's columns and the lane memory's columns (RelayLaneRAM) both step
+// through this. cell(c) gives cell c. The lane memory applies the column's
+// lines to each part just before it steps (the hooks), so that a part's
+// relays are read and written once; the tree's setters have applied them.
+struct NoLines {
+    template <class... Parts>
+    TARNWICK_INLINE void operator()(Parts&...) const {}
+};
+
+template <class Decoder, class CellAt, class Selector, class DecoderLines = NoLines, class CellLines = NoLines,
+          class SelectorLines = NoLines>
+TARNWICK_INLINE inline void stepCellColumn(Decoder& decoder, CellAt&& cell, Selector& selector,
+                                           DecoderLines decoderLines = {}, CellLines cellLines = {},
+                                           SelectorLines selectorLines = {}) {
+    decoderLines(decoder);
+    decoder.step();
+    detail::unrolled<8>([&](auto c) TARNWICK_INLINE {
+        cellLines(cell(c));
+        cell(c).setWriteEnable(decoder.output(c));
+        cell(c).step();
+    });
+    selectorLines(selector);
+    detail::unrolled<8>([&](auto c) TARNWICK_INLINE { selector.setInput(c, cell(c).output()); });
+    selector.step();
+}
 
 // One data bit of eight addresses: cell c holds the bit of the address whose
 // lines A2 A1 A0 read c.
@@ -53,13 +82,8 @@ public:
     // Flattened: the whole column, every gate of every cell, is one function
     // whose relays the compiler can keep in registers.
     [[gnu::flatten, gnu::noinline]] void step() {
-        EightWayDecoder& decoder = *cellDecoder_;
-        decoder.step();
-        detail::unrolled<8>([&](auto c) { cells_[c]->setWriteEnable(decoder.output(c)); });
-        detail::unrolled<8>([&](auto c) { cells_[c]->step(); });
-        EightWaySelector& selector = *cellSelector_;
-        detail::unrolled<8>([&](auto c) { selector.setInput(c, cells_[c]->output()); });
-        selector.step();
+        stepCellColumn(
+            *cellDecoder_, [&](int c) TARNWICK_INLINE -> MemoryCell& { return *cells_[c]; }, *cellSelector_);
     }
 
     template <class Visitor>
@@ -76,6 +100,11 @@ public:
 
     // For tests: the cell that holds the bit of address c within the column.
     const MemoryCell& cell(int c) const { return *cells_[c]; }
+
+    static constexpr auto members() {
+        return std::make_tuple(TARNWICK_MEMBER(CellColumn, cellDecoder_), TARNWICK_MEMBER(CellColumn, cells_),
+                               TARNWICK_MEMBER(CellColumn, cellSelector_));
+    }
 
 private:
     std::unique_ptr<EightWayDecoder> cellDecoder_;
@@ -120,6 +149,8 @@ public:
     }
 
     const CellColumn& column(int j) const { return *columns_[j]; }
+
+    static constexpr auto members() { return std::make_tuple(TARNWICK_MEMBER(EightByteRow, columns_)); }
 
 private:
     std::array<std::unique_ptr<CellColumn>, 8> columns_;
@@ -188,6 +219,19 @@ public:
     }
 
     const EightByteRow& row(int r) const { return *rows_[r]; }
+
+    // The byte at an address of the block (A5 to A0), from the cells' latches.
+    std::uint8_t peek(std::uint32_t address) const {
+        const EightByteRow& row = *rows_[(address >> 3) & 7];
+        std::uint8_t byte = 0;
+        for (int j = 0; j < 8; ++j) byte |= static_cast<std::uint8_t>(row.column(j).cell(address & 7).output() << j);
+        return byte;
+    }
+
+    static constexpr auto members() {
+        return std::make_tuple(TARNWICK_MEMBER(SixtyFourByteRAM, rowDecoder_), TARNWICK_MEMBER(SixtyFourByteRAM, rows_),
+                               TARNWICK_MEMBER(SixtyFourByteRAM, bitSelectors_));
+    }
 
 private:
     std::unique_ptr<EightWayDecoder> rowDecoder_;

@@ -1,5 +1,7 @@
 #pragma once
 
+#include <cstdint>
+
 namespace tarnwick {
 
 // The machine's 64-KB memory, shaped like the pins of a memory chip: one
@@ -47,6 +49,12 @@ public:
     virtual bool getDataOutBit6() = 0;
     virtual bool getDataOutBit7() = 0;
     virtual void step() = 0;
+
+    // The byte the memory holds at address, read where it is stored (the
+    // cells' latches, for the relay-built memory) without a memory step and
+    // without changing anything: what a read of that address would show.
+    // For checks and tools; the machine itself only steps.
+    virtual std::uint8_t peek(std::uint16_t address) const = 0;
 };
 
 }  // namespace tarnwick

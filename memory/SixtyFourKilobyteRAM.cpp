@@ -49,4 +49,6 @@ bool SixtyFourKilobyteRAM::getDataOutBit7() { return body_.getDataOutBit(7); }
 
 void SixtyFourKilobyteRAM::step() { body_.step(); }
 
+std::uint8_t SixtyFourKilobyteRAM::peek(std::uint16_t address) const { return body_.peek(address); }
+
 }  // namespace tarnwick

@@ -53,6 +53,7 @@ public:
     bool getDataOutBit6() override;
     bool getDataOutBit7() override;
     void step() override;
+    std::uint8_t peek(std::uint16_t address) const override;
 
     // Reports the memory itself, then every part it owns (see SixtyFourByteRAM.h).
     template <class Visitor>
@@ -62,6 +63,8 @@ public:
     }
 
     const MemoryLevel<ThirtyTwoKilobyteRAM, 15>& body() const { return body_; }
+
+    static constexpr auto members() { return std::make_tuple(TARNWICK_PART(SixtyFourKilobyteRAM, body_)); }
 
 private:
     MemoryLevel<ThirtyTwoKilobyteRAM, 15> body_;

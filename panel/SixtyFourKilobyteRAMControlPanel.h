@@ -1,11 +1,14 @@
 #pragma once
 
 #include <array>
+#include <atomic>
 #include <cstdint>
 #include <memory>
+#include <optional>
 
 #include "memory/SixtyFourKbRAM.h"
 #include "panel/PanelControl.h"
+#include "relay/Circuit.h"
 #include "relay/Selectors.h"
 
 namespace tarnwick {
@@ -71,6 +74,7 @@ public:
     // on only when its level differs from what this memory last received
     // (a memory new to the panel receives all 25).
     void step() override;
+    std::uint8_t peek(std::uint16_t address) const override { return ram_->peek(address); }
 
     // The memory swap: releases the memory in use and builds an empty one of
     // the asked kind (the byte array when fastRam is true). If the relay-built
@@ -81,6 +85,16 @@ public:
     // back; fastRam is left as it is. The new memory receives all 25 lines at
     // its next step. For callers that bring a memory of their own.
     std::unique_ptr<SixtyFourKbRAM> installMemory(std::unique_ptr<SixtyFourKbRAM> memory);
+
+    // The lowest and highest address a step has written (Write line on)
+    // since forgetWrites or the last change of memory, if any. Any thread.
+    struct WrittenSpan {
+        std::uint16_t first = 0;
+        std::uint16_t last = 0;
+    };
+    std::optional<WrittenSpan> writtenSpan() const;
+    // Starts the span afresh. Any thread.
+    void forgetWrites() { written_.store(noneWritten, std::memory_order_relaxed); }
 
     // The memory in use.
     SixtyFourKbRAM& memory() { return *ram_; }
@@ -94,8 +108,29 @@ public:
     bool fastRam = false;
     std::array<TwoWaySelector, 25> selectors;
 
+    // The relays are the selectors; the outputs are the lines the memory
+    // receives and the data it shows.
+    static constexpr auto members() {
+        return std::make_tuple(TARNWICK_PART(SixtyFourKilobyteRAMControlPanel, selectors));
+    }
+    static constexpr auto outputs() {
+        using P = SixtyFourKilobyteRAMControlPanel;
+        return std::make_tuple(
+            Output<P>{"address", 16, [](const P& p, int i) { return p.selectors[i].output(); }},
+            Output<P>{"dataIn", 8, [](const P& p, int i) { return p.selectors[firstDataSelector + i].output(); }},
+            Output<P>{"write", 0, [](const P& p, int) { return p.selectors[writeSelector].output(); }},
+            Output<P>{"dataOut", 8, [](const P& p, int i) { return p.dataLamps[i].isOn(); }});
+    }
+
 private:
     static std::unique_ptr<SixtyFourKbRAM> buildMemory(bool& fastRam);
+    void noteWrite(std::uint16_t address);
+
+    // The written span: first in the high half, last in the low half; first
+    // above last means nothing written. Atomic because a save's default range
+    // is read on the window thread while the simulation thread steps.
+    static constexpr std::uint32_t noneWritten = 0xFFFF0000u;
+    std::atomic<std::uint32_t> written_{noneWritten};
 
     std::unique_ptr<SixtyFourKbRAM> ram_;
     // The 25 lines last passed to the memory in use: bits 0 to 15 address,

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "relay/Circuit.h"
 #include "relay/Gates.h"
 
 namespace tarnwick {
@@ -29,6 +30,12 @@ public:
         andGate_.step();
     }
 
+    static constexpr auto members() { return std::make_tuple(TARNWICK_MEMBER(XorGate, orGate_), TARNWICK_MEMBER(XorGate, nandGate_), TARNWICK_MEMBER(XorGate, andGate_)); }
+    static constexpr auto outputs() {
+        return std::make_tuple(
+            Output<XorGate>{"output", 0, [](const XorGate& c, int) { return bool(c.output()); }});
+    }
+
 private:
     TwoInputOrGate orGate_;
     TwoInputNandGate nandGate_;
@@ -54,6 +61,13 @@ public:
     void step() {
         sumGate_.step();
         carryGate_.step();
+    }
+
+    static constexpr auto members() { return std::make_tuple(TARNWICK_MEMBER(HalfAdder, sumGate_), TARNWICK_MEMBER(HalfAdder, carryGate_)); }
+    static constexpr auto outputs() {
+        return std::make_tuple(
+            Output<HalfAdder>{"sum", 0, [](const HalfAdder& c, int) { return bool(c.sum()); }},
+            Output<HalfAdder>{"carry", 0, [](const HalfAdder& c, int) { return bool(c.carry()); }});
     }
 
 private:
@@ -84,6 +98,13 @@ public:
         carryOutGate_.step();
     }
 
+    static constexpr auto members() { return std::make_tuple(TARNWICK_MEMBER(FullAdder, carryInHalf_), TARNWICK_MEMBER(FullAdder, operandHalf_), TARNWICK_MEMBER(FullAdder, carryOutGate_)); }
+    static constexpr auto outputs() {
+        return std::make_tuple(
+            Output<FullAdder>{"sum", 0, [](const FullAdder& c, int) { return bool(c.sum()); }},
+            Output<FullAdder>{"carryOut", 0, [](const FullAdder& c, int) { return bool(c.carryOut()); }});
+    }
+
 private:
     HalfAdder carryInHalf_;  // H1
     HalfAdder operandHalf_;  // H2
@@ -110,6 +131,13 @@ public:
         bits_[7].step();
     }
 
+    static constexpr auto members() { return std::make_tuple(TARNWICK_MEMBER(EightBitAdder, bits_)); }
+    static constexpr auto outputs() {
+        return std::make_tuple(
+            Output<EightBitAdder>{"sum", 8, [](const EightBitAdder& c, int i) { return bool(c.sum(i)); }},
+            Output<EightBitAdder>{"carryOut", 0, [](const EightBitAdder& c, int) { return bool(c.carryOut()); }});
+    }
+
 private:
     FullAdder bits_[8];
 };
@@ -126,6 +154,12 @@ public:
     bool output(int index) const { return gates_[index].output(); }
     void step() {
         for (Gate& gate : gates_) gate.step();
+    }
+
+    static constexpr auto members() { return std::make_tuple(TARNWICK_MEMBER(EightBitLogic, gates_)); }
+    static constexpr auto outputs() {
+        return std::make_tuple(
+            Output<EightBitLogic>{"output", 8, [](const EightBitLogic& c, int i) { return bool(c.output(i)); }});
     }
 
 private:
@@ -159,17 +193,23 @@ public:
         for (XorGate& gate : gates_) gate.step();
     }
 
+    static constexpr auto members() { return std::make_tuple(TARNWICK_MEMBER(EightBitComplementer, gates_)); }
+    static constexpr auto outputs() {
+        return std::make_tuple(
+            Output<EightBitComplementer>{"output", 8, [](const EightBitComplementer& c, int i) { return bool(c.output(i)); }});
+    }
+
 private:
     XorGate gates_[8];
 };
 
-static_assert(sizeof(XorGate) == 6);
-static_assert(sizeof(HalfAdder) == 8);
-static_assert(sizeof(FullAdder) == 18);
-static_assert(sizeof(EightBitAdder) == 144);
-static_assert(sizeof(EightBitAnd) == 16);
-static_assert(sizeof(EightBitOr) == 16);
-static_assert(sizeof(EightBitXor) == 48);
-static_assert(sizeof(EightBitComplementer) == 48);
+static_assert(checkedRelayCount<XorGate>() == 6);
+static_assert(checkedRelayCount<HalfAdder>() == 8);
+static_assert(checkedRelayCount<FullAdder>() == 18);
+static_assert(checkedRelayCount<EightBitAdder>() == 144);
+static_assert(checkedRelayCount<EightBitAnd>() == 16);
+static_assert(checkedRelayCount<EightBitOr>() == 16);
+static_assert(checkedRelayCount<EightBitXor>() == 48);
+static_assert(checkedRelayCount<EightBitComplementer>() == 48);
 
 }  // namespace tarnwick

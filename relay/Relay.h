@@ -2,6 +2,12 @@
 
 #include <cstdint>
 
+// Forces a circuit's setters, getters and step inline wherever they are
+// used, at every optimisation level: the lane memory steps circuits built of
+// lane vectors inside functions compiled for wider instruction sets, and a
+// call to an out-of-line copy would pass those vectors the wrong way.
+#define TARNWICK_INLINE __attribute__((always_inline))
+
 namespace tarnwick {
 
 #ifdef TARNWICK_COUNT_RELAY_TICKS
@@ -23,6 +29,9 @@ inline std::uint64_t relayTicksCounted = 0;
 // relay after each write and keeps whole circuits out of registers.
 class Relay {
 public:
+    // What a contact carries: on or off.
+    using Signal = bool;
+
     void setVoltage(bool on) { bits_ = static_cast<char8_t>((bits_ & 0x7F) | (on << 7)); }
     void setCoil(bool on) { bits_ = static_cast<char8_t>((bits_ & 0xBF) | (on << 6)); }
 
@@ -36,6 +45,10 @@ public:
 
     bool normallyOpen() const { return (bits_ & 0x0C) == 0x0C; }
     bool normallyClosed() const { return (bits_ & 0x0C) == 0x08; }
+
+    // The pending inputs, as the next tick will take them.
+    bool supplyInput() const { return (bits_ & 0x80) != 0; }
+    bool coilInput() const { return (bits_ & 0x40) != 0; }
 
     // The raw byte, for tests of the bit layout.
     std::uint8_t bits() const { return bits_; }

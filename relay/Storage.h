@@ -75,6 +75,20 @@ public:
         n4_.step();
     }
 
+    static constexpr auto members() {
+        using M = MasterSlaveFlipFlop;
+        return std::make_tuple(TARNWICK_MEMBER(M, clockRelay_), TARNWICK_MEMBER(M, dataRelay_),
+                               TARNWICK_MEMBER(M, masterSet_), TARNWICK_MEMBER(M, masterReset_),
+                               TARNWICK_MEMBER(M, n1_), TARNWICK_MEMBER(M, n2_), TARNWICK_MEMBER(M, g3_),
+                               TARNWICK_MEMBER(M, g4_), TARNWICK_MEMBER(M, clearOr_), TARNWICK_MEMBER(M, n3_),
+                               TARNWICK_MEMBER(M, n4_));
+    }
+    static constexpr auto outputs() {
+        using M = MasterSlaveFlipFlop;
+        return std::make_tuple(Output<M>{"q", 0, [](const M& f, int) { return f.q(); }},
+                               Output<M>{"notQ", 0, [](const M& f, int) { return f.notQ(); }});
+    }
+
 private:
     Relay clockRelay_;              // C
     Relay dataRelay_;               // D
@@ -91,9 +105,12 @@ private:
 
 // The classic six-gate edge-triggered D flip-flop with preset and clear,
 // clocked through relay K.
-class SixNorFlipFlop {
+template <class R = Relay>
+class BasicSixNorFlipFlop {
 public:
-    void setVoltage(bool on) {
+    using Signal = typename R::Signal;
+
+    TARNWICK_INLINE void setVoltage(Signal on) {
         clockRelay_.setVoltage(on);
         g1_.setVoltage(on);
         g2_.setVoltage(on);
@@ -102,21 +119,23 @@ public:
         g5_.setVoltage(on);
         g6_.setVoltage(on);
     }
-    void setData(bool on) { g4_.setInput(2, on); }
-    void setClock(bool on) { clockRelay_.setCoil(on); }
-    void setPreset(bool on) {
+    TARNWICK_INLINE void setData(Signal on) { g4_.setInput(2, on); }
+    TARNWICK_INLINE void setClock(Signal on) { clockRelay_.setCoil(on); }
+    TARNWICK_INLINE void setPreset(Signal on) {
         g2_.setInput(1, on);
         g4_.setInput(1, on);
         g6_.setInput(1, on);
     }
-    void setClear(bool on) {
+    TARNWICK_INLINE void setClear(Signal on) {
         g1_.setInput(0, on);
         g5_.setInput(0, on);
     }
-    bool q() const { return g5_.output(); }
-    bool notQ() const { return g6_.output(); }
+    TARNWICK_INLINE Signal q() const { return g5_.output(); }
+    TARNWICK_INLINE Signal notQ() const { return g6_.output(); }
+    // The clock as last written, before relay K takes it.
+    TARNWICK_INLINE Signal clockInput() const { return clockRelay_.coilInput(); }
 
-    void step() {
+    TARNWICK_INLINE void step() {
         clockRelay_.tick();
         g2_.setInput(2, clockRelay_.normallyClosed());
         g3_.setInput(1, clockRelay_.normallyClosed());
@@ -129,12 +148,24 @@ public:
         g6_.step();
     }
 
+    static constexpr auto members() {
+        using F = BasicSixNorFlipFlop;
+        return std::make_tuple(TARNWICK_MEMBER(F, clockRelay_), TARNWICK_MEMBER(F, g1_), TARNWICK_MEMBER(F, g2_),
+                               TARNWICK_MEMBER(F, g3_), TARNWICK_MEMBER(F, g4_), TARNWICK_MEMBER(F, g5_),
+                               TARNWICK_MEMBER(F, g6_));
+    }
+    static constexpr auto outputs() {
+        using F = BasicSixNorFlipFlop;
+        return std::make_tuple(Output<F>{"q", 0, [](const F& f, int) { return bool(f.q()); }},
+                               Output<F>{"notQ", 0, [](const F& f, int) { return bool(f.notQ()); }});
+    }
+
 private:
-    void inputPass() {
-        const bool out1 = g1_.output();
-        const bool out2 = g2_.output();
-        const bool out3 = g3_.output();
-        const bool out4 = g4_.output();
+    TARNWICK_INLINE void inputPass() {
+        const Signal out1 = g1_.output();
+        const Signal out2 = g2_.output();
+        const Signal out3 = g3_.output();
+        const Signal out4 = g4_.output();
         g1_.setInput(1, out4);
         g1_.setInput(2, out2);
         g2_.setInput(0, out1);
@@ -146,7 +177,7 @@ private:
         g3_.step();
         g4_.step();
     }
-    void outputPass() {
+    TARNWICK_INLINE void outputPass() {
         g5_.setInput(1, g2_.output());
         g5_.setInput(2, g6_.output());
         g6_.setInput(0, g5_.output());
@@ -155,14 +186,16 @@ private:
         g6_.step();
     }
 
-    Relay clockRelay_;  // K
-    ThreeInputNorGate g1_;
-    ThreeInputNorGate g2_;
-    ThreeInputNorGate g3_;
-    ThreeInputNorGate g4_;
-    ThreeInputNorGate g5_;  // q
-    ThreeInputNorGate g6_;  // notQ
+    R clockRelay_;  // K
+    BasicThreeInputNorGate<R> g1_;
+    BasicThreeInputNorGate<R> g2_;
+    BasicThreeInputNorGate<R> g3_;
+    BasicThreeInputNorGate<R> g4_;
+    BasicThreeInputNorGate<R> g5_;  // q
+    BasicThreeInputNorGate<R> g6_;  // notQ
 };
+
+using SixNorFlipFlop = BasicSixNorFlipFlop<>;
 
 // Eight master-slave flip-flops sharing one clock and one clear.
 class EightBitRegister {
@@ -182,12 +215,18 @@ public:
         for (MasterSlaveFlipFlop& bit : bits_) bit.step();
     }
 
+    static constexpr auto members() { return std::make_tuple(TARNWICK_MEMBER(EightBitRegister, bits_)); }
+    static constexpr auto outputs() {
+        return std::make_tuple(
+            Output<EightBitRegister>{"q", 8, [](const EightBitRegister& r, int i) { return r.q(i); }});
+    }
+
 private:
     MasterSlaveFlipFlop bits_[8];
 };
 
-static_assert(sizeof(MasterSlaveFlipFlop) == 20);
-static_assert(sizeof(SixNorFlipFlop) == 19);
-static_assert(sizeof(EightBitRegister) == 160);
+static_assert(checkedRelayCount<MasterSlaveFlipFlop>() == 20);
+static_assert(checkedRelayCount<SixNorFlipFlop>() == 19);
+static_assert(checkedRelayCount<EightBitRegister>() == 160);
 
 }  // namespace tarnwick

@@ -55,6 +55,7 @@ public:
     void setVoltage(bool on) override { inner_.setVoltage(on); }
     void setWrite(bool on) override { inner_.setWrite(on); }
     void step() override { inner_.step(); }
+    std::uint8_t peek(std::uint16_t address) const override { return inner_.peek(address); }
 
 protected:
     // Each member pointer is copied out before the call: GCC's bounds

@@ -16,7 +16,7 @@
 
 #include "app/Session.h"
 #include "memory/MemoryFile.h"
-#include "tools/asm/Assembler.h"
+#include "asm/Assembler.h"
 #include "tools/asm/InstructionSet.h"
 
 namespace tarnwick {

@@ -9,9 +9,9 @@
 #include <vector>
 
 #include "memory/MemoryFile.h"
-#include "tools/asm/Assembler.h"
-#include "tools/asm/Disassembler.h"
-#include "tools/asm/InstructionSet.h"
+#include "asm/Assembler.h"
+#include "asm/Disassembler.h"
+#include "asm/InstructionSet.h"
 
 namespace tarnwick::assembler {
 namespace {

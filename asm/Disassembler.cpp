@@ -1,4 +1,4 @@
-#include "tools/asm/Disassembler.h"
+#include "asm/Disassembler.h"
 
 #include <algorithm>
 #include <cstdio>
@@ -6,7 +6,7 @@
 #include <set>
 #include <vector>
 
-#include "tools/asm/InstructionSet.h"
+#include "asm/InstructionSet.h"
 
 namespace tarnwick::assembler {
 
