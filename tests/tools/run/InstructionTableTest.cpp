@@ -15,9 +15,9 @@
 #include <string_view>
 
 #include "app/Session.h"
-#include "memory/MemoryFile.h"
 #include "asm/Assembler.h"
 #include "asm/InstructionSet.h"
+#include "memory/MemoryFile.h"
 
 namespace tarnwick {
 namespace {
