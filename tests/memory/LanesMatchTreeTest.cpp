@@ -25,25 +25,6 @@ constexpr int kSteps = 80;  // the tree alone takes a few hundred ms per step he
 constexpr int kSteps = 360;
 #endif
 
-// The tree's relay bytes in the order it holds them: depth first, each
-// circuit's relays in member order.
-struct RelayCopier {
-    std::uint8_t* out;
-    template <class T>
-    void part(const T&) {}
-    template <class Circuit>
-    void circuit(const Circuit& circuit) {
-        std::memcpy(out, &circuit, sizeof circuit);
-        out += sizeof circuit;
-    }
-};
-
-void copyRelayStates(const SixtyFourKilobyteRAM& ram, std::uint8_t* out) {
-    RelayCopier copier{out};
-    ram.visitParts(copier);
-    ASSERT_EQ(static_cast<std::size_t>(copier.out - out), RelayLaneRAM::relayCount);
-}
-
 // The tree and a lane memory of one width, fed the same lines.
 class Memories {
 public:
@@ -70,7 +51,7 @@ public:
     void stepAndCompare(int step) {
         tree_.step();
         const std::uint8_t out = readDataOut(tree_);
-        copyRelayStates(tree_, treeBytes_.data());
+        tree_.copyRelayStates(treeBytes_.data());
         for (auto& lanes : lanes_) {
             lanes->step();
             const int width = 8 << static_cast<int>(lanes->lanes());  // bytes per instruction
