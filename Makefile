@@ -1,16 +1,35 @@
 # Tarnwick: `make run` opens the front panel, `make test` builds and runs every
 # suite (plain, AddressSanitizer + UndefinedBehaviorSanitizer, ThreadSanitizer
 # and the bounded fuzz runs). Both install missing Debian packages first.
+# Every build flavour is a preset of CMakePresets.json (cmake --list-presets).
 
 PACKAGES := cmake ninja-build g++ clang libclang-rt-14-dev \
             libgtest-dev libgmock-dev libbenchmark-dev \
-            qt6-base-dev qt6-base-dev-tools libgl-dev fonts-liberation
+            qt6-base-dev qt6-base-dev-tools libgl-dev fonts-liberation \
+            clang-format clang-tidy appstream dpkg-dev
 JOBS ?= $(shell nproc)
-CMAKE := cmake -G Ninja -DTARNWICK_WERROR=ON
-CTEST := ctest --output-on-failure -j $(JOBS)
+CTEST := ctest -j $(JOBS)
 SUDO := $(shell [ "$$(id -u)" = 0 ] || echo sudo)
 
-.PHONY: all deps build run test test-plain test-panel-repeat test-asan test-tsan test-fuzz test-clang test-debug bench clean
+# $(call configure,PRESET,DIR): configures DIR with the preset. A DIR that
+# CMake cannot reuse (configured with another generator, say by a plain
+# `cmake -B build`, or for another source tree) is said so and its cache is
+# removed first, as CMake itself advises; the build then starts afresh.
+define configure
+	@if [ -f $(2)/CMakeCache.txt ]; then \
+	    generator=$$(sed -n 's/^CMAKE_GENERATOR:INTERNAL=//p' $(2)/CMakeCache.txt); \
+	    source=$$(sed -n 's/^CMAKE_HOME_DIRECTORY:INTERNAL=//p' $(2)/CMakeCache.txt); \
+	    if [ "$$generator" != Ninja ] || [ "$$source" != "$(CURDIR)" ]; then \
+	        echo "$(2)/ was configured with '$$generator' for $$source; make builds it with Ninja for $(CURDIR):"; \
+	        echo "removing $(2)/CMakeCache.txt and $(2)/CMakeFiles/ and configuring again."; \
+	        rm -rf $(2)/CMakeCache.txt $(2)/CMakeFiles; \
+	    fi; \
+	fi
+	cmake --preset $(1)
+endef
+
+.PHONY: all deps build run test test-plain test-panel-repeat test-asan test-tsan test-fuzz test-clang test-debug \
+        bench package format-check tidy clean
 
 all: build
 
@@ -24,8 +43,8 @@ deps:
 	fi
 
 build: deps
-	$(CMAKE) -S . -B build -DCMAKE_BUILD_TYPE=RelWithDebInfo
-	cmake --build build -j $(JOBS)
+	$(call configure,plain,build)
+	cmake --build --preset plain -j $(JOBS)
 
 run: build
 	./build/tarnwick
@@ -35,54 +54,75 @@ test: test-plain test-asan test-tsan test-fuzz test-clang test-debug
 # The front-panel suites run three times: a suite that passes only sometimes
 # fails here rather than at random later.
 test-plain: build
-	cd build && $(CTEST) -LE panel
-	cd build && $(CTEST) -L panel --repeat until-fail:3
+	$(CTEST) --preset plain -LE panel
+	$(CTEST) --preset plain -L panel --repeat until-fail:3
 
 # The front-panel suites 20 times in a row, then 5 times while both cores
 # are kept busy by another process.
 test-panel-repeat: build
-	cd build && $(CTEST) -L panel --repeat until-fail:20
+	$(CTEST) --preset plain -L panel --repeat until-fail:20
 	@busy=""; \
 	for i in 1 2; do (while :; do :; done) & busy="$$busy $$!"; done; \
 	trap 'kill $$busy 2>/dev/null' EXIT; \
-	cd build && $(CTEST) -L panel --repeat until-fail:5
+	$(CTEST) --preset plain -L panel --repeat until-fail:5
 
 # Every target built with clang as well (the fuzz build covers only the
 # fuzzers and the core), and every suite run on it.
 test-clang: deps
-	CXX=clang++ $(CMAKE) -S . -B build-clang -DCMAKE_BUILD_TYPE=RelWithDebInfo
-	cmake --build build-clang -j $(JOBS)
-	cd build-clang && $(CTEST)
+	$(call configure,clang,build-clang)
+	cmake --build --preset clang -j $(JOBS)
+	$(CTEST) --preset clang
 
 # The memory suites unoptimised: the relay memory's wide lanes are right
 # only where their helpers are inlined into the code built for those lanes,
 # and only an -O0 build shows a helper that is not.
 test-debug: deps
-	$(CMAKE) -S . -B build-debug -DCMAKE_BUILD_TYPE=Debug -DTARNWICK_BUILD_GUI=OFF -DTARNWICK_BUILD_BENCH=OFF
-	cmake --build build-debug -j $(JOBS) --target memory_tests
-	cd build-debug && $(CTEST) -L memory
+	$(call configure,debug,build-debug)
+	cmake --build --preset debug -j $(JOBS) --target memory_tests
+	$(CTEST) --preset debug
 
 test-asan: deps
-	$(CMAKE) -S . -B build-asan -DCMAKE_BUILD_TYPE=Debug -DTARNWICK_SANITIZE=address,undefined \
-	    -DTARNWICK_BUILD_BENCH=OFF -DCMAKE_CXX_FLAGS=-O1
-	cmake --build build-asan -j $(JOBS)
-	cd build-asan && ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1 $(CTEST) -LE no-asan
+	$(call configure,asan,build-asan)
+	cmake --build --preset asan -j $(JOBS)
+	$(CTEST) --preset asan
 
 # Only the suites that exercise threads run under ThreadSanitizer.
 test-tsan: deps
-	$(CMAKE) -S . -B build-tsan -DCMAKE_BUILD_TYPE=Debug -DTARNWICK_SANITIZE=thread \
-	    -DTARNWICK_BUILD_BENCH=OFF -DTARNWICK_BUILD_GUI=OFF -DCMAKE_CXX_FLAGS=-O1
-	cmake --build build-tsan -j $(JOBS)
-	cd build-tsan && TSAN_OPTIONS=halt_on_error=1 $(CTEST) -L threads --no-tests=ignore
+	$(call configure,tsan,build-tsan)
+	cmake --build --preset tsan -j $(JOBS)
+	$(CTEST) --preset tsan
 
 test-fuzz: deps
-	CXX=clang++ $(CMAKE) -S . -B build-fuzz -DCMAKE_BUILD_TYPE=RelWithDebInfo -DTARNWICK_FUZZ=ON \
-	    -DTARNWICK_BUILD_TESTS=OFF -DTARNWICK_BUILD_BENCH=OFF -DTARNWICK_BUILD_GUI=OFF
-	cmake --build build-fuzz -j $(JOBS)
-	cd build-fuzz && $(CTEST) -L fuzz --no-tests=ignore
+	$(call configure,fuzz,build-fuzz)
+	cmake --build --preset fuzz -j $(JOBS)
+	$(CTEST) --preset fuzz
 
 bench: build
 	@for b in build/bench/*_bench; do [ -x "$$b" ] && "$$b"; done
 
+# The Debian package, tarnwick_VERSION_ARCH.deb in build-package/: a release
+# build for /usr (warnings stay warnings there, as for any packager), its
+# metainfo validated.
+package: deps
+	$(call configure,package,build-package)
+	cmake --build --preset package -j $(JOBS)
+	appstreamcli validate --no-net --override=cid-desktopapp-is-not-rdns=info build-package/gui/tarnwick.metainfo.xml
+	cd build-package && cpack
+	@ls build-package/tarnwick_*.deb
+
+# clang-format's dry run over the tracked C++ files: lists every file that
+# differs from .clang-format and fails if there is one.
+format-check:
+	git ls-files -z '*.cpp' '*.h' | xargs -0 clang-format --dry-run -Werror
+
+# clang-tidy (.clang-tidy) on the C++ files changed since TIDY_BASE (default
+# main; TIDY_BASE= checks every file), with build/'s compile commands.
+TIDY_BASE ?= main
+tidy: build
+	@files=$$(if [ -n "$(TIDY_BASE)" ]; then git diff --name-only --diff-filter=d $(TIDY_BASE) -- '*.cpp'; \
+	          else git ls-files '*.cpp'; fi); \
+	if [ -z "$$files" ]; then echo "tidy: no C++ source changed since $(TIDY_BASE)"; exit 0; fi; \
+	echo "$$files" | xargs -P $(JOBS) -n 4 clang-tidy -p build --quiet
+
 clean:
-	rm -rf build build-asan build-tsan build-fuzz build-clang build-debug
+	rm -rf build build-asan build-tsan build-fuzz build-clang build-debug build-package

@@ -1,5 +1,6 @@
 #include "app/Machine.h"
 
+#include <algorithm>
 #include <array>
 #include <system_error>
 
@@ -13,7 +14,11 @@ namespace tarnwick {
 
 Machine::Machine(bool startWithFastRam) : Computer(startWithFastRam) { setClockPeriod(defaultClockPeriod); }
 
-Machine::~Machine() { stopSimulation(); }
+Machine::~Machine() {
+    transfer_.requestStop();
+    transfer_.finish();
+    stopSimulation();
+}
 
 std::int32_t Machine::clockPeriod() {
     std::lock_guard lock(periodLock_);
@@ -121,55 +126,116 @@ std::optional<std::string> Machine::loadMemoryFile(const FileChooser& chooseFile
                           {});
 }
 
-std::optional<std::string> Machine::loadMemoryFile(const FileChooser& chooseFile,
-                                                   const std::function<bool()>& continueAfterAddress,
-                                                   const ImageReader& read) {
+void Machine::powerOnForLoad() {
     stopSimulation();
     powerSwitch.setState(1);
     powerCommand();  // the memory is powered before the first write
+}
+
+void Machine::noteLoad(const MemoryImage& image) {
+    if (!image.empty())
+        lastLoadedRange_ =
+            AddressRange{static_cast<std::uint16_t>(image.first), static_cast<std::uint16_t>(image.last)};
+    // Writes before this load belong to another program.
+    controlPanel.forgetWrites();
+}
+
+std::chrono::milliseconds Machine::pausePerAddress() const {
+    // The byte array is so fast that the lamps would not be seen to move.
+    return std::chrono::milliseconds(useFastRam ? 10 : 0);
+}
+
+std::optional<std::string> Machine::loadMemoryFile(const FileChooser& chooseFile,
+                                                   const std::function<bool()>& continueAfterAddress,
+                                                   const ImageReader& read) {
+    powerOnForLoad();
 
     const std::optional<std::string> path = chooseFile();
     if (!path) return std::nullopt;
 
     MemoryFileResult file = read ? read(*path) : readMemoryFile(*path);
     if (!file) return file.error;
-    if (!file.image->empty())
-        lastLoadedRange_ = AddressRange{static_cast<std::uint16_t>(file.image->first),
-                                        static_cast<std::uint16_t>(file.image->last)};
+    noteLoad(*file.image);
 
+    const std::chrono::milliseconds pause = pausePerAddress();
     writeMemoryImage(*this, *file.image, [&](std::int32_t) {
         if (continueAfterAddress && !continueAfterAddress()) return false;
-        // The byte array is so fast that the lamps would not be seen to move.
-        if (useFastRam) std::this_thread::sleep_for(std::chrono::milliseconds(10));
+        std::this_thread::sleep_for(pause);
         return true;
     });
     return std::nullopt;
 }
 
-std::optional<std::vector<std::uint8_t>> Machine::readMemory(
-    std::uint16_t first, std::uint16_t last, const std::function<bool()>& continueAfterAddress) {
-    const bool wasRunning = simulationAlive();
+std::optional<std::string> Machine::startLoad(const std::string& path, const ImageReader& read,
+                                              MemoryTransfer::Finished finished) {
+    if (transfer_.active()) return "a load or save is already running";
+    MemoryFileResult file = read ? read(path) : readMemoryFile(path);
+    if (!file) return file.error;
+    noteLoad(*file.image);
+    transfer_.startWrite(*this, std::move(*file.image), pausePerAddress(), std::move(finished));
+    return std::nullopt;
+}
+
+Machine::ReadHold Machine::holdForRead() {
+    ReadHold hold;
+    hold.wasRunning = simulationAlive();
     held_.store(true, std::memory_order_release);
     if (simulationThread_.joinable()) simulationThread_.join();  // ends at its next check
 
     // With Takeover on the panel would pass its own switches to the memory.
-    const std::uint8_t takeover = controlPanel.takeoverSwitch.state();
-    std::array<std::uint8_t, 8> lamps{};
-    for (std::size_t b = 0; b < lamps.size(); ++b) lamps[b] = controlPanel.dataLamps[b].state();
+    hold.takeover = controlPanel.takeoverSwitch.state();
+    for (std::size_t b = 0; b < hold.dataLamps.size(); ++b) hold.dataLamps[b] = controlPanel.dataLamps[b].state();
     controlPanel.takeoverSwitch.setState(0);
+    return hold;
+}
 
+void Machine::releaseAfterRead(const ReadHold& hold) {
+    controlPanel.takeoverSwitch.setState(hold.takeover);
+    for (std::size_t b = 0; b < hold.dataLamps.size(); ++b) controlPanel.dataLamps[b].setState(hold.dataLamps[b]);
+    held_.store(false, std::memory_order_release);
+    if (hold.wasRunning) startSimulation();
+}
+
+std::optional<std::vector<std::uint8_t>> Machine::readMemory(
+    std::uint16_t first, std::uint16_t last, const std::function<bool()>& continueAfterAddress) {
+    const ReadHold hold = holdForRead();
     bool stopped = false;
     std::vector<std::uint8_t> bytes = readMemoryRange(*this, first, last, [&] {
         stopped = continueAfterAddress && !continueAfterAddress();
         return !stopped;
     });
-
-    controlPanel.takeoverSwitch.setState(takeover);
-    for (std::size_t b = 0; b < lamps.size(); ++b) controlPanel.dataLamps[b].setState(lamps[b]);
-    held_.store(false, std::memory_order_release);
-    if (wasRunning) startSimulation();
+    releaseAfterRead(hold);
     if (stopped) return std::nullopt;
     return bytes;
+}
+
+bool Machine::startSave(std::uint16_t first, std::uint16_t last, MemoryTransfer::Finished finished) {
+    if (transfer_.active()) return false;
+    saveHold_ = holdForRead();
+    return transfer_.startRead(*this, first, last, std::move(finished));
+}
+
+Machine::TransferResult Machine::finishTransfer() {
+    const bool wasSave = saveHold_.has_value();
+    MemoryTransfer::Outcome outcome = transfer_.finish();
+    TransferResult result;
+    result.stopped = outcome.stopped;
+    if (wasSave) {
+        releaseAfterRead(*saveHold_);
+        saveHold_.reset();
+        if (!outcome.stopped) result.bytes = std::move(outcome.bytes);
+    }
+    return result;
+}
+
+Machine::AddressRange Machine::defaultSaveRange() const {
+    std::optional<AddressRange> range = lastLoadedRange_;
+    if (const auto written = controlPanel.writtenSpan()) {
+        if (!range) range = AddressRange{written->first, written->last};
+        range->first = std::min(range->first, written->first);
+        range->last = std::max(range->last, written->last);
+    }
+    return range.value_or(AddressRange{0x0000, 0x00FF});
 }
 
 void Machine::joinEndedSimulation() {

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <array>
 #include <atomic>
 #include <chrono>
 #include <cstdint>
@@ -10,6 +11,7 @@
 #include <thread>
 #include <vector>
 
+#include "app/MemoryTransfer.h"
 #include "machine/Computer.h"
 #include "memory/MemoryFile.h"
 
@@ -79,6 +81,37 @@ public:
         std::uint16_t last = 0;
     };
     std::optional<AddressRange> lastLoadedRange() const { return lastLoadedRange_; }
+    // What a save offers: the last load's range grown to take in every
+    // address written since that load (by the program or by hand), or
+    // 0000h to 00FFh when nothing was loaded or written.
+    AddressRange defaultSaveRange() const;
+
+    // A load and a save for a window that must keep answering: the memory
+    // steps run on a worker thread (MemoryTransfer), each under the cycle
+    // lock, and `finished` runs on that worker when it is done. The window
+    // thread then calls finishTransfer. Nothing else may command the machine
+    // in between; stopTransfer ends it early, after the current address.
+    //
+    // The start of every load, before the file is chosen: stop the thread,
+    // Power on, the Power command.
+    void powerOnForLoad();
+    // Reads the chosen file and starts writing it, with the pause per address
+    // of the memory in use. Returns the reason when the file is rejected;
+    // then nothing is started.
+    std::optional<std::string> startLoad(const std::string& path, const ImageReader& read,
+                                         MemoryTransfer::Finished finished);
+    // Holds the simulation thread and Takeover as readMemory does, and starts
+    // reading first to last. False, doing nothing, while a transfer runs.
+    bool startSave(std::uint16_t first, std::uint16_t last, MemoryTransfer::Finished finished);
+    void stopTransfer() { transfer_.requestStop(); }
+    bool transferActive() const { return transfer_.active(); }
+    // Waits for the worker, puts back what a save held, and says how it went:
+    // a save's bytes, or nothing when it was stopped (a load: nothing).
+    struct TransferResult {
+        bool stopped = false;
+        std::optional<std::vector<std::uint8_t>> bytes;
+    };
+    TransferResult finishTransfer();
 
     // Reads first to last through the control panel, as its Takeover switch
     // would show them with Takeover off, with the simulation thread held.
@@ -148,6 +181,21 @@ private:
     // Keeps the thread from running while a read needs the memory to itself.
     std::atomic<bool> held_{false};
     std::optional<AddressRange> lastLoadedRange_;
+
+    // What a read changes for its duration, to be put back afterwards.
+    struct ReadHold {
+        bool wasRunning = false;
+        std::uint8_t takeover = 0;
+        std::array<std::uint8_t, 8> dataLamps{};
+    };
+    ReadHold holdForRead();
+    void releaseAfterRead(const ReadHold& hold);
+    // A load's image is accepted: its range remembered, earlier writes forgotten.
+    void noteLoad(const MemoryImage& image);
+    std::chrono::milliseconds pausePerAddress() const;
+
+    std::optional<ReadHold> saveHold_;
+    MemoryTransfer transfer_;
 };
 
 }  // namespace tarnwick

@@ -9,8 +9,9 @@
 #include <string>
 #include <string_view>
 
-#include "tools/asm/Assembler.h"
-#include "tools/asm/Disassembler.h"
+#include "asm/Assembler.h"
+#include "asm/Disassembler.h"
+#include "asm/Images.h"
 
 namespace {
 
@@ -22,6 +23,10 @@ void require(bool condition) {
 
 void check(std::string_view source) {
     Program program = assemble(source);
+    // The front panel's and the tools' way: the same program, or a binary
+    // file refused.
+    const AssembledSource assembled = assembleSource(source, "fuzz.asm");
+    require(assembled.binary == (source.find('\0') != std::string_view::npos));
     source = withoutByteOrderMark(source);  // as the assembler counts lines and columns
 
     std::size_t lineCount = 0;
@@ -30,6 +35,14 @@ void check(std::string_view source) {
         start = end == std::string_view::npos ? source.size() : end + 1;
     }
     require(program.lines.size() == lineCount);
+
+    // The first errors kept, every one counted.
+    require(program.errors.size() <= defaultErrorLimit && program.errors.size() <= program.errorCount);
+    require(program.ok() == (program.errorCount == 0));
+    if (!assembled.binary) {
+        require(assembled.image.has_value() == program.ok());
+        require(assembled.errorCount == program.errorCount && assembled.errors.size() == program.errors.size());
+    }
 
     int previousLine = 0;
     int previousColumn = 0;

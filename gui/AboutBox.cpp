@@ -3,6 +3,7 @@
 #include <QLabel>
 #include <QPushButton>
 
+#include "TarnwickVersion.h"
 #include "gui/PanelLook.h"
 
 namespace tarnwick {
@@ -25,7 +26,8 @@ AboutBox::AboutBox(QWidget* owner)
     icon->setPixmap(programIcon().pixmap(32, 32));
     icon->setGeometry(units(14, 9, 16, 16));
 
-    auto* version = new QLabel(QStringLiteral("Tarnwick Version 1.0"), this);
+    auto* version =
+        new QLabel(QStringLiteral("Tarnwick Version ") + QLatin1StringView(tarnwick::version), this);
     version->setObjectName(QStringLiteral("version"));
     version->setTextFormat(Qt::PlainText);
     version->setGeometry(units(49, 10, 119, 8));

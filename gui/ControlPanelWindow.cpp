@@ -1,5 +1,6 @@
 #include "gui/ControlPanelWindow.h"
 
+#include <QEvent>
 #include <QPainter>
 #include <chrono>
 #include <thread>
@@ -47,6 +48,24 @@ ControlPanelWindow::ControlPanelWindow(Computer& computer, QWidget* parent)
     for (int b = 0; b < 8; ++b)
         dataLamps_[b] = new IndicatorLampWidget(panel.dataLamps[b], edge + 207 - 26 * b, edge + 168, this);
 
+    for (int k = 0; k < 16; ++k) addressSwitches_[k]->setAccessibleName(QStringLiteral("Address switch A%1").arg(k));
+    for (int j = 0; j < 8; ++j) dataSwitches_[j]->setAccessibleName(QStringLiteral("Data switch D%1").arg(j));
+    writeSwitch_->setAccessibleName(QStringLiteral("Write"));
+    takeoverSwitch_->setAccessibleName(QStringLiteral("Takeover"));
+    for (int b = 0; b < 8; ++b) dataLamps_[b]->setAccessibleName(QStringLiteral("Data out bit %1").arg(b));
+
+    // Tab goes as the eye reads: left to right, row by row (A15 to A0, D7 to
+    // D0, Write, Takeover), not in the order the switches were made.
+    QWidget* previous = nullptr;
+    auto chain = [&previous](QWidget* next) {
+        if (previous) setTabOrder(previous, next);
+        previous = next;
+    };
+    for (int k = 15; k >= 0; --k) chain(addressSwitches_[k]);
+    for (int j = 7; j >= 0; --j) chain(dataSwitches_[j]);
+    chain(writeSwitch_);
+    chain(takeoverSwitch_);
+
     addressTimer_.setSingleShot(true);
     addressTimer_.setInterval(addressTimerMs);
     connect(&addressTimer_, &QTimer::timeout, this, &ControlPanelWindow::onAddressTimer);
@@ -65,6 +84,23 @@ void ControlPanelWindow::command(int id, int code) {
         computer_.stepControlPanel();
     }
     // The data switches act only at the next step.
+}
+
+QWidget* ControlPanelWindow::firstInTabOrder() const { return addressSwitches_[15]; }
+QWidget* ControlPanelWindow::lastInTabOrder() const { return takeoverSwitch_; }
+
+void ControlPanelWindow::changeEvent(QEvent* event) {
+    QWidget::changeEvent(event);
+    if (event->type() != QEvent::EnabledChange) return;
+    // A disabled panel (a load or save runs) takes no step of its own: a
+    // step the address switches asked for waits until it is enabled again.
+    if (!isEnabled() && addressTimer_.isActive()) {
+        addressTimer_.stop();
+        stepDeferred_ = true;
+    } else if (isEnabled() && stepDeferred_) {
+        stepDeferred_ = false;
+        addressTimer_.start();
+    }
 }
 
 void ControlPanelWindow::restartAddressTimer() {

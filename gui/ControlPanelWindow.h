@@ -46,9 +46,13 @@ public:
     ToggleSwitchWidget* takeoverSwitch() const { return takeoverSwitch_; }
     IndicatorLampWidget* dataLamp(int b) const { return dataLamps_[b]; }
     const QTimer& addressTimer() const { return addressTimer_; }
+    // The ends of the panel's tab chain, for the window it sits in.
+    QWidget* firstInTabOrder() const;
+    QWidget* lastInTabOrder() const;
 
 protected:
     void paintEvent(QPaintEvent* event) override;
+    void changeEvent(QEvent* event) override;
 
 private:
     void restartAddressTimer();
@@ -62,6 +66,7 @@ private:
     ToggleSwitchWidget* takeoverSwitch_ = nullptr;
     std::array<IndicatorLampWidget*, 8> dataLamps_{};
     QTimer addressTimer_;
+    bool stepDeferred_ = false;
 };
 
 }  // namespace tarnwick

@@ -1,19 +1,26 @@
 #pragma once
 
+#include <cstddef>
 #include <string>
 
+#include "asm/Images.h"
 #include "memory/MemoryFile.h"
 
 namespace tarnwick {
 
-// What "Load Memory File..." and the command line load from a path: an
-// assembler source (a name ending in .asm, any case) is assembled in memory
-// and its emitted range loaded; anything else is read as a memory file. A
-// source with errors gives no image and every error as file:line:column:
-// message, one to a line.
+// The most errors of a source the load's message box lists; the rest are
+// counted.
+inline constexpr std::size_t loadErrorsShown = 20;
+
+// What "Load Memory File..." and the command line load from a path, read by
+// the assembler layer's readImage (a name ending in .asm is assembled). The
+// error, if any, is the text for the message box: a source's first
+// loadErrorsShown errors, one to a line, then how many there were in all.
+// A file that loads nothing (first address above last) gives its warning
+// as the error: there is nothing to load, and the user is told why.
 MemoryFileResult readImageFile(const std::string& path);
 
-// True for a path the loader treats as an assembler source.
-bool isAssemblerSource(const std::string& path);
+// The message box text for a result without an image.
+std::string loadErrorText(const assembler::ImageResult& result, std::size_t shown = loadErrorsShown);
 
 }  // namespace tarnwick

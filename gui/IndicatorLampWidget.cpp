@@ -13,3 +13,11 @@ void IndicatorLampWidget::paintEvent(QPaintEvent*) {
 }
 
 }  // namespace tarnwick
+
+namespace tarnwick {
+
+QString IndicatorLampWidget::stateText() const {
+    return control_.isOn() ? QStringLiteral("lit") : QStringLiteral("unlit");
+}
+
+}  // namespace tarnwick

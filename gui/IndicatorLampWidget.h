@@ -16,6 +16,8 @@ public:
     IndicatorLampWidget(IndicatorLamp& lamp, int x, int y, QWidget* parent)
         : PanelControlWidget(lamp, QRect(x, y, width, height), parent) {}
 
+    QString stateText() const override;
+
 protected:
     void paintEvent(QPaintEvent* event) override;
 };

@@ -4,7 +4,9 @@
 #include <QApplication>
 #include <QCloseEvent>
 #include <QCoreApplication>
+#include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QFileDialog>
 #include <QKeyEvent>
 #include <QLayout>
@@ -19,14 +21,18 @@
 #include <algorithm>
 #include <optional>
 #include <string>
+#include <utility>
 
 #include "app/Machine.h"
+#include "machine/Lamps.h"
 #include "gui/AboutBox.h"
 #include "gui/AddressRangeDialog.h"
 #include "gui/ControlPanelWindow.h"
+#include "gui/Documentation.h"
 #include "gui/ImageFiles.h"
 #include "gui/IndicatorLampWidget.h"
 #include "gui/PanelLook.h"
+#include "gui/RememberedState.h"
 #include "gui/ToggleSwitchWidget.h"
 
 namespace tarnwick {
@@ -71,31 +77,6 @@ protected:
 
 }  // namespace
 
-// Marks the window busy for a load or save: the pointer shows it, and the
-// window filters the application's input so that only the menu bar (for
-// Exit), the close box and Esc get through.
-class BusyScope {
-public:
-    explicit BusyScope(MainWindow& window) : window_(window) {
-        window_.busy_ = true;
-        window_.stopRequested_ = false;
-        window_.updateStepActions();
-        QApplication::setOverrideCursor(Qt::WaitCursor);
-        qApp->installEventFilter(&window_);
-    }
-    ~BusyScope() {
-        qApp->removeEventFilter(&window_);
-        QApplication::restoreOverrideCursor();
-        window_.busy_ = false;
-        window_.updateStepActions();
-    }
-    BusyScope(const BusyScope&) = delete;
-    BusyScope& operator=(const BusyScope&) = delete;
-
-private:
-    MainWindow& window_;
-};
-
 MainWindow::MainWindow(Machine& machine)
     : QMainWindow(nullptr, Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
                                Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint |
@@ -110,7 +91,7 @@ MainWindow::MainWindow(Machine& machine)
     layout()->setSizeConstraint(QLayout::SetFixedSize);
 
     machine_.toggleFastRam();
-    updateStepActions();
+    updateActions();
 
     speedClock_.start();
     speedTimer_ = new QTimer(this);
@@ -120,7 +101,15 @@ MainWindow::MainWindow(Machine& machine)
     sampleSpeed();
 }
 
-MainWindow::~MainWindow() = default;
+MainWindow::~MainWindow() {
+    // The worker sets lamps whose widgets go with this window.
+    if (machine_.transferActive()) {
+        machine_.stopTransfer();
+        machine_.finishTransfer();  // a save's end may restart the clock
+        machine_.stopSimulation();
+    }
+    if (busy_) QApplication::restoreOverrideCursor();
+}
 
 void MainWindow::buildMenus() {
     auto addCommand = [this](QMenu* menu, const QString& text, int id) {
@@ -131,9 +120,24 @@ void MainWindow::buildMenus() {
 
     fileMenu_ = menuBar()->addMenu(QStringLiteral("&File"));
     addCommand(fileMenu_, QStringLiteral("&Load Memory File..."), loadMemoryFileId);
+    reloadAction_ = addCommand(fileMenu_, QStringLiteral("&Reload"), reloadId);
+    reloadAction_->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_R));
+    recentMenu_ = fileMenu_->addMenu(QStringLiteral("Open &Recent"));
+    connect(recentMenu_, &QMenu::aboutToShow, this, &MainWindow::fillRecentMenu);
     addCommand(fileMenu_, QStringLiteral("&Save Memory File..."), saveMemoryFileId);
     fileMenu_->addSeparator();
-    addCommand(fileMenu_, QStringLiteral("E&xit"), exitId);
+    exitAction_ = addCommand(fileMenu_, QStringLiteral("E&xit"), exitId);
+    // Greying follows the remembered files, which another window of the
+    // program may have changed meanwhile.
+    connect(fileMenu_, &QMenu::aboutToShow, this, &MainWindow::updateActions);
+
+    // Esc stops a load or save; it is enabled only while one runs.
+    stopTransferAction_ = new QAction(this);
+    stopTransferAction_->setShortcut(QKeySequence(Qt::Key_Escape));
+    stopTransferAction_->setShortcutContext(Qt::WindowShortcut);
+    stopTransferAction_->setEnabled(false);
+    connect(stopTransferAction_, &QAction::triggered, this, [this] { machine_.stopTransfer(); });
+    addAction(stopTransferAction_);
 
     optionsMenu_ = menuBar()->addMenu(QStringLiteral("&Options"));
     useFastRamAction_ = addCommand(optionsMenu_, QStringLiteral("Use &Fast Ram"), useFastRamId);
@@ -150,9 +154,10 @@ void MainWindow::buildMenus() {
     stepInstructionAction_->setShortcut(QKeySequence(Qt::Key_F11));
     // Kept up to date after every command as well, so that the shortcuts are
     // disabled too while stepping cannot act.
-    connect(runMenu_, &QMenu::aboutToShow, this, &MainWindow::updateStepActions);
+    connect(runMenu_, &QMenu::aboutToShow, this, &MainWindow::updateActions);
 
     helpMenu_ = menuBar()->addMenu(QStringLiteral("&Help"));
+    addCommand(helpMenu_, QStringLiteral("&Documentation"), documentationId);
     addCommand(helpMenu_, QStringLiteral("&About ..."), aboutId);
 
     // Alt + "?" and Alt + "/" open the About box from anywhere in the window.
@@ -161,12 +166,12 @@ void MainWindow::buildMenus() {
     // sequence (adding Alt + Shift + "?" as well would make the press
     // ambiguous, and an ambiguous shortcut does nothing). Where the keyboard
     // map does not offer the Shift-less form, keyPressEvent catches the press.
-    auto* aboutKeys = new QAction(this);
-    aboutKeys->setShortcuts(
+    aboutKeys_ = new QAction(this);
+    aboutKeys_->setShortcuts(
         {QKeySequence(Qt::ALT | Qt::Key_Question), QKeySequence(Qt::ALT | Qt::Key_Slash)});
-    aboutKeys->setShortcutContext(Qt::WindowShortcut);
-    connect(aboutKeys, &QAction::triggered, this, [this] { command(aboutId, 1); });
-    addAction(aboutKeys);
+    aboutKeys_->setShortcutContext(Qt::WindowShortcut);
+    connect(aboutKeys_, &QAction::triggered, this, [this] { command(aboutId, 1); });
+    addAction(aboutKeys_);
 }
 
 void MainWindow::buildPanel() {
@@ -190,27 +195,44 @@ void MainWindow::buildPanel() {
         slider_->setToolTip(speedReadout());
     });
 
+    slider_->setAccessibleName(QStringLiteral("Clock period"));
+
     Machine& m = machine_;
-    for (int k = 0; k < 16; ++k) new IndicatorLampWidget(m.addressLamps[k], 427 - 26 * k, 123, panel_);
-    for (int k = 0; k < 4; ++k) new IndicatorLampWidget(m.phaseLamps[k], 427 - 26 * k, 88, panel_);
-    new IndicatorLampWidget(m.clockLamp, 427, 53, panel_);
-    for (int k = 0; k < 8; ++k) new IndicatorLampWidget(m.accumulatorLamps[k], 37 + 26 * k, 362, panel_);
-    for (int k = 0; k < 8; ++k) new IndicatorLampWidget(m.codeLamps[k], 37 + 26 * k, 390, panel_);
-    for (int k = 0; k < 16; ++k) new IndicatorLampWidget(m.operandLamps[k], 37 + 26 * k, 418, panel_);
-    new IndicatorLampWidget(m.zeroFlagLamp, 323, 390, panel_);
-    new IndicatorLampWidget(m.carryFlagLamp, 401, 390, panel_);
+    auto lamp = [this](IndicatorLamp& state, int x, int y, const QString& name) {
+        (new IndicatorLampWidget(state, x, y, panel_))->setAccessibleName(name);
+    };
+    for (int k = 0; k < 16; ++k) lamp(m.addressLamps[k], 427 - 26 * k, 123, QStringLiteral("Address bit %1").arg(k));
+    for (int k = 0; k < 4; ++k) lamp(m.phaseLamps[k], 427 - 26 * k, 88, QStringLiteral("Phase %1").arg(k));
+    lamp(m.clockLamp, 427, 53, QStringLiteral("Clock"));
+    for (int k = 0; k < 8; ++k)
+        lamp(m.accumulatorLamps[k], 37 + 26 * k, 362, QStringLiteral("Accumulator bit %1").arg(7 - k));
+    for (int k = 0; k < 8; ++k) lamp(m.codeLamps[k], 37 + 26 * k, 390, QStringLiteral("Code bit %1").arg(7 - k));
+    for (int k = 0; k < 16; ++k)
+        lamp(m.operandLamps[k], 37 + 26 * k, 418, QStringLiteral("Operand bit %1").arg(15 - k));
+    lamp(m.zeroFlagLamp, 323, 390, QStringLiteral("Zero flag"));
+    lamp(m.carryFlagLamp, 401, 390, QStringLiteral("Carry flag"));
 
     powerSwitch_ = new ToggleSwitchWidget(m.powerSwitch, powerId, 42, 53, *this, panel_);
     resetSwitch_ = new ToggleSwitchWidget(m.resetSwitch, resetId, 113, 53, *this, panel_);
     pauseSwitch_ = new ToggleSwitchWidget(m.pauseSwitch, pauseId, 183, 53, *this, panel_);
+    powerSwitch_->setAccessibleName(QStringLiteral("Power"));
+    resetSwitch_->setAccessibleName(QStringLiteral("Reset"));
+    pauseSwitch_->setAccessibleName(QStringLiteral("Pause"));
 
     controlPanel_ = new ControlPanelWindow(m, panel_);
+
+    // Top to bottom, left to right: the slider, the three switches, then the
+    // RAM control panel's switches.
+    setTabOrder(slider_, powerSwitch_);
+    setTabOrder(powerSwitch_, resetSwitch_);
+    setTabOrder(resetSwitch_, pauseSwitch_);
+    setTabOrder(pauseSwitch_, controlPanel_->firstInTabOrder());
 }
 
 void MainWindow::command(int id, int code) {
-    // A load or save pumps events: only Exit may act, and it stops the work
-    // first. Nothing else runs inside it (the Machine's commands are not
-    // re-entrant).
+    // A load or save runs on its worker: only Exit may act, and it stops the
+    // transfer first. The items are greyed as well; this covers the keys and
+    // commands sent by id.
     if (busy_) {
         if (id == exitId) close();
         return;
@@ -218,6 +240,9 @@ void MainWindow::command(int id, int code) {
     switch (id) {
         case aboutId:
             showAbout();
+            break;
+        case documentationId:
+            openDocumentation(this);
             break;
         case exitId:
             // Through the close event, which stops the simulation thread first.
@@ -238,6 +263,9 @@ void MainWindow::command(int id, int code) {
         case loadMemoryFileId:
             loadMemoryFile([this] { return askForMemoryFile(); });
             break;
+        case reloadId:
+            reload();
+            break;
         case saveMemoryFileId:
             saveMemoryFile();
             break;
@@ -250,21 +278,64 @@ void MainWindow::command(int id, int code) {
         default:
             break;
     }
-    updateStepActions();
+    updateActions();
 }
 
-void MainWindow::updateStepActions() {
-    const bool can = !busy_ && machine_.canStep();
-    stepCycleAction_->setEnabled(can);
-    stepInstructionAction_->setEnabled(can);
+void MainWindow::updateActions() {
+    const bool idle = !busy_;
+    for (QMenu* menu : {fileMenu_, optionsMenu_, runMenu_, helpMenu_})
+        for (QAction* action : menu->actions())
+            if (!action->isSeparator() && action != exitAction_) action->setEnabled(idle);
+    aboutKeys_->setEnabled(idle);
+    const bool anyFile = !remembered::recentFiles().isEmpty();
+    reloadAction_->setEnabled(idle && anyFile);
+    recentMenu_->menuAction()->setEnabled(idle && anyFile);
+    const bool canStep = idle && machine_.canStep();
+    stepCycleAction_->setEnabled(canStep);
+    stepInstructionAction_->setEnabled(canStep);
+}
+
+void MainWindow::setBusy(bool busy) {
+    if (busy == busy_) return;
+    busy_ = busy;
+    if (busy) {
+        QApplication::setOverrideCursor(Qt::WaitCursor);
+        focusBeforeBusy_ = panel_->isAncestorOf(focusWidget()) ? focusWidget() : nullptr;
+    } else {
+        QApplication::restoreOverrideCursor();
+    }
+    // Switches, slider and RAM control panel take no input meanwhile.
+    panel_->setEnabled(!busy);
+    if (!busy && focusBeforeBusy_) focusBeforeBusy_->setFocus(Qt::OtherFocusReason);
+    stopTransferAction_->setEnabled(busy);
+    updateActions();
+}
+
+std::function<void()> MainWindow::transferFinishedNotice() {
+    // The worker ends right after this; the window joins it when the queued
+    // call runs. The destructor joins it before the window goes, so the call
+    // never outlives the window.
+    return [this] { QMetaObject::invokeMethod(this, &MainWindow::onTransferFinished, Qt::QueuedConnection); };
+}
+
+void MainWindow::onTransferFinished() {
+    if (!machine_.transferActive()) return;
+    Machine::TransferResult result = machine_.finishTransfer();
+    std::optional<PendingSave> save = std::exchange(pendingSave_, std::nullopt);
+    setBusy(false);
+    if (closeRequested_) {
+        close();
+        return;
+    }
+    if (save && result.bytes) writeSaveFile(MemoryImage{save->first, save->last, std::move(*result.bytes)}, save->path);
 }
 
 void MainWindow::closeEvent(QCloseEvent* event) {
-    // A load or save still on the stack stops after its current byte and
-    // closes the window itself once it has returned.
+    // A load or save stops after its current address; the window closes
+    // once the worker has said it is done.
     if (busy_) {
-        stopRequested_ = true;
         closeRequested_ = true;
+        machine_.stopTransfer();
         event->ignore();
         return;
     }
@@ -303,44 +374,50 @@ void MainWindow::showAbout() {
     box.exec();
 }
 
-bool MainWindow::eventFilter(QObject* watched, QEvent* event) {
-    if (!busy_) return QMainWindow::eventFilter(watched, event);
-    auto* widget = qobject_cast<QWidget*>(watched);
-    const bool inMenus = qobject_cast<QMenu*>(watched) || qobject_cast<QMenuBar*>(watched);
-    switch (event->type()) {
-        case QEvent::KeyPress:
-        case QEvent::KeyRelease:
-        case QEvent::ShortcutOverride:
-            if (inMenus) return false;
-            if (event->type() == QEvent::KeyPress && static_cast<QKeyEvent*>(event)->key() == Qt::Key_Escape)
-                stopRequested_ = true;
-            return true;
-        case QEvent::MouseButtonPress:
-        case QEvent::MouseButtonRelease:
-        case QEvent::MouseButtonDblClick:
-        case QEvent::Wheel:
-            // The switches, the slider and the control panel: clicks there
-            // are ignored, as they are whenever the window is busy.
-            return widget && (widget == panel_ || panel_->isAncestorOf(widget));
-        default:
-            return QMainWindow::eventFilter(watched, event);
-    }
-}
-
-bool MainWindow::keepAnswering() {
-    QCoreApplication::processEvents(QEventLoop::AllEvents);
-    return !stopRequested_;
-}
-
 void MainWindow::openFile(const std::string& path) {
     if (busy_) return;
     loadMemoryFile([path] { return std::optional<std::string>(path); });
-    updateStepActions();
+    updateActions();
 }
+
+void MainWindow::reload() {
+    const QStringList files = remembered::recentFiles();
+    if (files.isEmpty()) return;
+    openFile(QFile::encodeName(files.constFirst()).toStdString());
+}
+
+void MainWindow::fillRecentMenu() {
+    recentMenu_->clear();
+    const QStringList files = remembered::recentFiles();
+    for (qsizetype i = 0; i < files.size(); ++i) {
+        const QString path = files[i];
+        // "&1 /home/me/sum.asm": the digit picks it from the keyboard.
+        QString shown = path;
+        shown.replace(QLatin1Char('&'), QStringLiteral("&&"));  // a literal "&", not a mnemonic
+        QString text = QStringLiteral("%1 %2").arg(i + 1).arg(shown);
+        if (i < 9) text.prepend(QLatin1Char('&'));
+        QAction* action = recentMenu_->addAction(text);
+        action->setData(path);
+        action->setEnabled(!busy_);
+        connect(action, &QAction::triggered, this,
+                [this, path] { openFile(QFile::encodeName(path).toStdString()); });
+    }
+}
+
+namespace {
+
+// The folder the file dialogs last showed, while it still exists.
+void startInLastFolder(QFileDialog& dialog) {
+    const QString folder = remembered::lastFolder();
+    if (!folder.isEmpty() && QDir(folder).exists()) dialog.setDirectory(folder);
+}
+
+}  // namespace
 
 std::optional<std::string> MainWindow::askForMemoryFile() {
     if (memoryFileChooser_) return memoryFileChooser_();
     QFileDialog dialog(this, QStringLiteral("Open memory file"));
+    startInLastFolder(dialog);
     dialog.setAcceptMode(QFileDialog::AcceptOpen);
     dialog.setFileMode(QFileDialog::ExistingFile);
     dialog.setNameFilters({QStringLiteral("Memory files (*.RAM)"), QStringLiteral("All files (*.*)"),
@@ -351,28 +428,23 @@ std::optional<std::string> MainWindow::askForMemoryFile() {
 }
 
 void MainWindow::loadMemoryFile(const FileChooser& chooseFile) {
-    // Busy from the moment a file is chosen (not while the dialog is open):
-    // each address then lets the window repaint and answer, and Esc, the
-    // close box or Exit stop the load after the byte being written.
-    std::optional<BusyScope> busy;
-    auto choose = [&] {
-        std::optional<std::string> path = chooseFile();
-        if (path) busy.emplace(*this);
-        return path;
-    };
-    std::optional<std::string> error = machine_.loadMemoryFile(
-        choose, [this] { return keepAnswering(); }, readImageFile);
-    busy.reset();
-    if (closeRequested_) {
-        close();
+    machine_.powerOnForLoad();
+    const std::optional<std::string> path = chooseFile();
+    if (!path) return;
+    // Remembered even when the file is rejected: fixing a source and
+    // reloading it is the point of Reload.
+    remembered::noteFileUsed(QFile::decodeName(QByteArray::fromStdString(*path)));
+    if (const std::optional<std::string> error = machine_.startLoad(*path, readImageFile, transferFinishedNotice())) {
+        QMessageBox::warning(this, windowTitle(), QString::fromStdString(*error));
         return;
     }
-    if (error) QMessageBox::warning(this, windowTitle(), QString::fromStdString(*error));
+    setBusy(true);
 }
 
 std::optional<std::string> MainWindow::askForSaveFile() {
     if (saveFileChooser_) return saveFileChooser_();
     QFileDialog dialog(this, QStringLiteral("Save memory file"));
+    startInLastFolder(dialog);
     dialog.setAcceptMode(QFileDialog::AcceptSave);
     dialog.setFileMode(QFileDialog::AnyFile);
     dialog.setNameFilters({QStringLiteral("Memory files (*.RAM)"), QStringLiteral("All files (*.*)")});
@@ -382,30 +454,24 @@ std::optional<std::string> MainWindow::askForSaveFile() {
 }
 
 void MainWindow::saveMemoryFile() {
-    const Machine::AddressRange initial =
-        machine_.lastLoadedRange().value_or(Machine::AddressRange{0x0000, 0x00FF});
+    const Machine::AddressRange initial = machine_.defaultSaveRange();
     AddressRangeDialog rangeDialog(initial.first, initial.last, this);
     if (rangeDialog.exec() != QDialog::Accepted) return;
     const std::optional<AddressRangeDialog::Range> range = rangeDialog.range();
     if (!range) return;
     const std::optional<std::string> path = askForSaveFile();
     if (!path) return;
+    remembered::setLastFolder(QFileInfo(QFile::decodeName(QByteArray::fromStdString(*path))).absolutePath());
 
-    std::optional<std::vector<std::uint8_t>> bytes;
-    {
-        BusyScope busy(*this);
-        bytes = machine_.readMemory(range->first, range->last, [this] { return keepAnswering(); });
-    }
-    if (closeRequested_) {
-        close();
-        return;
-    }
-    if (!bytes) return;  // stopped with Esc: nothing written
+    if (!machine_.startSave(range->first, range->last, transferFinishedNotice())) return;
+    pendingSave_ = PendingSave{*path, range->first, range->last};
+    setBusy(true);
+}
 
-    const MemoryImage image{range->first, range->last, std::move(*bytes)};
+void MainWindow::writeSaveFile(const MemoryImage& image, const std::string& path) {
     const std::vector<std::uint8_t> contents = serialiseMemoryFile(image);
     // Written beside the target and renamed over it only when complete.
-    const QString name = QFile::decodeName(QByteArray::fromStdString(*path));
+    const QString name = QFile::decodeName(QByteArray::fromStdString(path));
     QSaveFile file(name);
     const bool saved =
         file.open(QIODevice::WriteOnly) &&
@@ -420,7 +486,13 @@ void MainWindow::saveMemoryFile() {
 QString MainWindow::speedReadout() const {
     const QString period = QString::number(machine_.clockPeriod() / 10000.0, 'g', 4);
     QString rate = QStringLiteral("stopped");
-    if (speedSamples_.size() >= 2 && speedSamples_.back().first > speedSamples_.front().first) {
+    // The thread goes on running cycles after HLT (every relay is stepped,
+    // nothing changes): a rate then would only say how fast nothing happens.
+    const bool halted = machine_.simulationAlive() && !machine_.resetSwitch.isOn() &&
+                        lampValue(machine_.codeLamps, LampOrder::highBitFirst) == 0xFF;
+    if (halted) {
+        rate = QStringLiteral("halted");
+    } else if (speedSamples_.size() >= 2 && speedSamples_.back().first > speedSamples_.front().first) {
         const auto& [oldTime, oldCycles] = speedSamples_.front();
         const auto& [newTime, newCycles] = speedSamples_.back();
         const double perSecond = double(newCycles - oldCycles) * 1000.0 / double(newTime - oldTime);
@@ -440,7 +512,9 @@ void MainWindow::sampleSpeed() {
         // The oldest kept is the latest that is at least a second old.
         while (speedSamples_.size() > 2 && now - speedSamples_[1].first >= 1000) speedSamples_.pop_front();
     }
-    slider_->setToolTip(speedReadout());
+    const QString readout = speedReadout();
+    slider_->setToolTip(readout);
+    slider_->setAccessibleDescription(readout);
     updateResetHint();
 }
 

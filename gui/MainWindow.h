@@ -2,6 +2,7 @@
 
 #include <QElapsedTimer>
 #include <QMainWindow>
+#include <QPointer>
 #include <array>
 #include <cstdint>
 #include <deque>
@@ -11,6 +12,7 @@
 #include <utility>
 
 #include "gui/CommandTarget.h"
+#include "memory/MemoryFile.h"
 
 class QAction;
 class QMenu;
@@ -43,6 +45,8 @@ public:
     static constexpr int saveMemoryFileId = 32773;
     static constexpr int stepCycleId = 32774;
     static constexpr int stepInstructionId = 32775;
+    static constexpr int documentationId = 32776;
+    static constexpr int reloadId = 32780;
 
     // The area below the menu bar.
     static constexpr int clientWidth = 469;
@@ -74,12 +78,17 @@ public:
     QAction* useFastRamAction() const { return useFastRamAction_; }
     QAction* stepCycleAction() const { return stepCycleAction_; }
     QAction* stepInstructionAction() const { return stepInstructionAction_; }
+    QAction* reloadAction() const { return reloadAction_; }
+    QMenu* openRecentMenu() const { return recentMenu_; }
 
     // Loads a file as "Load Memory File..." does once that file is chosen
-    // (Power on, then the load); the command line's way in.
+    // (Power on, then the load); the command line's and Open Recent's way in.
     void openFile(const std::string& path);
-    // True while a load or a save runs: the window repaints and answers, but
-    // takes no command except Exit (and the close box and Esc, which stop it).
+    // True while a load or a save runs. Its memory steps run on a worker
+    // thread; the window stays an ordinary event loop that repaints the lamps
+    // and answers the keyboard and the menus, but every item that would act
+    // on the machine is greyed and the panel's controls take no input. Exit,
+    // the close box and Esc stop the transfer after the current address.
     bool busy() const { return busy_; }
 
     // Asks for the memory file to load: a path, or nothing when cancelled.
@@ -90,8 +99,9 @@ public:
     // The same for the file name "Save Memory File..." writes to.
     void setSaveFileChooser(FileChooser chooser) { saveFileChooser_ = std::move(chooser); }
 
-    // The slider's tooltip: the clock period and the cycles per second the
-    // thread achieved over the last second, or "stopped".
+    // The slider's tooltip: the clock period and the machine cycles per
+    // second the simulation thread ran over the last second, "halted" while
+    // the program has stopped the clock, or "stopped" with no thread.
     QString speedReadout() const;
 
     // The Reset switch's tooltip while the clock runs with no phase lamp lit
@@ -108,17 +118,22 @@ private:
     void buildPanel();
     void showAbout();
     void loadMemoryFile(const FileChooser& chooseFile);
+    void reload();
+    void fillRecentMenu();
     std::optional<std::string> askForMemoryFile();
     std::optional<std::string> askForSaveFile();
     void saveMemoryFile();
-    void updateStepActions();
+    void writeSaveFile(const MemoryImage& image, const std::string& path);
+    // Enables what may act now: nothing but Exit while busy, stepping only
+    // while the machine can step, Reload and Open Recent once a file was used.
+    void updateActions();
+    void setBusy(bool busy);
+    // The worker says it is done (queued to the window thread).
+    void onTransferFinished();
+    // Called on the worker; hands the end of the transfer to the window thread.
+    std::function<void()> transferFinishedNotice();
     void sampleSpeed();
     void updateResetHint();
-    // Lets the window answer while a load or save runs; false once the user
-    // asked to stop.
-    bool keepAnswering();
-    bool eventFilter(QObject* watched, QEvent* event) override;
-    friend class BusyScope;
 
     Machine& machine_;
     QWidget* panel_ = nullptr;
@@ -134,12 +149,25 @@ private:
     QAction* useFastRamAction_ = nullptr;
     QAction* stepCycleAction_ = nullptr;
     QAction* stepInstructionAction_ = nullptr;
+    QAction* reloadAction_ = nullptr;
+    QMenu* recentMenu_ = nullptr;
+    QAction* exitAction_ = nullptr;
+    QAction* aboutKeys_ = nullptr;
+    QAction* stopTransferAction_ = nullptr;
     FileChooser memoryFileChooser_;
     FileChooser saveFileChooser_;
 
     bool busy_ = false;
-    bool stopRequested_ = false;
     bool closeRequested_ = false;
+    // Where a running save goes once its bytes are read.
+    struct PendingSave {
+        std::string path;
+        std::uint16_t first = 0;
+        std::uint16_t last = 0;
+    };
+    std::optional<PendingSave> pendingSave_;
+    // The switch that had the keyboard focus when the panel was disabled.
+    QPointer<QWidget> focusBeforeBusy_;
 
     // Thread cycle counts sampled every speedSampleMs, the oldest about a
     // second back: (milliseconds since start, cycles).

@@ -1,11 +1,15 @@
 #include "gui/PanelControlWidget.h"
 
+#include <QAccessible>
 #include <QMetaObject>
+
+#include "gui/PanelAccessible.h"
 
 namespace tarnwick {
 
 PanelControlWidget::PanelControlWidget(PanelControl& control, QRect geometry, QWidget* parent)
     : QWidget(parent), control_(control), windowThread_(std::this_thread::get_id()) {
+    installPanelAccessibility();
     setGeometry(geometry);
     // The images cover every pixel: no background fill needed.
     setAttribute(Qt::WA_OpaquePaintEvent);
@@ -16,7 +20,7 @@ PanelControlWidget::~PanelControlWidget() { control_.detach(); }
 
 void PanelControlWidget::requestRepaint() {
     if (std::this_thread::get_id() == windowThread_) {
-        update();
+        showNewState();
         return;
     }
     // Off the window thread: one queued request is enough, since the paint
@@ -26,9 +30,20 @@ void PanelControlWidget::requestRepaint() {
         this,
         [this] {
             repaintQueued_.store(false, std::memory_order_release);
-            update();
+            showNewState();
         },
         Qt::QueuedConnection);
+}
+
+void PanelControlWidget::showNewState() {
+    update();
+    if (!QAccessible::isActive()) return;
+    QAccessible::State changed;
+    changed.checked = true;
+    QAccessibleStateChangeEvent stateEvent(this, changed);
+    QAccessible::updateAccessibility(&stateEvent);
+    QAccessibleValueChangeEvent valueEvent(this, stateText());
+    QAccessible::updateAccessibility(&valueEvent);
 }
 
 }  // namespace tarnwick

@@ -14,6 +14,9 @@ namespace tarnwick {
 // queued to the window thread, at most one at a time per control, and
 // painting happens only there.
 //
+// Each has an accessible name (set by its owner: "Power", "Accumulator bit
+// 7") and tells Qt's accessibility of its state changes (PanelAccessible.h).
+//
 // Lifetime: the widget attaches to its control when built and detaches when
 // destroyed. The simulation thread must be stopped before these widgets go,
 // since a state change already past the control's window check would
@@ -29,10 +32,20 @@ public:
 
     const PanelControl& control() const { return control_; }
 
+    // A switch can be worked; a lamp only shows.
+    virtual bool isSwitch() const { return false; }
+    // The state as a screen reader says it: "on"/"off", "lit"/"unlit".
+    virtual QString stateText() const = 0;
+    // What a click does; nothing for a lamp.
+    virtual void flipByUser() {}
+
 protected:
     PanelControl& control_;
 
 private:
+    // On the window thread: repaint, and tell accessibility what changed.
+    void showNewState();
+
     const std::thread::id windowThread_;
     std::atomic<bool> repaintQueued_{false};
 };

@@ -16,6 +16,8 @@ namespace tarnwick {
 // once, on first use, from the resources embedded in the program.
 
 inline const QColor panelGrey{192, 192, 192};
+// The frame round the switch that has the keyboard focus.
+inline const QColor focusMarkColour{0, 70, 200};
 
 // On a device with more than one pixel per unit (a screen scaled by 2) these
 // are the images drawn at twice the size; they carry that ratio, so a

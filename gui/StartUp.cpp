@@ -6,6 +6,7 @@
 #include <iostream>
 #include <string_view>
 
+#include "TarnwickVersion.h"
 #include "gui/FrontPanel.h"
 #include "gui/PanelLook.h"
 
@@ -75,7 +76,7 @@ std::string usageText() {
            "Qt's own options (-platform NAME, -style NAME, ...) are passed to Qt.\n";
 }
 
-std::string versionText() { return "tarnwick 1.0\n"; }
+std::string versionText() { return std::string("tarnwick ") + version + "\n"; }
 
 void startFrontPanel(FrontPanel& frontPanel, const std::optional<std::string>& file) {
     MainWindow& window = frontPanel.window();

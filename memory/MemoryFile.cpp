@@ -1,8 +1,6 @@
 #include "memory/MemoryFile.h"
 
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
+#include "memory/InputFile.h"
 
 #include <algorithm>
 #include <cerrno>
@@ -39,13 +37,6 @@ constexpr const char* textFileAdvice =
     "is not a memory file (it starts with text; is it an assembler source? assemble it with "
     "tarnwick-asm, or pass it with its .asm name)";
 
-struct Descriptor {
-    int fd = -1;
-    ~Descriptor() {
-        if (fd >= 0) ::close(fd);
-    }
-};
-
 }  // namespace
 
 bool MemoryImage::consistent() const {
@@ -69,9 +60,14 @@ MemoryFileResult parseMemoryFile(std::span<const std::uint8_t> contents) {
     MemoryImage image;
     image.first = bigEndian(contents.subspan(0, 4));
     image.last = bigEndian(contents.subspan(4, 4));
-    if (image.empty()) return MemoryFileResult{std::move(image), {}};
-
+    // A text file is named as such whatever its "range": a listing's first
+    // eight characters often read as a first address above the last.
     if (startsWithText(contents)) return refuse(textFileAdvice);
+    if (image.empty()) {
+        std::string warning = "the first address " + std::to_string(image.first) + " is above the last address " +
+                              std::to_string(image.last) + ": nothing is loaded";
+        return MemoryFileResult{std::move(image), {}, std::move(warning)};
+    }
     if (image.first < 0) {
         return refuse("the first address " + std::to_string(image.first) + " is below 0");
     }
@@ -90,42 +86,13 @@ MemoryFileResult parseMemoryFile(std::span<const std::uint8_t> contents) {
     return MemoryFileResult{std::move(image), {}};
 }
 
-std::optional<std::string> memoryFileWarning(std::span<const std::uint8_t> contents, const MemoryImage& image) {
-    if (!image.empty()) return std::nullopt;
-    if (startsWithText(contents)) return std::string(textFileAdvice) + "; nothing is loaded";
-    return "the first address " + std::to_string(image.first) + " is above the last address " +
-           std::to_string(image.last) + ": nothing is loaded";
-}
-
 MemoryFileResult readMemoryFile(const std::filesystem::path& path) {
+    InputResult input = readInput(path, memoryFileMaxSize, Excess::ignored, "a memory file");
+    if (!input) return refuse(std::move(input.error));
+    MemoryFileResult result = parseMemoryFile(*input.bytes);
     const std::string name = path.string();
-    // Opened without blocking, so that a named pipe with no writer cannot
-    // hold the caller; then only regular files and devices are read.
-    Descriptor file{::open(name.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC)};
-    if (file.fd < 0) return refuse(name + ": cannot open: " + std::strerror(errno));
-    struct stat status {};
-    if (::fstat(file.fd, &status) != 0) return refuse(name + ": cannot open: " + std::strerror(errno));
-    if (S_ISDIR(status.st_mode)) return refuse(name + ": is a directory, not a memory file");
-    if (!S_ISREG(status.st_mode) && !S_ISCHR(status.st_mode))
-        return refuse(name + ": is not a regular file (a pipe, socket or the like cannot be loaded)");
-    const int flags = ::fcntl(file.fd, F_GETFL);
-    if (flags >= 0) ::fcntl(file.fd, F_SETFL, flags & ~O_NONBLOCK);
-
-    std::vector<std::uint8_t> contents(memoryFileMaxSize);
-    std::size_t length = 0;
-    while (length < contents.size()) {
-        const ssize_t got = ::read(file.fd, contents.data() + length, contents.size() - length);
-        if (got < 0) {
-            if (errno == EINTR) continue;
-            return refuse(name + ": cannot read: " + std::strerror(errno));
-        }
-        if (got == 0) break;
-        length += static_cast<std::size_t>(got);
-    }
-    contents.resize(length);
-
-    MemoryFileResult result = parseMemoryFile(contents);
     if (!result) result.error = name + ": " + result.error;
+    if (result.warning) result.warning = name + ": " + *result.warning;
     return result;
 }
 

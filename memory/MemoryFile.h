@@ -32,25 +32,27 @@ struct MemoryImage {
     bool consistent() const;
 };
 
-// Either an image or the reason the file is refused.
+// Either an image or the reason the file is refused. A file that parsed but
+// loads nothing (its first address is above its last) has a warning that
+// says so, naming both numbers.
 struct MemoryFileResult {
     std::optional<MemoryImage> image;
     std::string error;
+    std::optional<std::string> warning = std::nullopt;
 
     explicit operator bool() const { return image.has_value(); }
 };
 
 // Validates the bytes a file supplied (at most memoryFileMaxSize of them are
-// looked at). Refuses a file shorter than its header, a range reaching below
-// address 0 or above 65535, and a file too short for its range, with a
-// message that names the numbers.
+// looked at). Refuses a file shorter than its header, a header of text (a
+// source or listing under another name), a range reaching below address 0
+// or above 65535, and a file too short for its range, with a message that
+// names the numbers.
 MemoryFileResult parseMemoryFile(std::span<const std::uint8_t> contents);
 
-// Reads at most memoryFileMaxSize bytes of the file at path and parses them.
-// Only a regular file or a character device is read: a named pipe would
-// block until some other program wrote to it, and a directory has no bytes.
-// Open and read errors are refused like malformed files; messages begin
-// with the path.
+// Reads at most memoryFileMaxSize bytes of the file at path (through
+// readInput, so a pipe, directory or terminal is refused without waiting)
+// and parses them. Errors and the warning begin with the path.
 MemoryFileResult readMemoryFile(const std::filesystem::path& path);
 
 // The file for an image: the header, then every address from 0 to last, the
@@ -60,10 +62,5 @@ std::vector<std::uint8_t> serialiseMemoryFile(const MemoryImage& image);
 
 // "0022h": the way addresses are written in messages.
 std::string hexAddress(std::int64_t value);
-
-// A warning for a file that parsed but is not what it seems, or nothing: an
-// empty range (first above last) loads nothing, and a file that starts with
-// text is most likely an assembler source or a listing.
-std::optional<std::string> memoryFileWarning(std::span<const std::uint8_t> contents, const MemoryImage& image);
 
 }  // namespace tarnwick

@@ -63,10 +63,36 @@ void SixtyFourKilobyteRAMControlPanel::step() {
     if ((changed >> writeSelector) & 1) memory.setWrite(((lines >> writeSelector) & 1) != 0);
     appliedLines_ = lines;
     linesApplied_ = true;
+    if ((lines >> writeSelector) & 1) noteWrite(static_cast<std::uint16_t>(lines & 0xFFFFu));
 
     memory.step();
 
     for (int b = 0; b < 8; ++b) dataLamps[b].setState((memory.*dataOutLineGetters[b])() ? 1 : 0);
+}
+
+void SixtyFourKilobyteRAMControlPanel::noteWrite(std::uint16_t address) {
+    std::uint32_t span = written_.load(std::memory_order_relaxed);
+    for (;;) {
+        const auto first = static_cast<std::uint16_t>(span >> 16);
+        const auto last = static_cast<std::uint16_t>(span & 0xFFFFu);
+        const bool any = first <= last;
+        if (any && address >= first && address <= last) return;
+        const std::uint16_t newFirst = any && first < address ? first : address;
+        const std::uint16_t newLast = any && last > address ? last : address;
+        // An exchange, so that a forgetWrites from another thread is not undone.
+        if (written_.compare_exchange_weak(span, (std::uint32_t{newFirst} << 16) | newLast,
+                                           std::memory_order_relaxed))
+            return;
+    }
+}
+
+std::optional<SixtyFourKilobyteRAMControlPanel::WrittenSpan> SixtyFourKilobyteRAMControlPanel::writtenSpan()
+    const {
+    const std::uint32_t span = written_.load(std::memory_order_relaxed);
+    const auto first = static_cast<std::uint16_t>(span >> 16);
+    const auto last = static_cast<std::uint16_t>(span & 0xFFFFu);
+    if (first > last) return std::nullopt;
+    return WrittenSpan{first, last};
 }
 
 SixtyFourKbRAM& SixtyFourKilobyteRAMControlPanel::replaceMemory(bool newFastRam) {
@@ -74,6 +100,7 @@ SixtyFourKbRAM& SixtyFourKilobyteRAMControlPanel::replaceMemory(bool newFastRam)
     // at once could be what makes building the new one fail.
     ram_.reset();
     linesApplied_ = false;
+    forgetWrites();
     fastRam = newFastRam;
     ram_ = buildMemory(fastRam);
     return *ram_;
@@ -82,6 +109,7 @@ SixtyFourKbRAM& SixtyFourKilobyteRAMControlPanel::replaceMemory(bool newFastRam)
 std::unique_ptr<SixtyFourKbRAM> SixtyFourKilobyteRAMControlPanel::installMemory(
     std::unique_ptr<SixtyFourKbRAM> memory) {
     linesApplied_ = false;
+    forgetWrites();
     ram_.swap(memory);
     return memory;
 }

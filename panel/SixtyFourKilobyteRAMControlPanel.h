@@ -1,8 +1,10 @@
 #pragma once
 
 #include <array>
+#include <atomic>
 #include <cstdint>
 #include <memory>
+#include <optional>
 
 #include "memory/SixtyFourKbRAM.h"
 #include "panel/PanelControl.h"
@@ -84,6 +86,16 @@ public:
     // its next step. For callers that bring a memory of their own.
     std::unique_ptr<SixtyFourKbRAM> installMemory(std::unique_ptr<SixtyFourKbRAM> memory);
 
+    // The lowest and highest address a step has written (Write line on)
+    // since forgetWrites or the last change of memory, if any. Any thread.
+    struct WrittenSpan {
+        std::uint16_t first = 0;
+        std::uint16_t last = 0;
+    };
+    std::optional<WrittenSpan> writtenSpan() const;
+    // Starts the span afresh. Any thread.
+    void forgetWrites() { written_.store(noneWritten, std::memory_order_relaxed); }
+
     // The memory in use.
     SixtyFourKbRAM& memory() { return *ram_; }
     const SixtyFourKbRAM& memory() const { return *ram_; }
@@ -112,6 +124,13 @@ public:
 
 private:
     static std::unique_ptr<SixtyFourKbRAM> buildMemory(bool& fastRam);
+    void noteWrite(std::uint16_t address);
+
+    // The written span: first in the high half, last in the low half; first
+    // above last means nothing written. Atomic because a save's default range
+    // is read on the window thread while the simulation thread steps.
+    static constexpr std::uint32_t noneWritten = 0xFFFF0000u;
+    std::atomic<std::uint32_t> written_{noneWritten};
 
     std::unique_ptr<SixtyFourKbRAM> ram_;
     // The 25 lines last passed to the memory in use: bits 0 to 15 address,

@@ -13,6 +13,7 @@
 
 #include "app/Machine.h"
 #include "app/MemoryLoader.h"
+#include "machine/Lamps.h"
 #include "memory/FastRAM.h"
 #include "memory/RelayLaneRAM.h"
 #include "memory/SixtyFourKilobyteRAM.h"
@@ -426,6 +427,161 @@ TEST_F(RunControlTest, CommandsWhileRunningNeverOverlapCycles) {
     machine.stopSimulation();
     EXPECT_EQ(probe->overlaps(), 0);
     EXPECT_GT(machine.threadCycles(), 0u);
+}
+
+// What the front panel's background loads and saves hand to their worker.
+struct TransferWatch {
+    std::atomic<int> calls{0};
+    std::atomic<std::thread::id> thread{};
+    MemoryTransfer::Finished notice() {
+        return [this] {
+            thread.store(std::this_thread::get_id());
+            calls.fetch_add(1);
+        };
+    }
+};
+
+Machine::ImageReader imageOf(MemoryImage image) {
+    return [image](const std::string&) { return MemoryFileResult{image, {}}; };
+}
+
+// A load off the caller's thread while the simulation thread runs: one memory
+// step per address on the worker, 10 ms apart with the byte array, never
+// overlapping a cycle, and the end announced once, from the worker.
+TEST_F(RunControlTest, ABackgroundLoadStepsOnItsWorkerApartFromTheCycles) {
+    std::mt19937 random(11);
+    std::vector<std::uint8_t> image(24);
+    for (auto& byte : image) {
+        do byte = static_cast<std::uint8_t>(random());
+        while (byte == 0x11);  // no store: the program cannot change memory
+    }
+    machine.setClockPeriod(periodOf(1ms));
+    machine.resetSwitch.setState(0);
+    machine.powerOnForLoad();
+    ASSERT_TRUE(machine.simulationAlive());
+    TransferWatch watch;
+    ASSERT_FALSE(machine.startLoad("", imageOf(MemoryImage{0x10, 0x27, image}), watch.notice()).has_value());
+    EXPECT_TRUE(machine.transferActive());
+    ASSERT_TRUE(waitFor([&] { return watch.calls.load() > 0; })) << "the load's end";
+    const Machine::TransferResult result = machine.finishTransfer();
+    EXPECT_FALSE(result.stopped);
+    EXPECT_FALSE(machine.transferActive());
+    EXPECT_EQ(watch.calls.load(), 1);
+    const std::thread::id worker = watch.thread.load();
+    EXPECT_NE(worker, std::this_thread::get_id());
+    EXPECT_NE(worker, machine.simulationThreadId());
+
+    const auto steps = probe->stepsOn(worker);
+    ASSERT_EQ(steps.size(), image.size()) << "one memory step per address";
+    for (std::size_t i = 1; i < steps.size(); ++i)
+        EXPECT_GE(steps[i].time - steps[i - 1].time, 10ms) << "the pause after address " << i - 1;
+    EXPECT_GT(machine.threadCycles(), 0u) << "the thread ran during the load";
+    machine.stopSimulation();
+    machine.powerSwitch.setState(1);
+    EXPECT_EQ(readMemoryRange(machine, 0x10, 0x27), image);
+    EXPECT_EQ(probe->overlaps(), 0);
+    ASSERT_TRUE(machine.lastLoadedRange().has_value());
+    EXPECT_EQ(machine.lastLoadedRange()->first, 0x10);
+}
+
+TEST_F(RunControlTest, ABackgroundLoadStopsAfterTheCurrentAddressAndARejectedOneStartsNothing) {
+    TransferWatch watch;
+    machine.powerOnForLoad();
+    // About ten seconds of bytes at 10 ms each: it is stopped long before.
+    ASSERT_FALSE(
+        machine.startLoad("", imageOf(MemoryImage{0, 999, std::vector<std::uint8_t>(1000, 0x5C)}), watch.notice())
+            .has_value());
+    ASSERT_TRUE(waitFor([&] { return probe->steps().size() >= 4; }));  // the Power cycle, then three bytes
+    EXPECT_TRUE(machine.startLoad("", imageOf(MemoryImage{0, 0, {1}}), {}).has_value()) << "one at a time";
+    machine.stopTransfer();
+    ASSERT_TRUE(waitFor([&] { return watch.calls.load() > 0; })) << "the stopped load's end";
+    EXPECT_TRUE(machine.finishTransfer().stopped);
+    const std::size_t written = probe->stepsOn(watch.thread.load()).size();
+    ASSERT_GE(written, 3u);
+    ASSERT_LT(written, 1000u);
+    const std::vector<std::uint8_t> bytes = readMemoryRange(machine, 0, 999);
+    EXPECT_EQ(std::count(bytes.begin(), bytes.end(), 0x5C), static_cast<long>(written));
+    EXPECT_EQ(bytes[written - 1], 0x5C);
+    EXPECT_EQ(bytes[written], 0) << "nothing after the address it stopped at";
+
+    const auto rejected = machine.startLoad("short", [](const std::string&) {
+        return MemoryFileResult{std::nullopt, "short: too short"};
+    }, watch.notice());
+    ASSERT_TRUE(rejected.has_value());
+    EXPECT_EQ(*rejected, "short: too short");
+    EXPECT_FALSE(machine.transferActive());
+    EXPECT_EQ(watch.calls.load(), 1);
+}
+
+// A background save holds the running clock and Takeover as readMemory does
+// and puts both back when it is finished; a stopped save gives no bytes.
+TEST_F(RunControlTest, ABackgroundSaveReadsWithTheThreadHeldAndPutsEverythingBack) {
+    clickPower();
+    std::vector<std::uint8_t> bytes(16);
+    for (std::size_t i = 0; i < bytes.size(); ++i) bytes[i] = static_cast<std::uint8_t>(0x30 + i);
+    ASSERT_TRUE(writeMemoryImage(machine, MemoryImage{0x100, 0x10F, bytes}));
+    ASSERT_TRUE(writeMemoryImage(machine, MemoryImage{0, 2, {0x30, 0x00, 0x00}}));  // JMP 0000h
+    machine.setClockPeriod(periodOf(1ms));
+    clickReset();
+    ASSERT_TRUE(machine.simulationAlive());
+    machine.controlPanel.takeoverSwitch.setState(1);
+
+    TransferWatch watch;
+    ASSERT_TRUE(machine.startSave(0x100, 0x10F, watch.notice()));
+    EXPECT_FALSE(machine.simulationAlive()) << "held for the read";
+    EXPECT_FALSE(machine.controlPanel.takeoverSwitch.isOn());
+    ASSERT_TRUE(waitFor([&] { return watch.calls.load() > 0; }));
+    const Machine::TransferResult saved = machine.finishTransfer();
+    ASSERT_TRUE(saved.bytes.has_value());
+    EXPECT_EQ(*saved.bytes, bytes);
+    EXPECT_TRUE(machine.controlPanel.takeoverSwitch.isOn());
+    EXPECT_TRUE(machine.simulationAlive()) << "running again";
+
+    machine.controlPanel.takeoverSwitch.setState(0);
+    TransferWatch stopped;
+    ASSERT_TRUE(machine.startSave(0x0000, 0xFFFF, stopped.notice()));
+    EXPECT_FALSE(machine.startSave(0x0000, 0x0001, {})) << "one at a time";
+    machine.stopTransfer();
+    ASSERT_TRUE(waitFor([&] { return stopped.calls.load() > 0; }));
+    const Machine::TransferResult abandoned = machine.finishTransfer();
+    EXPECT_TRUE(abandoned.stopped);
+    EXPECT_FALSE(abandoned.bytes.has_value());
+    EXPECT_TRUE(machine.simulationAlive());
+    machine.stopSimulation();
+    EXPECT_EQ(probe->overlaps(), 0);
+}
+
+// What Save offers: the last load's range grown by every later write, the
+// program's stores included; a new load starts afresh.
+TEST_F(RunControlTest, TheDefaultSaveRangeTakesInEveryAddressWrittenSinceTheLoad) {
+    auto range = [&] {
+        const Machine::AddressRange r = machine.defaultSaveRange();
+        return std::pair<int, int>{r.first, r.last};
+    };
+    EXPECT_EQ(range(), std::pair(0x0000, 0x00FF)) << "nothing loaded or written";
+    // LDA 0010h, STA 0300h, HLT, and the byte at 0010h.
+    std::vector<std::uint8_t> program(0x11, 0);
+    const std::uint8_t code[] = {0x10, 0x00, 0x10, 0x11, 0x03, 0x00, 0xFF};
+    std::copy(std::begin(code), std::end(code), program.begin());
+    program[0x10] = 0x42;
+    ASSERT_FALSE(machine.loadMemoryFile([] { return std::optional<std::string>("p"); }, {},
+                                        imageOf(MemoryImage{0, 0x10, program}))
+                     .has_value());
+    EXPECT_EQ(range(), std::pair(0x0000, 0x0010));
+    machine.setClockPeriod(periodOf(1ms));
+    clickReset();
+    ASSERT_TRUE(waitFor([&] { return lampValue(machine.codeLamps, LampOrder::highBitFirst) == 0xFF; })) << "HLT";
+    machine.stopSimulation();
+    machine.powerSwitch.setState(1);
+    EXPECT_EQ(read(0x300), 0x42);
+    EXPECT_EQ(range(), std::pair(0x0000, 0x0300));
+
+    ASSERT_FALSE(machine.loadMemoryFile([] { return std::optional<std::string>("q"); }, {},
+                                        imageOf(MemoryImage{0x20, 0x21, {1, 2}}))
+                     .has_value());
+    EXPECT_EQ(range(), std::pair(0x0020, 0x0021));
+    write(0x08, 0x99);
+    EXPECT_EQ(range(), std::pair(0x0008, 0x0021));
 }
 
 TEST(MachineShutdown, DestroyingARunningMachineJoinsItsThread) {

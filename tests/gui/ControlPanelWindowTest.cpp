@@ -184,6 +184,29 @@ private slots:
         QCOMPARE(ram.steps.load(), 3);
     }
 
+    // While a load or save runs the panel is disabled: an address step asked
+    // for just before waits, and runs once the panel is enabled again.
+    void aDisabledPanelHoldsItsAddressStepUntilEnabled() {
+        Bench bench(true);
+        CountingRAM& ram = bench.countSteps();
+        ControlPanelWindow& w = *bench.window;
+        click(w.takeoverSwitch());
+        QCOMPARE(ram.steps.load(), 1);
+        click(w.addressSwitch(2));
+        w.setEnabled(false);
+        QVERIFY(!w.addressTimer().isActive());
+        QTest::qWait(ControlPanelWindow::addressTimerMs + 200);
+        QCOMPARE(ram.steps.load(), 1);
+        click(w.addressSwitch(3));  // disabled: no click, no flip
+        QVERIFY(!bench.computer.controlPanel.addressSwitches[3].isOn());
+        w.setEnabled(true);
+        QTRY_COMPARE_WITH_TIMEOUT(ram.steps.load(), 2, 5000);
+        w.setEnabled(false);
+        w.setEnabled(true);
+        QTest::qWait(ControlPanelWindow::addressTimerMs + 200);
+        QCOMPARE(ram.steps.load(), 2);  // nothing was pending the second time
+    }
+
     void dataSwitchesAloneStepNothing() {
         Bench bench(true);
         CountingRAM& ram = bench.countSteps();

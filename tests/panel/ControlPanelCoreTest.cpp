@@ -6,6 +6,7 @@
 
 #include <memory>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "memory/FastRAM.h"
@@ -187,6 +188,55 @@ TEST(ControlPanel, SwitchesWorkTheMemoryOnlyUnderTakeover) {
     applyAddress(panel, 0x0013);
     panel.step();
     EXPECT_EQ(dataLamps(), 0u) << "the machine's address again";
+}
+
+// The span a save should take in: every address a step wrote, whoever drove
+// the lines (machine side or the switches under Takeover), and nothing a
+// read, an unpowered step or a new memory adds.
+TEST(ControlPanel, KeepsTheSpanOfWrittenAddresses) {
+    SixtyFourKilobyteRAMControlPanel panel(true);
+    auto step = [&](std::uint16_t address, bool write) {
+        applyAddress(panel, address);
+        applyDataIn(panel, 0x01);
+        panel.setWrite(write);
+        panel.step();
+    };
+    auto span = [&] {
+        const auto written = panel.writtenSpan();
+        return written ? std::pair<int, int>{written->first, written->last} : std::pair<int, int>{-1, -1};
+    };
+    step(0x0100, true);
+    EXPECT_EQ(span(), std::pair(-1, -1)) << "unpowered: the selectors give Write off";
+
+    panel.setVoltage(true);
+    step(0x0100, false);
+    EXPECT_EQ(span(), std::pair(-1, -1)) << "a read writes nothing";
+    step(0x0100, true);
+    EXPECT_EQ(span(), std::pair(0x100, 0x100));
+    step(0x0080, true);
+    step(0x0200, true);
+    step(0x0150, true);
+    EXPECT_EQ(span(), std::pair(0x80, 0x200));
+    step(0xFFFF, true);
+    step(0x0000, true);
+    EXPECT_EQ(span(), std::pair(0x0000, 0xFFFF));
+
+    panel.forgetWrites();
+    EXPECT_EQ(span(), std::pair(-1, -1));
+    panel.takeoverSwitch.setState(1);
+    for (int k = 0; k < 16; ++k) panel.addressSwitches[k].setState((0x4321 >> k) & 1);
+    panel.writeSwitch.setState(1);
+    step(0x0005, false);
+    EXPECT_EQ(span(), std::pair(0x4321, 0x4321)) << "the switches' address, not the machine's";
+    panel.takeoverSwitch.setState(0);
+    panel.writeSwitch.setState(0);
+
+    step(0x0300, true);
+    panel.replaceMemory(true);
+    EXPECT_EQ(span(), std::pair(-1, -1)) << "a new memory holds nothing written";
+    step(0x0300, true);
+    panel.installMemory(std::make_unique<FastRAM>());
+    EXPECT_EQ(span(), std::pair(-1, -1));
 }
 
 // A new memory reads 0 and stays unpowered until power is distributed: an

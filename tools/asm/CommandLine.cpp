@@ -6,12 +6,13 @@
 #include <filesystem>
 #include <memory>
 #include <optional>
-#include <span>
 #include <string_view>
 
+#include "TarnwickVersion.h"
+#include "asm/Assembler.h"
+#include "asm/Disassembler.h"
+#include "asm/Images.h"
 #include "memory/MemoryFile.h"
-#include "tools/asm/Assembler.h"
-#include "tools/asm/Disassembler.h"
 #include "tools/common/OutputFile.h"
 
 namespace tarnwick::assembler {
@@ -35,9 +36,19 @@ constexpr const char* help =
     "               assembles back into the same image (with -o SOURCE,\n"
     "               write it to SOURCE instead)\n"
     "  -h, --help   show this help and exit\n"
+    "  --version    show the version and exit\n"
     "\n"
     "Errors are reported as file:line:column: message. If there is any error,\n"
     "no file is written or changed and the exit status is 2.\n"
+    "\n"
+    "Files are replaced whole: each output is written beside its target under a\n"
+    "temporary name, synced to disk, and renamed over it only once every output\n"
+    "is ready; the old file's permissions are kept. A link is followed; a file\n"
+    "with other hard links is replaced, and its other names keep the old\n"
+    "contents. Pipes, devices and the standard streams are written in place\n"
+    "after the files are ready and before they are renamed. If a rename fails,\n"
+    "the outputs renamed before it stay replaced and the message says which\n"
+    "failed.\n"
     "The language is described in docs/assembler.md and tarnwick-asm(1).\n";
 
 struct Options {
@@ -45,6 +56,7 @@ struct Options {
     std::string image;
     std::string listing;
     bool help = false;
+    bool version = false;
     bool disassemble = false;
 };
 
@@ -64,6 +76,8 @@ std::optional<UsageError> parseArguments(const std::vector<std::string>& argumen
             target = arguments[++i];
         } else if (!optionsEnded && (argument == "-h" || argument == "--help")) {
             options.help = true;
+        } else if (!optionsEnded && argument == "--version") {
+            options.version = true;
         } else if (!optionsEnded && argument == "--disassemble") {
             options.disassemble = true;
         } else if (!optionsEnded && argument == "--") {
@@ -78,58 +92,13 @@ std::optional<UsageError> parseArguments(const std::vector<std::string>& argumen
             options.source = argument;
         }
     }
-    if (options.help) return std::nullopt;
+    if (options.help || options.version) return std::nullopt;
     if (options.disassemble) {
         if (!options.listing.empty()) return UsageError{"option -l cannot be used with --disassemble"};
         if (options.source.empty()) return UsageError{"no memory image given to disassemble"};
     }
     if (options.source.empty()) return UsageError{"no source file given"};
     return std::nullopt;
-}
-
-bool sameFile(const fs::path& a, const fs::path& b) {
-    std::error_code error;
-    if (fs::equivalent(a, b, error)) return true;
-    fs::path first = fs::weakly_canonical(a, error);
-    if (error) return false;
-    fs::path second = fs::weakly_canonical(b, error);
-    return !error && first == second;
-}
-
-std::string systemError(int number) { return std::strerror(number); }
-
-// Far more than any program for 64 KB of memory; keeps a mistaken argument
-// such as /dev/zero from reading for ever.
-constexpr std::size_t largestSource = 16 * 1024 * 1024;
-
-std::optional<std::string> readFile(const std::string& path, std::string& error) {
-    std::error_code code;
-    if (fs::is_directory(path, code)) {
-        error = "is a directory";
-        return std::nullopt;
-    }
-    std::FILE* file = std::fopen(path.c_str(), "rb");
-    if (!file) {
-        error = systemError(errno);
-        return std::nullopt;
-    }
-    std::string text;
-    char buffer[65536];
-    std::size_t count;
-    while (text.size() <= largestSource && (count = std::fread(buffer, 1, sizeof buffer, file)) > 0)
-        text.append(buffer, count);
-    bool failed = std::ferror(file) != 0;
-    int number = errno;
-    std::fclose(file);
-    if (failed) {
-        error = systemError(number);
-        return std::nullopt;
-    }
-    if (text.size() > largestSource) {
-        error = "larger than 16 MiB, too large to be a source";
-        return std::nullopt;
-    }
-    return text;
 }
 
 // One file to write: a file on disk, or standard output or error named as
@@ -159,51 +128,63 @@ std::string hex4(unsigned value) {
     return buffer;
 }
 
-// Writes every output under a temporary name first; only then does any
-// target change. Returns the message for the first output that failed.
+// The message for a stream that would not take what was written to it;
+// errno says why when the stream is a file's.
+std::string streamFailure(const char* stream) {
+    std::string message = std::string("cannot write to ") + stream;
+    if (errno != 0) message += std::string(": ") + std::strerror(errno);
+    return message;
+}
+
+// Every output ready before any target changes: the files to replace are
+// written and synced under their temporary names, then the streams, pipes
+// and devices (which cannot be taken back) are written, and only then are
+// the files renamed into place. Returns the message for the first output
+// that failed.
 std::optional<std::string> writeOutputs(std::vector<Output>& outputs, std::ostream& out, std::ostream& err) {
+    auto failed = [](const Output& output, const std::string& problem) {
+        return "cannot write '" + output.name + "': " + problem;
+    };
     for (Output& output : outputs) {
         output.stream = standardStream(output.name, out, err);
         if (output.stream) continue;
         output.file = std::make_unique<tools::OutputFile>(output.name);
-        if (std::optional<std::string> problem = output.file->write(output.contents))
-            return "cannot write '" + output.name + "': " + *problem;
+        if (output.file->inPlace()) continue;
+        std::optional<std::string> problem = output.file->write(output.contents);
+        if (!problem) problem = output.file->finish();
+        if (problem) return failed(output, *problem);
     }
     for (Output& output : outputs) {
         if (output.stream) {
+            errno = 0;
             *output.stream << output.contents << std::flush;
-        } else if (std::optional<std::string> problem = output.file->commit()) {
-            return "cannot write '" + output.name + "': " + *problem;
+            if (!*output.stream) return streamFailure(output.stream == &out ? "standard output" : "standard error");
+        } else if (output.file->inPlace()) {
+            std::optional<std::string> problem = output.file->write(output.contents);
+            if (!problem) problem = output.file->finish();
+            if (problem) return failed(output, *problem);
+        }
+    }
+    for (Output& output : outputs) {
+        if (output.file && !output.file->inPlace()) {
+            if (std::optional<std::string> problem = output.file->commit()) return failed(output, *problem);
         }
     }
     return std::nullopt;
 }
 
-// Text never holds a zero byte; a memory image always does (the high bytes
-// of its header), and so does almost any other binary file.
-bool isBinary(std::string_view contents) { return contents.find('\0') != std::string_view::npos; }
-
-// A memory file's header is two big-endian numbers, so one that starts with
-// printable text is almost certainly something else.
-bool startsWithText(std::string_view contents) {
-    contents = withoutByteOrderMark(contents);
-    if (contents.size() < 8) return false;
-    for (char c : contents.substr(0, 8)) {
-        auto byte = static_cast<unsigned char>(c);
-        if (byte < 0x20 && c != '\t' && c != '\n' && c != '\r') return false;
-        if (byte == 0x7F) return false;
+// An output that names a regular file standard output or error already
+// writes to: replacing it would send the stream into a file no longer there.
+std::optional<std::string> conflictWithStreams(const std::string& name, std::ostream& out, std::ostream& err) {
+    if (name.empty() || standardStream(name, out, err)) return std::nullopt;
+    switch (tools::standardStreamFile(name)) {
+        case 1:
+            return "'" + name + "' is the file standard output goes to; name it /dev/stdout to write there";
+        case 2:
+            return "'" + name + "' is the file standard error goes to; name it /dev/stderr to write there";
+        default:
+            return std::nullopt;
     }
-    return true;
-}
-
-bool hasExtensionRAM(const std::string& name) {
-    std::string extension = fs::path(name).extension().string();
-    return extension.size() == 4 && (extension[1] | 0x20) == 'r' && (extension[2] | 0x20) == 'a' &&
-           (extension[3] | 0x20) == 'm';
-}
-
-std::span<const std::uint8_t> asBytes(std::string_view text) {
-    return {reinterpret_cast<const std::uint8_t*>(text.data()), text.size()};
 }
 
 int disassembleImage(const Options& options, std::ostream& out, std::ostream& err) {
@@ -211,26 +192,16 @@ int disassembleImage(const Options& options, std::ostream& out, std::ostream& er
         err << "tarnwick-asm: " << message << "\n";
         return exitFailure;
     };
-    if (!options.image.empty() && sameFile(options.image, options.source))
+    if (!options.image.empty() && tools::sameFile(options.image, options.source))
         return refuse("the source '" + options.image +
                       "' would overwrite the image; choose another name with -o");
+    if (std::optional<std::string> conflict = conflictWithStreams(options.image, out, err)) return refuse(*conflict);
 
-    std::string readError;
-    std::optional<std::string> contents = readFile(options.source, readError);
-    if (!contents) return refuse("cannot read '" + options.source + "': " + readError);
-    if (startsWithText(*contents)) {
-        return refuse("'" + options.source +
-                      "' is not a memory file (it starts with text; is it an assembler source? "
-                      "assemble it without --disassemble)");
-    }
-    tarnwick::MemoryFileResult parsed = tarnwick::parseMemoryFile(asBytes(*contents));
-    if (!parsed) return refuse("'" + options.source + "' is not a memory file: " + parsed.error);
+    // Read as a memory file, so only its first 65544 bytes count.
+    tarnwick::MemoryFileResult parsed = tarnwick::readMemoryFile(options.source);
+    if (!parsed) return refuse(parsed.error);
+    if (parsed.warning) return refuse(*parsed.warning + ", so there is nothing to disassemble");
     const tarnwick::MemoryImage& image = *parsed.image;
-    if (image.bytes.empty()) {
-        return refuse("'" + options.source + "' loads nothing: its first address " +
-                      std::to_string(image.first) + " is above its last address " +
-                      std::to_string(image.last) + ", so there is nothing to disassemble");
-    }
 
     std::vector<Output> outputs(1);
     outputs[0].name = options.image.empty() ? "/dev/stdout" : options.image;
@@ -240,9 +211,7 @@ int disassembleImage(const Options& options, std::ostream& out, std::ostream& er
     return exitSuccess;
 }
 
-}  // namespace
-
-int runCommandLine(const std::vector<std::string>& arguments, std::ostream& out, std::ostream& err) {
+int runOptions(const std::vector<std::string>& arguments, std::ostream& out, std::ostream& err) {
     Options options;
     if (std::optional<UsageError> problem = parseArguments(arguments, options)) {
         err << "tarnwick-asm: " << problem->message << "\n" << usage << "Try 'tarnwick-asm --help'.\n";
@@ -250,6 +219,10 @@ int runCommandLine(const std::vector<std::string>& arguments, std::ostream& out,
     }
     if (options.help) {
         out << usage << "\n" << help;
+        return exitSuccess;
+    }
+    if (options.version) {
+        out << "tarnwick-asm " << version << "\n";
         return exitSuccess;
     }
     if (options.disassemble) return disassembleImage(options, out, err);
@@ -260,40 +233,35 @@ int runCommandLine(const std::vector<std::string>& arguments, std::ostream& out,
     };
     // Read first: a memory image given by mistake deserves that answer
     // rather than a warning about overwriting it.
-    std::string readError;
-    std::optional<std::string> source = readFile(options.source, readError);
-    if (!source) return refuse("cannot read '" + options.source + "': " + readError);
-    if (isBinary(*source)) {
-        // A header whose first address is above its last is valid but too
-        // weak a sign: most binaries would pass.
-        tarnwick::MemoryFileResult parsed = tarnwick::parseMemoryFile(asBytes(*source));
-        if (hasExtensionRAM(options.source) || (parsed && !parsed.image->bytes.empty()))
-            return refuse("'" + options.source +
-                          "' is a memory image, not an assembler source (to read its program, "
-                          "use tarnwick-asm --disassemble)");
-        return refuse("'" + options.source + "' is a binary file, not an assembler source");
-    }
+    const InputResult input = readSource(options.source);
+    if (!input) return refuse(input.error);
+    const std::string source(input.bytes->begin(), input.bytes->end());
+    AssembledSource assembled = assembleSource(source, options.source);
+    if (assembled.binary) return refuse(assembled.errors.front());
 
     if (options.image.empty()) options.image = fs::path(options.source).replace_extension(".RAM").string();
-    if (sameFile(options.image, options.source))
+    if (tools::sameFile(options.image, options.source))
         return refuse("the image '" + options.image +
                       "' would overwrite the source; choose another name with -o");
-    if (!options.listing.empty() && sameFile(options.listing, options.source))
+    if (!options.listing.empty() && tools::sameFile(options.listing, options.source))
         return refuse("the listing '" + options.listing + "' would overwrite the source");
     // Standard output and error may be one file (2>&1); each is written
     // through its own open stream, so they do not overwrite each other.
     bool bothStandard = standardStream(options.listing, out, err) && standardStream(options.image, out, err);
-    if (!options.listing.empty() && !bothStandard && sameFile(options.listing, options.image))
+    if (!options.listing.empty() && !bothStandard && tools::sameFile(options.listing, options.image))
         return refuse("the listing and the image are the same file '" + options.listing + "'");
+    for (const std::string* name : {&options.image, &options.listing})
+        if (std::optional<std::string> conflict = conflictWithStreams(*name, out, err)) return refuse(*conflict);
 
-    Program program = assemble(*source);
-    if (!program.ok()) {
-        for (const Diagnostic& diagnostic : program.errors)
-            err << formatDiagnostic(options.source, diagnostic) << "\n";
-        std::size_t count = program.errors.size();
-        err << "tarnwick-asm: " << count << (count == 1 ? " error" : " errors") << "; nothing written\n";
+    if (!assembled.image) {
+        for (const std::string& message : assembled.errors) err << message << "\n";
+        const std::size_t count = assembled.errorCount;
+        err << "tarnwick-asm: " << count << (count == 1 ? " error" : " errors");
+        if (count > assembled.errors.size()) err << " (the first " << assembled.errors.size() << " listed)";
+        err << "; nothing written\n";
         return exitFailure;
     }
+    const Program& program = assembled.program;
 
     std::vector<std::uint8_t> image = memoryFile(program);
     std::vector<Output> outputs(options.listing.empty() ? 1 : 2);
@@ -301,7 +269,7 @@ int runCommandLine(const std::vector<std::string>& arguments, std::ostream& out,
     outputs[0].contents.assign(image.begin(), image.end());
     if (!options.listing.empty()) {
         outputs[1].name = options.listing;
-        outputs[1].contents = listing(program, *source);
+        outputs[1].contents = listing(program, source);
     }
     if (std::optional<std::string> problem = writeOutputs(outputs, out, err)) return refuse(*problem);
     bool toStandardOutput = false;
@@ -311,6 +279,21 @@ int runCommandLine(const std::vector<std::string>& arguments, std::ostream& out,
             << hex4(program.last) << ")\n";
     }
     return exitSuccess;
+}
+
+}  // namespace
+
+int runCommandLine(const std::vector<std::string>& arguments, std::ostream& out, std::ostream& err) {
+    errno = 0;
+    const int status = runOptions(arguments, out, err);
+    // What went to standard output counts only once it is out: a full disk
+    // behind a redirection is an error, not an empty success.
+    out.flush();
+    if (!out && status == exitSuccess) {
+        err << "tarnwick-asm: " << streamFailure("standard output") << "\n";
+        return exitFailure;
+    }
+    return status;
 }
 
 }  // namespace tarnwick::assembler

@@ -5,14 +5,10 @@
 
 #include "tools/run/CommandLine.h"
 
-#include <cctype>
-#include <cerrno>
+#include <algorithm>
 #include <chrono>
 #include <cstdint>
 #include <cstdio>
-#include <cstring>
-#include <filesystem>
-#include <fstream>
 #include <new>
 #include <optional>
 #include <sstream>
@@ -20,11 +16,12 @@
 #include <string_view>
 #include <vector>
 
+#include "TarnwickVersion.h"
 #include "app/MemoryLoader.h"
 #include "app/Session.h"
+#include "asm/Images.h"
 #include "memory/MemoryFile.h"
 #include "memory/RelayMemory.h"
-#include "tools/asm/Assembler.h"
 #include "tools/common/OutputFile.h"
 #include "tools/run/Vcd.h"
 
@@ -32,7 +29,6 @@ namespace tarnwick::run {
 
 namespace {
 
-namespace fs = std::filesystem;
 
 constexpr const char* usageText =
     "Usage: tarnwick-run [--relay-ram[=tree]] [--max-cycles N] [--dump FIRST:LAST] [--trace]\n"
@@ -61,6 +57,7 @@ constexpr const char* usageText =
     "                      differs, and compare all 64 KB and every relay of the\n"
     "                      relay-built memories at the end\n"
     "  --help              show this text\n"
+    "  --version           show the version\n"
     "\n"
     "Cycle 1 is the first cycle after Reset goes off that ends with the clock lamp\n"
     "and phase lamp 0 lit.\n"
@@ -81,6 +78,7 @@ struct Options {
     bool stats = false;
     bool compareMemories = false;
     bool help = false;
+    bool version = false;
     std::string image;
 };
 
@@ -145,6 +143,14 @@ void parseDump(std::string_view text, Options& options) {
 Options parseOptions(const std::vector<std::string>& arguments) {
     Options options;
     bool onlyOperands = false;
+    // An option that sets one value may be given once: taking the last of
+    // two silently would run something the user did not ask for.
+    std::vector<std::string_view> given;
+    auto once = [&given](std::string_view name) {
+        if (std::find(given.begin(), given.end(), name) != given.end())
+            throw UsageError{std::string(name) + " given more than once"};
+        given.push_back(name);
+    };
     std::vector<std::string_view> operands;
     const std::size_t count = arguments.size();
     for (std::size_t i = 0; i < count; ++i) {
@@ -168,7 +174,10 @@ Options parseOptions(const std::vector<std::string>& arguments) {
             onlyOperands = true;
         } else if (arg == "--help" || arg == "-h") {
             options.help = true;
+        } else if (arg == "--version") {
+            options.version = true;
         } else if (arg == "--relay-ram" || arg == "--relay-ram=tree") {
+            once("--relay-ram");
             options.relayRam = true;
             options.relayTree = arg != "--relay-ram";
         } else if (arg == "--trace") {
@@ -178,19 +187,22 @@ Options parseOptions(const std::vector<std::string>& arguments) {
         } else if (arg == "--compare-memories") {
             options.compareMemories = true;
         } else if (const auto file = value("--vcd")) {
+            once("--vcd");
             if (file->empty()) throw UsageError{"--vcd needs a file name"};
             if (*file == "-" || tools::standardStreamNumber(*file) == 1)
                 throw UsageError{"--vcd needs a file name: standard output carries the report"};
             options.vcd = std::string(*file);
         } else if (const auto count = value("--max-cycles")) {
+            once("--max-cycles");
             options.maxCycles = parseCount(*count);
         } else if (const auto range = value("--dump")) {
+            once("--dump");
             parseDump(*range, options);
         } else {
             throw UsageError{"unknown option '" + std::string(arg) + "'"};
         }
     }
-    if (options.help) return options;
+    if (options.help || options.version) return options;
     if (operands.empty()) throw UsageError{"no IMAGE given"};
     if (operands.size() > 1)
         throw UsageError{"more than one IMAGE given ('" + std::string(operands[1]) + "')"};
@@ -235,74 +247,25 @@ std::string lampsJson(const PanelReading& p) {
     return text;
 }
 
-bool endsWithAsm(const std::string& path) {
-    const std::string name = fs::path(path).filename().string();
-    if (name.size() < 4) return false;
-    std::string extension = name.substr(name.size() - 4);
-    for (char& c : extension) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-    return extension == ".asm";
-}
-
-// The image an assembler source gives; errors as tarnwick-asm gives them.
-std::optional<MemoryImage> assembleSource(const std::string& path, std::ostream& err) {
-    std::error_code code;
-    if (fs::is_directory(path, code)) {
-        err << "tarnwick-run: " << path << ": is a directory, not a source\n";
-        return std::nullopt;
-    }
-    errno = 0;
-    std::ifstream in(path, std::ios::binary);
-    if (!in) {
-        const int number = errno;
-        err << "tarnwick-run: " << path << ": cannot open"
-            << (number ? std::string(": ") + std::strerror(number) : "") << "\n";
-        return std::nullopt;
-    }
-    std::ostringstream text;
-    text << in.rdbuf();
-    if (in.bad()) {
-        err << "tarnwick-run: " << path << ": cannot read\n";
-        return std::nullopt;
-    }
-    const assembler::Program program = assembler::assemble(text.str());
-    if (!program.ok()) {
-        for (const assembler::Diagnostic& diagnostic : program.errors)
-            err << assembler::formatDiagnostic(path, diagnostic) << "\n";
-        const std::size_t count = program.errors.size();
-        err << "tarnwick-run: " << count << (count == 1 ? " error" : " errors") << " in " << path
-            << "; nothing run\n";
-        return std::nullopt;
-    }
-    MemoryImage image;
-    image.first = program.first;
-    image.last = program.last;
-    image.bytes.assign(program.memory.begin() + program.first, program.memory.begin() + program.last + 1);
-    return image;
-}
-
-// The image to run, or nothing after a message on err.
+// The image to run, or nothing after the messages on err: a source's
+// errors as tarnwick-asm gives them, or why the file cannot be loaded.
 std::optional<MemoryImage> loadImage(const std::string& path, std::ostream& err) {
-    if (endsWithAsm(path)) return assembleSource(path, err);
-    MemoryFileResult file = readMemoryFile(path);
-    if (!file) {
-        err << "tarnwick-run: " << file.error << "\n";
+    assembler::ImageResult result = assembler::readImage(path);
+    if (result.sourceErrors) {
+        for (const std::string& message : result.errors) err << message << "\n";
+        const std::size_t count = result.errorCount;
+        err << "tarnwick-run: " << count << (count == 1 ? " error" : " errors");
+        if (count > result.errors.size()) err << " (the first " << result.errors.size() << " listed)";
+        err << " in " << path << "; nothing run\n";
         return std::nullopt;
     }
-    // An empty range is only ever the header's doing, so the header alone
-    // tells what the file was meant to be.
-    if (file.image->empty()) {
-        if (const auto warning = memoryFileWarning(serialiseMemoryFile(*file.image), *file.image)) {
-            // Running a text file on an empty memory would tell nobody anything.
-            constexpr std::string_view textAdvice = "is not a memory file";
-            if (warning->starts_with(textAdvice)) {
-                const std::size_t end = warning->rfind("; nothing is loaded");
-                err << "tarnwick-run: " << path << ": " << warning->substr(0, end) << "\n";
-                return std::nullopt;
-            }
-            err << "tarnwick-run: warning: " << path << ": " << *warning << "\n";
-        }
+    if (!result) {
+        for (const std::string& message : result.errors) err << "tarnwick-run: " << message << "\n";
+        return std::nullopt;
     }
-    return std::move(file.image);
+    // An empty range loads nothing; the run goes on as the front panel's would.
+    if (result.warning) err << "tarnwick-run: warning: " << *result.warning << "\n";
+    return std::move(result.image);
 }
 
 void appendRegisters(std::string& pending, Session& session, Session::End end, const Options& options) {
@@ -412,104 +375,193 @@ int runComparison(const Options& options, const MemoryImage& image, const std::v
     return comparison.end == Session::End::halted ? exitHalted : exitCycleLimit;
 }
 
-int run(const Options& options, const std::vector<MemoryKind>& memories, std::ostream& out,
-        std::ostream& err) {
-    const std::optional<MemoryImage> image = loadImage(options.image, err);
-    if (!image) return exitFailure;
-    if (options.compareMemories) return runComparison(options, *image, memories, out, err);
+// Where the waveform goes: a file replaced whole (or a pipe or device
+// written as it comes), or standard error, already open, when FILE names it.
+class VcdDestination {
+public:
+    VcdDestination(const std::string& name, std::ostream& err) : name_(name) {
+        if (tools::standardStreamNumber(name) == 2) {
+            stream_ = &err;
+        } else {
+            file_.emplace(name);
+        }
+    }
 
+    std::optional<std::string> open() { return file_ ? file_->open() : std::nullopt; }
+    std::optional<std::string> write(std::string_view text) {
+        if (file_) return file_->write(text);
+        stream_->write(text.data(), static_cast<std::streamsize>(text.size()));
+        return *stream_ ? std::nullopt : std::optional<std::string>("standard error cannot be written");
+    }
+    std::optional<std::string> commit() {
+        if (file_) return file_->commit();
+        stream_->flush();
+        return *stream_ ? std::nullopt : std::optional<std::string>("standard error cannot be written");
+    }
+
+private:
+    std::string name_;
+    std::optional<tools::OutputFile> file_;
+    std::ostream* stream_ = nullptr;
+};
+
+// The machine the run uses, built and loaded; nothing after a message.
+std::unique_ptr<Session> startSession(const Options& options, const MemoryImage& image, std::ostream& err) {
     auto computer = std::make_unique<Computer>(!options.relayRam);
     if (options.relayTree && !computer->controlPanel.fastRam) {
         computer->installMemory(makeRelayMemory(RelayMemoryKind::Tree));
     }
     if (options.relayRam && computer->controlPanel.fastRam) {
         err << "tarnwick-run: not enough memory to build the relay-built memory\n";
-        return exitFailure;
+        return nullptr;
     }
-    Session session(std::move(computer));
-    session.load(*image);
-    Computer& c = session.computer();
+    auto session = std::make_unique<Session>(std::move(computer));
+    session->load(image);
+    return session;
+}
 
-    // The dump goes to its file in large pieces; the first write error is
-    // kept and reported once the run ends.
-    std::optional<tools::OutputFile> vcdFile;
-    std::ostringstream vcdText;
-    std::optional<std::string> vcdProblem;
-    std::optional<VcdWriter> vcd;
-    auto flushVcd = [&] {
-        if (!vcdProblem) vcdProblem = vcdFile->write(vcdText.view());
-        vcdText.str({});
-    };
-    if (!options.vcd.empty()) {
-        vcdFile.emplace(options.vcd);
-        if (const std::optional<std::string> problem = vcdFile->open()) {
-            err << "tarnwick-run: cannot write '" << options.vcd << "': " << *problem << "\n";
-            return exitFailure;
-        }
-        vcd.emplace(vcdText, options.image);
+// What a run records besides its report: the trace (into the report's
+// pending text) and the waveform, written out in large pieces as it grows.
+class Recording {
+public:
+    Recording(const Options& options, std::string& pending, std::ostream& out, std::ostream& err)
+        : options_(options), pending_(pending), out_(out) {
+        if (!options.vcd.empty()) vcdFile_.emplace(options.vcd, err);
     }
 
-    // A trace can run to millions of lines: written in large pieces.
-    std::string pending;
-    auto flushPending = [&] {
-        out.write(pending.data(), static_cast<std::streamsize>(pending.size()));
-        pending.clear();
-    };
-    // What the lamps showed before the cycle that became cycle 1: #0 of the dump.
-    Signals beforeFirst = readSignals(c);
-    if (options.trace || vcd) {
-        session.afterEachCycle = [&](const Session& s) {
-            if (options.trace) {
-                traceLine(pending, s.cycle(), s.lamps());
-                if (pending.size() >= (1u << 16)) flushPending();
+    // Opens the waveform's file before the run, so a file that cannot be
+    // written stops it before it starts.
+    std::optional<std::string> open() { return vcdFile_ ? vcdFile_->open() : std::nullopt; }
+
+    void attach(Session& session) {
+        if (vcdFile_) vcd_.emplace(vcdText_, options_.image);
+        beforeFirst_ = readSignals(session.computer());
+        if (!options_.trace && !vcd_) return;
+        session.afterEachCycle = [this](const Session& s) {
+            if (options_.trace) {
+                traceLine(pending_, s.cycle(), s.lamps());
+                if (pending_.size() >= (1u << 16)) flushTrace();
             }
-            if (vcd) {
-                if (!vcd->begun()) vcd->begin(beforeFirst);
-                vcd->cycle(s.cycle(), readSignals(s.computer()));
-                if (vcdText.tellp() >= (1 << 16)) flushVcd();
+            if (vcd_) {
+                if (!vcd_->begun()) vcd_->begin(beforeFirst_);
+                vcd_->cycle(s.cycle(), readSignals(s.computer()));
+                if (vcdText_.tellp() >= (1 << 16)) flushVcd();
             }
         };
     }
-    const auto startTime = std::chrono::steady_clock::now();
-    session.releaseReset();
-    if (vcd && options.maxCycles > 0) {
-        // The cycles Session::run would run before cycle 1, one by one so
-        // that the state before cycle 1 is known.
+
+    // The cycles Session::run would run before cycle 1, one by one so that
+    // the state before cycle 1 is known to the waveform.
+    void runToStart(Session& session) {
+        if (!vcd_ || options_.maxCycles == 0) return;
         while (!session.started() && session.cyclesBeforeFirst() < Session::startLimit) {
-            beforeFirst = readSignals(c);
+            beforeFirst_ = readSignals(session.computer());
             session.runCycle();
         }
     }
-    const Session::End end = session.run(options.maxCycles);
+
+    void flushTrace() {
+        out_.write(pending_.data(), static_cast<std::streamsize>(pending_.size()));
+        pending_.clear();
+    }
+
+    // Ends the waveform and puts it in place; the first write error of the
+    // run, if any.
+    std::optional<std::string> finish(const Session& session) {
+        if (!vcd_) return std::nullopt;
+        if (!vcd_->begun()) vcd_->begin(readSignals(session.computer()));
+        vcd_->finish(session.cycle());
+        flushVcd();
+        if (!vcdProblem_) vcdProblem_ = vcdFile_->commit();
+        return vcdProblem_;
+    }
+
+private:
+    void flushVcd() {
+        if (!vcdProblem_) vcdProblem_ = vcdFile_->write(vcdText_.view());
+        vcdText_.str({});
+    }
+
+    const Options& options_;
+    std::string& pending_;
+    std::ostream& out_;
+    std::optional<VcdDestination> vcdFile_;
+    std::ostringstream vcdText_;
+    std::optional<std::string> vcdProblem_;
+    std::optional<VcdWriter> vcd_;
+    Signals beforeFirst_;
+};
+
+int runOne(const Options& options, const MemoryImage& image, std::ostream& out, std::ostream& err) {
+    const std::unique_ptr<Session> session = startSession(options, image, err);
+    if (!session) return exitFailure;
+
+    std::string pending;  // the trace and the report, written in large pieces
+    Recording recording(options, pending, out, err);
+    if (const std::optional<std::string> problem = recording.open()) {
+        err << "tarnwick-run: cannot write '" << options.vcd << "': " << *problem << "\n";
+        return exitFailure;
+    }
+    recording.attach(*session);
+
+    const auto startTime = std::chrono::steady_clock::now();
+    session->releaseReset();
+    recording.runToStart(*session);
+    const Session::End end = session->run(options.maxCycles);
     const double wallSeconds =
         std::chrono::duration<double>(std::chrono::steady_clock::now() - startTime).count();
+
     if (end == Session::End::didNotStart) {
-        flushPending();
-        err << "tarnwick-run: the machine did not start within " << session.cyclesBeforeFirst()
+        recording.flushTrace();
+        err << "tarnwick-run: the machine did not start within " << session->cyclesBeforeFirst()
             << " cycles\n";
         return exitFailure;
     }
-    if (vcd) {
-        if (!vcd->begun()) vcd->begin(readSignals(c));
-        vcd->finish(session.cycle());
-        flushVcd();
-        if (!vcdProblem) vcdProblem = vcdFile->commit();
-        if (vcdProblem) {
-            flushPending();
-            err << "tarnwick-run: cannot write '" << options.vcd << "': " << *vcdProblem << "\n";
-            return exitFailure;
-        }
+    if (const std::optional<std::string> problem = recording.finish(*session)) {
+        recording.flushTrace();
+        err << "tarnwick-run: cannot write '" << options.vcd << "': " << *problem << "\n";
+        return exitFailure;
     }
 
-    appendRegisters(pending, session, end, options);
+    appendRegisters(pending, *session, end, options);
     if (options.stats) {
         const std::uint64_t memoryTicks = options.relayRam ? relayMemoryTicksPerStep : 0;
-        appendStats(pending, session, Computer::relayTicksPerCycle + memoryTicks, wallSeconds);
+        appendStats(pending, *session, Computer::relayTicksPerCycle + memoryTicks, wallSeconds);
     }
     pending += "}\n";
     const int status = finishReport(pending, out, err);
     if (status != exitHalted) return status;
     return end == Session::End::halted ? exitHalted : exitCycleLimit;
+}
+
+// A --vcd FILE that would destroy what the run reads or reports to.
+std::optional<std::string> vcdConflict(const Options& options) {
+    if (options.vcd.empty() || tools::standardStreamNumber(options.vcd) != 0) return std::nullopt;
+    if (tools::sameFile(options.vcd, options.image))
+        return "--vcd '" + options.vcd + "' is the program being run; choose another name";
+    switch (tools::standardStreamFile(options.vcd)) {
+        case 1:
+            return "--vcd '" + options.vcd + "' is the file standard output goes to, which carries the report";
+        case 2:
+            return "--vcd '" + options.vcd +
+                   "' is the file standard error goes to; name it /dev/stderr to write the dump there";
+        default:
+            return std::nullopt;
+    }
+}
+
+// The steps of a run: check the outputs against the inputs, load, run,
+// report.
+int run(const Options& options, const std::vector<MemoryKind>& memories, std::ostream& out,
+        std::ostream& err) {
+    if (const std::optional<std::string> conflict = vcdConflict(options)) {
+        err << "tarnwick-run: " << *conflict << "\n";
+        return exitFailure;
+    }
+    const std::optional<MemoryImage> image = loadImage(options.image, err);
+    if (!image) return exitFailure;
+    if (options.compareMemories) return runComparison(options, *image, memories, out, err);
+    return runOne(options, *image, out, err);
 }
 
 }  // namespace
@@ -529,6 +581,11 @@ int runCommandLine(const std::vector<std::string>& arguments, std::ostream& out,
     }
     if (options.help) {
         out << usageText;
+        out.flush();
+        return out ? exitHalted : exitFailure;
+    }
+    if (options.version) {
+        out << "tarnwick-run " << version << "\n";
         out.flush();
         return out ? exitHalted : exitFailure;
     }

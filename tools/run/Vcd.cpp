@@ -1,6 +1,7 @@
 #include "tools/run/Vcd.h"
 
 #include <ctime>
+#include <string>
 #include <utility>
 
 #ifndef TARNWICK_VERSION
@@ -34,6 +35,25 @@ void vector(std::ostream& out, char id, unsigned value, int width) {
     out << ' ' << id << '\n';
 }
 
+// The program's path as comment text: a comment ends at the first "$end",
+// so '$' is written %24 (and '%' %25, so that the path can be read back),
+// and control characters such as a newline likewise.
+std::string commentText(const std::string& text) {
+    static constexpr char digits[] = "0123456789ABCDEF";
+    std::string out;
+    for (char c : text) {
+        const auto byte = static_cast<unsigned char>(c);
+        if (c == '$' || c == '%' || byte < 0x20 || byte == 0x7F) {
+            out += '%';
+            out += digits[byte >> 4];
+            out += digits[byte & 0xF];
+        } else {
+            out += c;
+        }
+    }
+    return out;
+}
+
 }  // namespace
 
 Signals readSignals(const Computer& computer) {
@@ -50,7 +70,7 @@ void VcdWriter::begin(const Signals& initial) {
     if (localtime_r(&now, &local)) std::strftime(date, sizeof date, "%Y-%m-%d %H:%M:%S", &local);
     out_ << "$date " << date << " $end\n"
          << "$version tarnwick-run " TARNWICK_VERSION " $end\n"
-         << "$comment program " << program_ << "; one timestep per machine cycle $end\n"
+         << "$comment program " << commentText(program_) << "; one timestep per machine cycle $end\n"
          << "$timescale 1 ms $end\n"
          << "$scope module tarnwick $end\n"
          << "$var wire 1 " << clockId << " clock $end\n";

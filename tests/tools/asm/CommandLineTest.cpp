@@ -12,7 +12,8 @@
 #include <string>
 #include <vector>
 
-#include "tests/tools/asm/Documented.h"
+#include "TarnwickVersion.h"
+#include "tests/support/Documented.h"
 #include "tools/asm/CommandLine.h"
 
 namespace tarnwick::assembler {
@@ -145,9 +146,9 @@ TEST_F(CommandLine, UsageErrorsExitWithStatusTwoAndSayWhatIsWrong) {
         {{path("a.asm"), path("b.asm")}, "more than one source file"},
         {{"-o", path("x"), "-o", path("y"), path("a.asm")}, "option -o given more than once"},
         {{""}, "empty source file name"},
-        {{path("missing.asm")}, "cannot read '" + path("missing.asm") + "': No such file or directory"},
-        {{directory.string()}, "cannot read '" + directory.string() + "': is a directory"},
-        {{"/dev/zero"}, "cannot read '/dev/zero': larger than 16 MiB, too large to be a source"},
+        {{path("missing.asm")}, path("missing.asm") + ": cannot open: No such file or directory"},
+        {{directory.string()}, directory.string() + ": is a directory"},
+        {{"/dev/zero"}, "/dev/zero: is larger than 16 MiB, too large for an assembler source"},
         {{"-o", path("a.asm"), path("a.asm")}, "would overwrite the source"},
         {{"-l", path("a.asm"), path("a.asm")}, "would overwrite the source"},
         {{"-l", path("a.RAM"), path("a.asm")}, "the listing and the image are the same file"},
@@ -194,14 +195,12 @@ TEST_F(CommandLine, DisassemblyRefusesWhatIsNoImageAndWritesNothing) {
         {{"--disassemble"}, "no memory image given to disassemble"},
         {{"--disassemble", "-l", path("x.lst"), path("image.RAM")},
          "option -l cannot be used with --disassemble"},
-        {{"--disassemble", path("p.asm")},
-         std::string("'") + path("p.asm") + "' is not a memory file (it starts with text;"},
-        {{"--disassemble", path("short.RAM")},
-         std::string("'") + path("short.RAM") + "' is not a memory file: the file is 9"},
+        {{"--disassemble", path("p.asm")}, path("p.asm") + ": is not a memory file (it starts with text;"},
+        {{"--disassemble", path("short.RAM")}, path("short.RAM") + ": the file is 9 bytes long"},
         {{"--disassemble", path("empty.RAM")},
-         "loads nothing: its first address 5 is above its last address 1, so there is nothing to "
-         "disassemble"},
-        {{"--disassemble", path("missing.RAM")}, "cannot read '" + path("missing.RAM") + "'"},
+         path("empty.RAM") + ": the first address 5 is above the last address 1: nothing is loaded, so there "
+                             "is nothing to disassemble"},
+        {{"--disassemble", path("missing.RAM")}, path("missing.RAM") + ": cannot open: No such file"},
         {{"--disassemble", "-o", path("image.RAM"), path("image.RAM")}, "would overwrite the image"},
     };
     for (const Case& c : cases) {
@@ -234,7 +233,7 @@ TEST_F(CommandLine, AMemoryImageOrOtherBinaryGivenAsSourceIsNamedForWhatItIs) {
     };
     for (const auto& [name, message] : cases) {
         EXPECT_EQ(run({path(name)}), exitFailure) << name;
-        EXPECT_EQ(err.str(), "tarnwick-asm: '" + path(name) + "' " + message +
+        EXPECT_EQ(err.str(), "tarnwick-asm: " + path(name) + ": " + message +
                                  (message.find("image") != std::string::npos
                                       ? " (to read its program, use tarnwick-asm --disassemble)\n"
                                       : "\n"))
@@ -305,6 +304,13 @@ TEST_F(CommandLine, HelpDescribesTheOptions) {
     EXPECT_NE(out.str().find("tarnwick-asm --disassemble IMAGE [-o SOURCE]"), std::string::npos);
     EXPECT_EQ(run({"-h"}), exitSuccess);
     EXPECT_EQ(err.str(), "");
+}
+
+TEST_F(CommandLine, VersionIsTheProjectsAndWritesNothing) {
+    EXPECT_EQ(run({"--version", "prog.asm"}), exitSuccess);
+    EXPECT_EQ(out.str(), std::string("tarnwick-asm ") + tarnwick::version + "\n");
+    EXPECT_EQ(err.str(), "");
+    EXPECT_TRUE(files().empty());
 }
 
 }  // namespace

@@ -1,5 +1,8 @@
-# Runs one example image with --compare-memories: the byte array and the
-# relay-built memory must agree (status 0, halted, or 1, cycle limit).
+# Runs the first 120 cycles of one example image with --compare-memories:
+# the byte array, the relay-built memory and its tree of parts must agree
+# (status 0, halted, or 1, cycle limit). Seven of the examples run longer;
+# RunToolTest compares every one to its halt on the byte array and the
+# lanes, and the memory suite holds the tree to the lanes relay for relay.
 #
 #   cmake -DRUN=tarnwick-run -DIMAGE=example.RAM -P CompareExample.cmake
 execute_process(COMMAND ${RUN} --compare-memories --max-cycles 120 ${IMAGE}

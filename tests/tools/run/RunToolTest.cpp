@@ -20,6 +20,7 @@
 #include <thread>
 #include <vector>
 
+#include "TarnwickVersion.h"
 #include "machine/Computer.h"
 #include "memory/FastRAM.h"
 #include "memory/RelayMemory.h"
@@ -225,6 +226,16 @@ TEST_F(RunTool, HelpExplainsTheOptions) {
          {"--relay-ram", "--max-cycles N", "--dump FIRST:LAST", "--trace", "--vcd FILE", "--stats",
           "--compare-memories", ".asm", "Exit status", "3 the memories differ"}) {
         EXPECT_NE(r.out.find(option), std::string::npos) << option;
+    }
+}
+
+TEST_F(RunTool, VersionIsTheProjectsAndRunsNothing) {
+    const std::string expected = std::string("tarnwick-run ") + tarnwick::version + "\n";
+    for (const Result& r :
+         {run({"--version"}), run({"--version", workedExample()}), runBinary({"--version"})}) {
+        EXPECT_EQ(r.status, 0);
+        EXPECT_EQ(r.out, expected);
+        EXPECT_EQ(r.err, "");
     }
 }
 
@@ -609,8 +620,10 @@ private:
 TEST_F(RunTool, CompareMemoriesAgreesOnSmallExamples) {
     // The relay-built memory costs milliseconds a cycle and a load or read
     // per byte: the first cycles of the small examples (loads, stores and a
-    // jump or two) and the worked example to its halt. Every example runs
-    // compared in full as a test of its own (CompareExample.cmake).
+    // jump or two) and the worked example to its halt, on all three
+    // memories. Every example runs its first 120 cycles on all three as a
+    // test of its own (CompareExample.cmake), and to its halt on the byte
+    // array and the lanes below.
     const Result full = run({"--compare-memories", "--dump", "30:31", workedExample()});
     EXPECT_EQ(full.status, 0);
     EXPECT_EQ(full.err, "");
@@ -635,6 +648,39 @@ TEST_F(RunTool, CompareMemoriesAgreesOnSmallExamples) {
                   0u)
             << compared.out;
     }
+}
+
+// Every example to its halt (the running light, which never halts, for its
+// first 5,000 cycles) on the byte array and on the relay-built memory as the
+// front panel steps it: every lamp after every cycle, and the memory the
+// image and the program's stores reach. The tree of parts, the plain
+// structure, is held to the lanes relay for relay by the memory suite's
+// differential test; run in full here it would take minutes.
+TEST_F(RunTool, CompareMemoriesAgreesOnEveryExampleToItsHalt) {
+    const std::vector<tarnwick::run::MemoryKind> memories = {tarnwick::run::standardMemories()[0],
+                                                             tarnwick::run::standardMemories()[1]};
+    ASSERT_EQ(memories[1].name, "relay-built");
+    int examples = 0;
+    for (const auto& entry : fs::directory_iterator(TARNWICK_EXAMPLES_DIR)) {
+        if (entry.path().extension() != ".RAM") continue;
+        const std::string path = entry.path().string();
+        SCOPED_TRACE(path);
+        const bool endless = entry.path().stem() == "runlight";
+        const Result alone = run({"--max-cycles", "5000", path});
+        ASSERT_EQ(alone.status, endless ? 1 : 0) << "an example that halts must halt within the limit";
+        std::ostringstream out, err;
+        const int status = tarnwick::run::runCommandLine({"--compare-memories", "--max-cycles", "5000", path},
+                                                         out, err, memories);
+        EXPECT_EQ(status, alone.status) << out.str() << err.str();
+        EXPECT_EQ(err.str(), "");
+        EXPECT_EQ(out.str().rfind(alone.out.substr(0, alone.out.size() - 2) +
+                                      ",\"memoriesCompared\":[\"byte array\",\"relay-built\"]",
+                                  0),
+                  0u)
+            << out.str();
+        ++examples;
+    }
+    EXPECT_GE(examples, 11) << "the examples were not found in " << TARNWICK_EXAMPLES_DIR;
 }
 
 TEST_F(RunTool, CompareMemoriesStopsAtThePlantedFault) {

@@ -5,12 +5,13 @@
 #include <iterator>
 #include <random>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "memory/MemoryFile.h"
-#include "tools/asm/Assembler.h"
-#include "tools/asm/Disassembler.h"
-#include "tools/asm/InstructionSet.h"
+#include "asm/Assembler.h"
+#include "asm/Disassembler.h"
+#include "asm/InstructionSet.h"
 
 namespace tarnwick::assembler {
 namespace {
@@ -135,13 +136,18 @@ TEST(Disassembler, OnlyBytesReachedAsCodeBecomeInstructions) {
         {"a jump into the middle of an instruction is named from its label",
          0,
          bytesOf({0x10, 0x30, 0x00, 0x33, 0x00, 0x01, 0xFF}),
-         {"D0000:  lda 3000h", "jnz D0000 + 1"},
-         {}},
+         {"L0000:  lda 3000h", "jnz L0000 + 1"},
+         {"D0000"}},
+        {"an instruction that a store rewrites is code, named L like its neighbours",
+         0,
+         bytesOf({0x10, 0x00, 0x0A, 0x11, 0x00, 0x07, 0x10, 0x00, 0x0A, 0xFF, 0x0B}),
+         {"sta L0006 + 1", "L0006:  lda D000A", "D000A:  db 0Bh"},
+         {"D0006", "D0007"}},
         {"code reached that shares bytes with code already found stays data",
          0,
          bytesOf({0x30, 0x00, 0x06, 0x00, 0x00, 0x10, 0x50, 0x30, 0x00, 0x05}),
-         {"jmp L0006", "L0005:  db 10h ", "L0006:  nop", "jmp L0005"},
-         {"lda"}},
+         {"jmp L0006", "D0005:  db 10h ", "L0006:  nop", "jmp D0005"},
+         {"lda", "L0005"}},
         {"addresses outside the image stay numbers",
          0,
          bytesOf({0x10, 0xAB, 0xCD, 0x30, 0x12, 0x34}),
@@ -169,6 +175,7 @@ TEST(Disassembler, OnlyBytesReachedAsCodeBecomeInstructions) {
          {"db 00h"}},
     };
     for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
         std::string source = disassemble(c.first, c.bytes, "t.RAM");
         for (const char* text : c.present)
             EXPECT_NE(source.find(text), std::string::npos) << c.what << "\n" << source;
@@ -178,6 +185,68 @@ TEST(Disassembler, OnlyBytesReachedAsCodeBecomeInstructions) {
         }
         expectRoundTrip(c.first, c.bytes);
     }
+}
+
+std::vector<std::uint8_t> bytesOfText(std::string_view text) { return {text.begin(), text.end()}; }
+
+TEST(Disassembler, PrintableRunsOfFourOrMoreAreStrings) {
+    struct Case {
+        const char* what;
+        std::vector<std::uint8_t> bytes;  // placed after a HLT at 0000h, so not reached as code
+        std::vector<const char*> lines;   // the statements after the ORG, in order
+    };
+    std::vector<std::uint8_t> quoted = bytesOfText("say \"hi\" \\o/");
+    std::vector<std::uint8_t> long40 = bytesOfText("0123456789abcdefghijklmnopqrstuvwxyzABCD");
+    std::vector<std::uint8_t> terminated = bytesOfText("Tarnwick relays!");
+    terminated.push_back(0);
+    std::vector<std::uint8_t> shortRuns = bytesOfText("abc");
+    shortRuns.push_back(0x0A);
+    for (char c : std::string_view("abcd")) shortRuns.push_back(static_cast<std::uint8_t>(c));
+    const Case cases[] = {
+        {"a text and its terminating zero", terminated, {"db \"Tarnwick relays!\"", "db 00h"}},
+        {"quote and backslash are escaped", quoted, {"db \"say \\\"hi\\\" \\\\o/\""}},
+        {"a run longer than a line goes on in the next",
+         long40,
+         {"db \"0123456789abcdefghijklmnopqrstuv\"", "db \"wxyzABCD\""}},
+        {"three printable bytes stay numbers, four do not",
+         shortRuns,
+         {"db 61h, 62h, 63h, 0Ah", "db \"abcd\""}},
+        {"control and high bytes are never in a string",
+         bytesOf({0x41, 0x42, 0x09, 0x43, 0x44, 0x80, 0x7F}),
+         {"db 41h, 42h, 09h, 43h, 44h, 80h, 7Fh"}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        std::vector<std::uint8_t> image = bytesOf({0xFF});
+        image.insert(image.end(), c.bytes.begin(), c.bytes.end());
+        std::string source = disassemble(0, image, "t.RAM");
+        std::size_t at = source.find("hlt");
+        ASSERT_NE(at, std::string::npos) << source;
+        for (const char* statement : c.lines) {
+            at = source.find(std::string("\n        ") + statement + " ", at);
+            EXPECT_NE(at, std::string::npos) << statement << "\n" << source;
+            if (at == std::string::npos) break;
+        }
+        expectRoundTrip(0, image);
+    }
+}
+
+TEST(Disassembler, CommentsWriteAddressesAsTheAssemblersMessagesDo) {
+    // The whole of memory: a jump far up, and data above A000h.
+    std::vector<std::uint8_t> bytes(0x10000, 0);
+    const std::vector<std::uint8_t> program = bytesOf({0x30, 0xB0, 0x00});
+    std::copy(program.begin(), program.end(), bytes.begin());
+    bytes[0xB000] = 0xFF;
+    bytes[0xFFFF] = 0xEE;
+    std::string source = disassemble(0, bytes, "full.RAM");
+    EXPECT_EQ(source.rfind("; full.RAM disassembled by tarnwick-asm: addresses 0000h to FFFFh.\n", 0), 0u)
+        << source.substr(0, 200);
+    EXPECT_NE(source.find("jmp LB000               ; 0000h: 30 B0 00\n"), std::string::npos) << source;
+    EXPECT_NE(source.find("LB000:  hlt                     ; B000h: FF\n"), std::string::npos) << source;
+    EXPECT_NE(source.find("org 0FFFFh\n        db 0EEh                 ; FFFFh\n"), std::string::npos)
+        << source;
+    EXPECT_EQ(source.find("; 0FFFFh"), std::string::npos) << source;
+    expectRoundTrip(0, bytes);
 }
 
 }  // namespace

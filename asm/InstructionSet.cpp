@@ -1,4 +1,4 @@
-#include "tools/asm/InstructionSet.h"
+#include "asm/InstructionSet.h"
 
 #include <algorithm>
 

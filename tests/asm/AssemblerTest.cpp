@@ -3,7 +3,7 @@
 #include <string>
 #include <vector>
 
-#include "tools/asm/Assembler.h"
+#include "asm/Assembler.h"
 
 namespace tarnwick::assembler {
 namespace {

@@ -1,4 +1,4 @@
-#include "tools/asm/Lexer.h"
+#include "asm/Lexer.h"
 
 #include <cstdio>
 

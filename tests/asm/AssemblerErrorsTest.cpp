@@ -3,8 +3,8 @@
 #include <string>
 #include <vector>
 
-#include "tests/tools/asm/Documented.h"
-#include "tools/asm/Assembler.h"
+#include "tests/support/Documented.h"
+#include "asm/Assembler.h"
 
 namespace tarnwick::assembler {
 namespace {

@@ -1,6 +1,6 @@
 #include <cstdio>
 
-#include "tools/asm/Assembler.h"
+#include "asm/Assembler.h"
 
 namespace tarnwick::assembler {
 

@@ -1,4 +1,4 @@
-#include "tools/asm/Disassembler.h"
+#include "asm/Disassembler.h"
 
 #include <algorithm>
 #include <cstdio>
@@ -6,13 +6,14 @@
 #include <set>
 #include <vector>
 
-#include "tools/asm/InstructionSet.h"
+#include "asm/InstructionSet.h"
 
 namespace tarnwick::assembler {
 
 namespace {
 
-// A byte as the assembler reads it back: a number must start with a digit.
+// A number in a statement, as the assembler reads it back: a number must
+// start with a digit (0FFh).
 std::string hexNumber(unsigned value, int digits) {
     char buffer[16];
     std::snprintf(buffer, sizeof buffer, "%0*Xh", digits, value);
@@ -23,6 +24,17 @@ std::string hexNumber(unsigned value, int digits) {
 
 std::string hexByte(std::uint8_t value) { return hexNumber(value, 2); }
 std::string hexAddress(unsigned value) { return hexNumber(value, 4); }
+
+// An address in a comment, as the assembler's own messages write it (FFFFh).
+std::string addressInComment(unsigned value) {
+    char buffer[16];
+    std::snprintf(buffer, sizeof buffer, "%04Xh", value);
+    return buffer;
+}
+
+// Printable bytes that a DB string can hold as they are; '"' and '\\' go in
+// escaped.
+bool isPrintable(std::uint8_t byte) { return byte >= 0x20 && byte < 0x7F; }
 
 std::string lowercase(std::string_view text) {
     std::string result(text);
@@ -52,9 +64,9 @@ bool usesData(std::uint8_t code) {
 
 // L0012 or D0020: a letter and four digits, so never a mnemonic, a
 // directive or a number.
-std::string labelName(int address, bool jumpTarget) {
+std::string labelName(int address, bool code) {
     char buffer[16];
-    std::snprintf(buffer, sizeof buffer, "%c%04X", jumpTarget ? 'L' : 'D', static_cast<unsigned>(address));
+    std::snprintf(buffer, sizeof buffer, "%c%04X", code ? 'L' : 'D', static_cast<unsigned>(address));
     return buffer;
 }
 
@@ -62,6 +74,10 @@ constexpr int noUnit = -1;
 // Bytes per DB line, and the shortest run of zeros skipped with ORG.
 constexpr int bytesPerLine = 8;
 constexpr int shortestSkippedGap = 16;
+// Printable runs at least this long are written as strings, at most
+// charactersPerString to a line.
+constexpr int shortestString = 4;
+constexpr int charactersPerString = 32;
 
 class Disassembly {
 public:
@@ -119,6 +135,8 @@ private:
 
     // Every address an instruction names inside the image gets a label; an
     // address inside another instruction is named from that one's label.
+    // The label says what is there, whoever names it: Lxxxx where an
+    // instruction starts (also when a store rewrites it), Dxxxx elsewhere.
     void nameAddresses() {
         for (int start : starts_) {
             std::uint8_t code = at(start);
@@ -126,7 +144,7 @@ private:
             int target = operandOf(start);
             if (!inImage(target)) continue;
             int owner = unitOf(target) == noUnit ? target : unitOf(target);
-            if (labels_.count(owner) == 0) labels_[owner] = labelName(owner, jumpTargets_.count(owner) != 0);
+            if (labels_.count(owner) == 0) labels_[owner] = labelName(owner, isUnitStart(owner));
         }
     }
 
@@ -161,7 +179,7 @@ private:
             std::snprintf(buffer, sizeof buffer, i ? " %02X" : "%02X", at(start + i));
             bytesText += buffer;
         }
-        std::string comment = hexAddress(static_cast<unsigned>(start)) + ": " + bytesText;
+        std::string comment = addressInComment(static_cast<unsigned>(start)) + ": " + bytesText;
         if (!instruction) {
             line(out, start,
                  "db " + hexByte(code) + ", " + hexByte(at(start + 1)) + ", " + hexByte(at(start + 2)),
@@ -184,10 +202,49 @@ private:
         return end > last_ ? 0 : end - address;
     }
 
+    // Bytes from `address` that may share one DB line: not code, no label
+    // after the first.
+    bool freeData(int address, int start) const {
+        return address <= last_ && unitOf(address) == noUnit &&
+               (address == start || labels_.count(address) == 0);
+    }
+
+    // The printable bytes from `start` that may go into one DB line.
+    int printableRun(int start) const {
+        int end = start;
+        while (freeData(end, start) && isPrintable(at(end))) ++end;
+        return end - start;
+    }
+
+    // One DB line from `address`: a string of a printable run, or up to
+    // bytesPerLine numbers that stop before one.
+    int writeData(std::string& out, int address) {
+        const int start = address;
+        std::string statement = "db ";
+        if (int run = printableRun(start); run >= shortestString) {
+            statement += '"';
+            for (; address < start + std::min(run, charactersPerString); ++address) {
+                const char c = static_cast<char>(at(address));
+                if (c == '"' || c == '\\') statement += '\\';
+                statement += c;
+            }
+            statement += '"';
+        } else {
+            do {
+                if (address != start) statement += ", ";
+                statement += hexByte(at(address));
+                ++address;
+            } while (address - start < bytesPerLine && freeData(address, start) &&
+                     printableRun(address) < shortestString);
+        }
+        line(out, start, statement, addressInComment(static_cast<unsigned>(start)));
+        return address;
+    }
+
     std::string write(std::string_view name) {
         std::string out = "; " + std::string(name) + " disassembled by tarnwick-asm: addresses " +
-                          hexAddress(static_cast<unsigned>(first_)) + " to " +
-                          hexAddress(static_cast<unsigned>(last_)) +
+                          addressInComment(static_cast<unsigned>(first_)) + " to " +
+                          addressInComment(static_cast<unsigned>(last_)) +
                           ".\n; Bytes reached as code from 0000h are instructions, the rest DB.\n\n";
         if (first_ != 0) line(out, -1, "org " + hexAddress(static_cast<unsigned>(first_)), "");
         int address = first_;
@@ -203,15 +260,7 @@ private:
                 line(out, -1, "org " + hexAddress(static_cast<unsigned>(address)), "");
                 continue;
             }
-            int start = address;
-            std::string statement = "db ";
-            do {
-                if (address != start) statement += ", ";
-                statement += hexByte(at(address));
-                ++address;
-            } while (address <= last_ && address - start < bytesPerLine && unitOf(address) == noUnit &&
-                     labels_.count(address) == 0);
-            line(out, start, statement, hexAddress(static_cast<unsigned>(start)));
+            address = writeData(out, address);
         }
         return out;
     }

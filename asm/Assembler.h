@@ -25,20 +25,26 @@ struct ListedLine {
 
 inline constexpr std::size_t memorySize = 0x10000;
 
+// The most errors an assembly keeps: enough to fix a source by, few enough
+// that a file of nothing but errors cannot fill memory or a screen.
+inline constexpr std::size_t defaultErrorLimit = 1000;
+
 struct Program {
-    std::vector<Diagnostic> errors;    // every error found, by line and column
+    std::vector<Diagnostic> errors;    // the first errors found (up to the limit), by line and column
+    std::size_t errorCount = 0;        // every error found, kept or not
     std::vector<std::uint8_t> memory;  // memorySize bytes; unused addresses hold 0
     std::uint16_t first = 0;           // lowest address the source emits
     std::uint16_t last = 0;            // highest address the source emits
     std::vector<ListedLine> lines;     // one per source line
 
-    bool ok() const { return errors.empty(); }
+    bool ok() const { return errorCount == 0; }
 };
 
 // Assembles source text in two passes: the first gives every label its
 // address, the second evaluates operands and data and emits the bytes.
-// Never throws on bad input; every problem becomes a Diagnostic.
-Program assemble(std::string_view source);
+// Never throws on bad input; every problem is counted, and the first
+// errorLimit of them (in line and column order) become Diagnostics.
+Program assemble(std::string_view source, std::size_t errorLimit = defaultErrorLimit);
 
 // The source without a leading UTF-8 byte order mark, as assemble and
 // listing read it.

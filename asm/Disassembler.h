@@ -12,9 +12,10 @@ namespace tarnwick::assembler {
 // `first` up to first + size - 1; it must not be empty nor reach past FFFFh.
 //
 // Bytes reached as code from 0000h, following fall-through and jumps, become
-// instructions; everything else becomes DB. Jump targets and data addresses
-// inside the image get labels: Lxxxx for jump targets, Dxxxx for data.
-// `name` goes into the heading comment only.
+// instructions; everything else becomes DB, with printable runs of four or
+// more as strings. Addresses named inside the image get labels by what is
+// there: Lxxxx where an instruction starts, Dxxxx elsewhere. `name` goes
+// into the heading comment only.
 std::string disassemble(std::uint16_t first, std::span<const std::uint8_t> bytes, std::string_view name);
 
 }  // namespace tarnwick::assembler

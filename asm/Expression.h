@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "tools/asm/Lexer.h"
+#include "asm/Lexer.h"
 
 namespace tarnwick::assembler {
 

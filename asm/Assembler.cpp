@@ -1,4 +1,4 @@
-#include "tools/asm/Assembler.h"
+#include "asm/Assembler.h"
 
 #include <algorithm>
 #include <cstdio>
@@ -7,9 +7,9 @@
 #include <unordered_map>
 #include <unordered_set>
 
-#include "tools/asm/Expression.h"
-#include "tools/asm/InstructionSet.h"
-#include "tools/asm/Lexer.h"
+#include "asm/Expression.h"
+#include "asm/InstructionSet.h"
+#include "asm/Lexer.h"
 
 namespace tarnwick::assembler {
 
@@ -62,9 +62,43 @@ struct Statement {
     bool placed = false;  // its bytes fit in memory and may be emitted
 };
 
+// The errors of an assembly: all counted, the first `limit` in line and
+// column order kept. Errors arrive in two passes, each in line order, so the
+// list is sorted and cut back whenever it grows to twice the limit.
+class ErrorList {
+public:
+    explicit ErrorList(std::size_t limit) : limit_(limit) {}
+
+    void add(Diagnostic diagnostic) {
+        ++count_;
+        if (limit_ == 0) return;
+        kept_.push_back(std::move(diagnostic));
+        if (kept_.size() >= 2 * limit_) trim();
+    }
+    std::size_t count() const { return count_; }
+
+    void moveInto(Program& program) {
+        trim();
+        program.errors = std::move(kept_);
+        program.errorCount = count_;
+    }
+
+private:
+    void trim() {
+        std::stable_sort(kept_.begin(), kept_.end(), [](const Diagnostic& a, const Diagnostic& b) {
+            return a.line != b.line ? a.line < b.line : a.column < b.column;
+        });
+        if (kept_.size() > limit_) kept_.resize(limit_);
+    }
+
+    std::size_t limit_;
+    std::size_t count_ = 0;
+    std::vector<Diagnostic> kept_;
+};
+
 class LineParser {
 public:
-    LineParser(int line, std::vector<Diagnostic>& errors) : errors_(errors) { statement_.line = line; }
+    LineParser(int line, ErrorList& errors) : errors_(errors) { statement_.line = line; }
 
     Statement parse(std::string_view text) {
         LexedLine lexed = lexLine(text);
@@ -96,7 +130,7 @@ private:
     const Token& current() const { return tokens_[position_]; }
     bool is(TokenKind kind) const { return current().kind == kind; }
     void report(int column, std::string message) {
-        errors_.push_back({statement_.line, column, std::move(message)});
+        errors_.add({statement_.line, column, std::move(message)});
     }
 
     bool nameAllowed(const Token& token, const char* what) {
@@ -249,7 +283,7 @@ private:
         expectEnd("the values");
     }
 
-    std::vector<Diagnostic>& errors_;
+    ErrorList& errors_;
     std::vector<Token> tokens_;
     std::size_t position_ = 0;
     Statement statement_;
@@ -283,16 +317,13 @@ struct Symbol {
 
 class Assembly : public Resolver {
 public:
-    explicit Assembly(std::string_view source) : source_(source) {}
+    Assembly(std::string_view source, std::size_t errorLimit) : source_(source), errors_(errorLimit) {}
 
     Program run() {
         parse();
         assignAddresses();
         emit();
-        std::stable_sort(program_.errors.begin(), program_.errors.end(),
-                         [](const Diagnostic& a, const Diagnostic& b) {
-                             return a.line != b.line ? a.line < b.line : a.column < b.column;
-                         });
+        errors_.moveInto(program_);
         return std::move(program_);
     }
 
@@ -342,7 +373,7 @@ public:
     }
 
     void error(int column, std::string message) override {
-        program_.errors.push_back({currentLine_, column, std::move(message)});
+        errors_.add({currentLine_, column, std::move(message)});
     }
 
 private:
@@ -354,7 +385,7 @@ private:
             if (end == std::string_view::npos) end = source_.size();
             std::string_view text = source_.substr(start, end - start);
             if (!text.empty() && text.back() == '\r') text.remove_suffix(1);
-            LineParser parser(++line, program_.errors);
+            LineParser parser(++line, errors_);
             statements_.push_back(parser.parse(text));
             start = end + 1;
         }
@@ -556,8 +587,8 @@ private:
             first = std::min(first, statement.address);
             last = std::max(last, statement.address + static_cast<std::int64_t>(listed.bytes.size()) - 1);
         }
-        if (!any && program_.errors.empty()) {
-            program_.errors.push_back({1, 1, "nothing to assemble: the source emits no bytes"});
+        if (!any && errors_.count() == 0) {
+            errors_.add({1, 1, "nothing to assemble: the source emits no bytes"});
         }
         if (any) {
             program_.first = static_cast<std::uint16_t>(first);
@@ -566,6 +597,7 @@ private:
     }
 
     std::string_view source_;
+    ErrorList errors_;
     Program program_;
     std::vector<Statement> statements_;
     std::unordered_map<std::string, Symbol> symbols_;
@@ -590,7 +622,9 @@ std::string_view withoutByteOrderMark(std::string_view source) {
     return source;
 }
 
-Program assemble(std::string_view source) { return Assembly(withoutByteOrderMark(source)).run(); }
+Program assemble(std::string_view source, std::size_t errorLimit) {
+    return Assembly(withoutByteOrderMark(source), errorLimit).run();
+}
 
 std::string formatDiagnostic(std::string_view fileName, const Diagnostic& diagnostic) {
     return std::string(fileName) + ":" + std::to_string(diagnostic.line) + ":" +

@@ -1,8 +1,8 @@
-#include "tools/asm/Expression.h"
+#include "asm/Expression.h"
 
 #include <cstdio>
 
-#include "tools/asm/InstructionSet.h"
+#include "asm/InstructionSet.h"
 
 namespace tarnwick::assembler {
 

@@ -1,0 +1,3 @@
+﻿; a byte order mark and CRLF line ends
+        lda 20h
+        hlt
