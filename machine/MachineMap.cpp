@@ -18,25 +18,40 @@ std::size_t offsetIn(const Computer& computer, const void* part) {
 
 }  // namespace
 
+// Takes every output of every circuit into the map. One type for all
+// circuits, so that each walk is instantiated once per circuit type.
+struct MachineMap::OutputSink {
+    MachineMap& map;
+    const Computer& computer;
+    const Section& section;
+
+    template <class C, class O>
+    void operator()(const std::string& name, const C& circuit, const O& output) const {
+        const auto read = output.bit;
+        map.signals_.push_back({name, section, output.width, offsetIn(computer, &circuit),
+                                [read](const void* p, int i) { return read(*static_cast<const C*>(p), i); }});
+    }
+};
+
 MachineMap::MachineMap() {
     // Offsets are the same in every Computer; one with the byte array
     // (nothing of the relay-built memory is needed) measures them.
     const auto computer = std::make_unique<Computer>(true);
+    Section section = Section::clock;
+    const auto onRelay = [&](const std::string& name, const Relay& relay) {
+        relays_.push_back({name, section, relays_.size(), offsetIn(*computer, &relay)});
+    };
+    const OutputSink onOutput{*this, *computer, section};
+    std::string path;
     std::apply(
         [&](const auto&... circuit) {
             auto map = [&](const auto& c) {
                 const auto& part = (*computer).*c.member.pointer;
-                std::string path(c.member.name);
-                forEachRelay(part, path, [&](const std::string& name, const Relay& relay) {
-                    relays_.push_back({name, c.section, relays_.size(), offsetIn(*computer, &relay)});
-                });
+                section = c.section;
                 path.assign(c.member.name);
-                forEachOutput(part, path, [&](const std::string& name, const auto& circuitOf, const auto& output) {
-                    using C = std::remove_cvref_t<decltype(circuitOf)>;
-                    const auto read = output.bit;
-                    signals_.push_back({name, c.section, output.width, offsetIn(*computer, &circuitOf),
-                                        [read](const void* p, int i) { return read(*static_cast<const C*>(p), i); }});
-                });
+                forEachRelay(part, path, onRelay);
+                path.assign(c.member.name);
+                forEachOutput(part, path, onOutput);
             };
             (map(circuit), ...);
         },

@@ -61,6 +61,7 @@ public:
     static std::string memoryRelayName(std::size_t index);
 
 private:
+    struct OutputSink;
     MachineMap();
 
     std::vector<MappedRelay> relays_;

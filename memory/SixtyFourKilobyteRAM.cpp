@@ -1,5 +1,7 @@
 #include "memory/SixtyFourKilobyteRAM.h"
 
+#include <cstring>
+
 namespace tarnwick {
 
 // The pool's current chunk is closed whether the tree was built or not, so
@@ -48,6 +50,26 @@ bool SixtyFourKilobyteRAM::getDataOutBit6() { return body_.getDataOutBit(6); }
 bool SixtyFourKilobyteRAM::getDataOutBit7() { return body_.getDataOutBit(7); }
 
 void SixtyFourKilobyteRAM::step() { body_.step(); }
+
+namespace {
+
+struct RelayCopier {
+    std::uint8_t* out;
+    template <class T>
+    void part(const T&) {}
+    template <class Circuit>
+    void circuit(const Circuit& circuit) {
+        std::memcpy(out, static_cast<const void*>(&circuit), sizeof circuit);
+        out += sizeof circuit;
+    }
+};
+
+}  // namespace
+
+void SixtyFourKilobyteRAM::copyRelayStates(std::uint8_t* out) const {
+    RelayCopier copier{out};
+    visitParts(copier);
+}
 
 std::uint8_t SixtyFourKilobyteRAM::peek(std::uint16_t address) const { return body_.peek(address); }
 

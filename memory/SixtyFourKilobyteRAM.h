@@ -64,6 +64,10 @@ public:
 
     const MemoryLevel<ThirtyTwoKilobyteRAM, 15>& body() const { return body_; }
 
+    // Every relay byte, depth first through the tree, each part's relays in
+    // member order: the order RelayLaneRAM::copyRelayStates gives its own.
+    void copyRelayStates(std::uint8_t* out) const;
+
     static constexpr auto members() { return std::make_tuple(TARNWICK_PART(SixtyFourKilobyteRAM, body_)); }
 
 private:

@@ -107,7 +107,7 @@ constexpr void forEachMember(F&& f) {
 // The relays of a circuit (or a relay, or an array of either), counted from
 // its description; parts owned through pointers are counted too.
 template <class T>
-constexpr std::size_t relayCount() {
+consteval std::size_t relayCount() {
     if constexpr (RelayType<T>) {
         return 1;
     } else if constexpr (Described<T>) {
@@ -129,7 +129,7 @@ constexpr std::size_t relayCount() {
 // relays before it end, and T is exactly its relays. Then relay k of the
 // description is byte k of the circuit (or lane vector k of a lane circuit).
 template <class T, std::size_t RelayBytes>
-constexpr bool layoutFollowsDescription() {
+consteval bool layoutFollowsDescription() {
     bool follows = true;
     std::size_t relays = 0;
     forEachMember<T>([&](const auto& member) {
@@ -143,7 +143,7 @@ constexpr bool layoutFollowsDescription() {
 // The relay count of a circuit whose layout has been checked against its
 // description; used where the size of a circuit matters.
 template <class T, std::size_t RelayBytes = 1>
-constexpr std::size_t checkedRelayCount() {
+consteval std::size_t checkedRelayCount() {
     static_assert(layoutFollowsDescription<T, RelayBytes>(),
                   "the members of this circuit are not described in the order they are declared");
     return relayCount<T>();
@@ -151,7 +151,7 @@ constexpr std::size_t checkedRelayCount() {
 
 // The index of a member's first relay within its owner, from the description.
 template <auto Pointer, class Owner>
-constexpr std::size_t relayIndexOfMember() {
+consteval std::size_t relayIndexOfMember() {
     std::size_t relays = 0;
     std::size_t found = noOffset;
     forEachMember<Owner>([&](const auto& member) {
@@ -168,7 +168,7 @@ constexpr std::size_t relayIndexOfMember() {
 // The index of the first relay of the member with the given name; a name the
 // description lacks does not compile where a constant is needed.
 template <class Owner>
-constexpr std::size_t relayIndexOf(std::string_view name) {
+consteval std::size_t relayIndexOf(std::string_view name) {
     std::size_t relays = 0;
     std::size_t found = noOffset;
     forEachMember<Owner>([&](const auto& member) {
@@ -191,7 +191,7 @@ struct MemberPointerTraits<Type Owner::*> {
 // relayIndex<&Owner::member_>(): where a member's relays start, checked to
 // be a described member.
 template <auto Pointer>
-constexpr std::size_t relayIndex() {
+consteval std::size_t relayIndex() {
     using Owner = typename MemberPointerTraits<decltype(Pointer)>::OwnerType;
     constexpr std::size_t index = relayIndexOfMember<Pointer, Owner>();
     static_assert(index != noOffset, "not a described member");

@@ -26,9 +26,13 @@ inline void appendIndex(std::string& path, std::size_t index) {
 
 }  // namespace walk
 
+// The walks are kept out of line: inlined, a walk of the whole computer is
+// one function of thousands of string operations, which takes the optimiser
+// minutes and gigabytes for no gain (it runs once).
+
 // Calls onRelay(name, relay) for every relay of circuit, in description order.
 template <class T, class OnRelay>
-void forEachRelay(const T& circuit, std::string& path, OnRelay&& onRelay) {
+[[gnu::noinline]] void forEachRelay(const T& circuit, std::string& path, OnRelay&& onRelay) {
     if constexpr (RelayType<T>) {
         onRelay(static_cast<const std::string&>(path), circuit);
     } else if constexpr (Described<T>) {
@@ -54,7 +58,7 @@ void forEachRelay(const T& circuit, std::string& path, OnRelay&& onRelay) {
 // and of every circuit inside it, outer circuits first; output is the Output
 // descriptor of the circuit's type.
 template <class T, class OnOutput>
-void forEachOutput(const T& circuit, std::string& path, OnOutput&& onOutput) {
+[[gnu::noinline]] void forEachOutput(const T& circuit, std::string& path, OnOutput&& onOutput) {
     if constexpr (RelayType<T>) {
         return;
     } else if constexpr (Described<T>) {
@@ -91,7 +95,7 @@ void forEachOutput(const T& circuit, std::string& path, OnOutput&& onOutput) {
 // The name of relay k of a circuit type (relative to the circuit), from the
 // description alone, following owned parts too: "cells[2].storeGate.relays[1]".
 template <class T>
-void appendRelayName(std::size_t k, std::string& path) {
+[[gnu::noinline]] void appendRelayName(std::size_t k, std::string& path) {
     if constexpr (RelayType<T>) {
         return;
     } else if constexpr (Described<T>) {

@@ -53,7 +53,8 @@ constexpr const char* usageText =
     "                      of the cycles in all and per second to the JSON object\n"
     "  --compare-memories  run the image on the byte array and on the relay-built\n"
     "                      memory in lockstep; stop at the first cycle where a lamp\n"
-    "                      differs, and compare the memory at the end\n"
+    "                      differs, and compare all 64 KB and every relay of the\n"
+    "                      relay-built memories at the end\n"
     "  --help              show this text\n"
     "  --version           show the version\n"
     "\n"
@@ -332,20 +333,25 @@ int runComparison(const Options& options, const MemoryImage& image, const std::v
         sessions.push_back(std::make_unique<Session>(std::move(computer)));
         sessions.back()->load(image);
     }
-    std::optional<std::pair<std::uint16_t, std::uint16_t>> dump;
-    if (options.dump) dump = std::pair{options.dumpFirst, options.dumpLast};
-    const Comparison comparison = compareMemories(sessions, image, options.maxCycles, dump);
+    const Comparison comparison = compareMemories(sessions, options.maxCycles);
 
     std::string pending;
     if (const auto& d = comparison.difference) {
-        const std::string names = std::string("[") + jsonString(memories[0].name) + "," +
+        const std::string names = std::string("[") + jsonString(memories[d->reference].name) + "," +
                                   jsonString(memories[d->memory].name) + "]";
         pending = "{\"memoriesDiffer\":true,\"memories\":" + names + ",\"cycle\":" + std::to_string(d->cycle);
-        if (d->inLamps) {
-            pending += ",\"lamps\":[" + lampsJson(d->reference) + "," + lampsJson(d->other) + "]}\n";
-        } else {
-            pending += ",\"address\":" + std::to_string(d->address) + ",\"bytes\":[" +
-                       std::to_string(d->referenceByte) + "," + std::to_string(d->otherByte) + "]}\n";
+        const std::string bytes =
+            "[" + std::to_string(d->referenceByte) + "," + std::to_string(d->otherByte) + "]}\n";
+        switch (d->kind) {
+            case Difference::Kind::lamps:
+                pending += ",\"lamps\":[" + lampsJson(d->referenceLamps) + "," + lampsJson(d->otherLamps) + "]}\n";
+                break;
+            case Difference::Kind::memoryByte:
+                pending += ",\"address\":" + std::to_string(d->address) + ",\"bytes\":" + bytes;
+                break;
+            case Difference::Kind::relay:
+                pending += ",\"relay\":" + jsonString(d->relay) + ",\"relayBytes\":" + bytes;
+                break;
         }
         const int status = finishReport(pending, out, err);
         return status == exitHalted ? exitMemoriesDiffer : status;
@@ -361,7 +367,8 @@ int runComparison(const Options& options, const MemoryImage& image, const std::v
         if (i > 0) pending += ',';
         pending += jsonString(memories[i].name);
     }
-    pending += "],\"addressesCompared\":" + std::to_string(comparison.addressesCompared) + "}\n";
+    pending += "],\"addressesCompared\":" + std::to_string(comparison.addressesCompared) +
+               ",\"relaysCompared\":" + std::to_string(comparison.relaysCompared) + "}\n";
     const int status = finishReport(pending, out, err);
     if (status != exitHalted) return status;
     return comparison.end == Session::End::halted ? exitHalted : exitCycleLimit;

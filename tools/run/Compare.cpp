@@ -1,9 +1,13 @@
 #include "tools/run/Compare.h"
 
+#include <algorithm>
 #include <vector>
 
+#include "machine/MachineMap.h"
 #include "memory/FastRAM.h"
+#include "memory/RelayLaneRAM.h"
 #include "memory/RelayMemory.h"
+#include "memory/SixtyFourKilobyteRAM.h"
 
 namespace tarnwick::run {
 
@@ -22,23 +26,47 @@ PanelReading readPanel(const Computer& computer) {
 
 namespace {
 
-// The address the memory received with Write on in the last cycle, if any:
-// read where the lines enter the memory.
-std::optional<std::uint16_t> storedAddress(const Computer& computer) {
-    const auto& selectors = computer.controlPanel.selectors;
-    if (!selectors[SixtyFourKilobyteRAMControlPanel::writeSelector].output()) return std::nullopt;
-    unsigned address = 0;
-    for (int k = 0; k < 16; ++k) address |= unsigned{selectors[k].output()} << k;
-    return static_cast<std::uint16_t>(address);
+const RelayLaneRAM* lanesOf(Session& session) {
+    return dynamic_cast<const RelayLaneRAM*>(&session.computer().controlPanel.memory());
+}
+const SixtyFourKilobyteRAM* treeOf(Session& session) {
+    return dynamic_cast<const SixtyFourKilobyteRAM*>(&session.computer().controlPanel.memory());
+}
+
+// Every relay of a lane memory against the tree, in the tree's order.
+std::optional<Difference> compareRelays(std::vector<std::unique_ptr<Session>>& sessions, Comparison& result) {
+    std::size_t tree = sessions.size();
+    for (std::size_t i = 0; i < sessions.size(); ++i) {
+        if (treeOf(*sessions[i])) tree = i;
+    }
+    if (tree == sessions.size()) return std::nullopt;
+    std::vector<std::uint8_t> expected(RelayLaneRAM::relayCount), actual(RelayLaneRAM::relayCount);
+    treeOf(*sessions[tree])->copyRelayStates(expected.data());
+    for (std::size_t i = 0; i < sessions.size(); ++i) {
+        const RelayLaneRAM* lanes = lanesOf(*sessions[i]);
+        if (!lanes) continue;
+        lanes->copyRelayStates(actual.data());
+        result.relaysCompared += actual.size();
+        const auto differ = std::mismatch(expected.begin(), expected.end(), actual.begin());
+        if (differ.first == expected.end()) continue;
+        Difference d;
+        d.kind = Difference::Kind::relay;
+        d.reference = tree;
+        d.memory = i;
+        d.cycle = sessions.front()->cycle();
+        const auto index = static_cast<std::size_t>(differ.first - expected.begin());
+        d.relay = MachineMap::memoryRelayName(index);
+        d.referenceByte = *differ.first;
+        d.otherByte = *differ.second;
+        return d;
+    }
+    return std::nullopt;
 }
 
 }  // namespace
 
-Comparison compareMemories(std::vector<std::unique_ptr<Session>>& sessions, const MemoryImage& image,
-                           std::uint64_t maxCycles,
-                           std::optional<std::pair<std::uint16_t, std::uint16_t>> extraRange) {
+Comparison compareMemories(std::vector<std::unique_ptr<Session>>& sessions, std::uint64_t maxCycles) {
     Comparison result;
-    std::vector<bool> stored(0x10000, false);
     Session& reference = *sessions.front();
 
     // Compares every session's lamps with the reference's; true if one differs.
@@ -47,17 +75,19 @@ Comparison compareMemories(std::vector<std::unique_ptr<Session>>& sessions, cons
         for (std::size_t i = 1; i < sessions.size(); ++i) {
             const PanelReading actual = readPanel(sessions[i]->computer());
             if (actual != expected) {
-                result.difference = Difference{i, reference.cycle(), true, expected, actual, 0, 0, 0};
+                Difference d;
+                d.memory = i;
+                d.cycle = reference.cycle();
+                d.referenceLamps = expected;
+                d.otherLamps = actual;
+                result.difference = d;
                 return true;
             }
         }
         return false;
     };
     auto cycleAll = [&](bool release) {
-        for (auto& session : sessions) {
-            release ? session->releaseReset() : session->runCycle();
-            if (const auto address = storedAddress(session->computer())) stored[*address] = true;
-        }
+        for (auto& session : sessions) release ? session->releaseReset() : session->runCycle();
     };
 
     cycleAll(true);
@@ -81,27 +111,20 @@ Comparison compareMemories(std::vector<std::unique_ptr<Session>>& sessions, cons
         if (lampsDiffer()) return result;
     }
 
-    // Reading the whole 64 KB through the relay-built memory would take
-    // minutes; every byte outside these addresses was neither loaded nor
-    // stored, and every byte the program read has already shown on the data
-    // lamps.
-    std::vector<bool> compare = stored;
-    for (std::int32_t a = image.first; a <= image.last; ++a) compare[static_cast<std::size_t>(a)] = true;
-    if (extraRange) {
-        for (unsigned a = extraRange->first; a <= extraRange->second; ++a) compare[a] = true;
-    }
-    for (std::size_t a = 0; a < compare.size(); ++a) {
-        if (!compare[a]) continue;
+    // Every byte, wherever the program may have written: a faulty memory
+    // that also writes a second address is caught here. Read from the
+    // cells, as a read would show them, without 65,536 memory steps.
+    for (std::uint32_t a = 0; a < 0x10000; ++a) {
         ++result.addressesCompared;
         const auto address = static_cast<std::uint16_t>(a);
-        const std::uint8_t expected = reference.peek(address);
+        const std::uint8_t expected = reference.computer().controlPanel.peek(address);
         for (std::size_t i = 1; i < sessions.size(); ++i) {
-            const std::uint8_t actual = sessions[i]->peek(address);
+            const std::uint8_t actual = sessions[i]->computer().controlPanel.peek(address);
             if (actual != expected) {
                 Difference d;
+                d.kind = Difference::Kind::memoryByte;
                 d.memory = i;
                 d.cycle = reference.cycle();
-                d.inLamps = false;
                 d.address = address;
                 d.referenceByte = expected;
                 d.otherByte = actual;
@@ -110,6 +133,7 @@ Comparison compareMemories(std::vector<std::unique_ptr<Session>>& sessions, cons
             }
         }
     }
+    result.difference = compareRelays(sessions, result);
     return result;
 }
 

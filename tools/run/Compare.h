@@ -10,7 +10,6 @@
 
 #include "app/Session.h"
 #include "machine/Lamps.h"
-#include "memory/MemoryFile.h"
 #include "memory/SixtyFourKbRAM.h"
 
 namespace tarnwick::run {
@@ -37,27 +36,32 @@ struct PanelReading {
 PanelReading readPanel(const Computer& computer);
 
 struct Difference {
-    std::size_t memory = 0;   // index of the memory that left the reference
-    std::uint64_t cycle = 0;  // the reference's cycle number (0: before cycle 1)
-    bool inLamps = true;      // else in the final memory, at address
-    PanelReading reference, other;
+    // In the lamps of a cycle, in a byte of the final memory, or in a relay
+    // of the two relay-built memories at the end.
+    enum class Kind { lamps, memoryByte, relay };
+    Kind kind = Kind::lamps;
+    std::size_t reference = 0;  // index of the memory compared against
+    std::size_t memory = 0;     // index of the memory that left it
+    std::uint64_t cycle = 0;    // the first memory's cycle number (0: before cycle 1)
+    PanelReading referenceLamps, otherLamps;
     std::uint16_t address = 0;
-    std::uint8_t referenceByte = 0, otherByte = 0;
+    std::uint8_t referenceByte = 0, otherByte = 0;  // the bytes, or the relay bytes
+    std::string relay;                              // the relay's name in the map
 };
 
 struct Comparison {
     Session::End end = Session::End::cycleLimit;
     std::optional<Difference> difference;
     std::size_t addressesCompared = 0;
+    std::size_t relaysCompared = 0;
 };
 
 // One session per memory, each loaded with the same image. Runs them cycle
-// by cycle until the reference halts, reaches maxCycles or fails to start,
-// or until any lamp differs. Then reads back, through each memory, the
-// image's range, the extra range if given, and every address the machine
-// stored to in the run, and compares the bytes.
-Comparison compareMemories(std::vector<std::unique_ptr<Session>>& sessions, const MemoryImage& image,
-                           std::uint64_t maxCycles,
-                           std::optional<std::pair<std::uint16_t, std::uint16_t>> extraRange);
+// by cycle until the first halts, reaches maxCycles or fails to start, or
+// until any lamp differs. Then compares every byte of the 64 KB, read from
+// where each memory stores it (SixtyFourKbRAM::peek, no memory step), and,
+// where both the lanes and the tree of the relay-built memory ran, every
+// relay of the one against the other.
+Comparison compareMemories(std::vector<std::unique_ptr<Session>>& sessions, std::uint64_t maxCycles);
 
 }  // namespace tarnwick::run
