@@ -250,6 +250,13 @@ int Machine::stepCycle() {
     return 1;
 }
 
+bool Machine::editByte(std::uint16_t address, std::uint8_t byte) {
+    if (!canEdit()) return false;
+    joinEndedSimulation();
+    loadByte(address, byte);
+    return true;
+}
+
 int Machine::stepInstruction() {
     if (!canStep()) return 0;
     joinEndedSimulation();

@@ -137,6 +137,17 @@ public:
     // within eight cycles while the clock runs.
     static constexpr int instructionStepLimit = 16;
 
+    // Editing one byte by hand (the Memory window): only while no clock drives
+    // the machine, Power on with Pause on or Reset on, and no load or save
+    // runs. Window thread only.
+    bool canEdit() const {
+        return powerSwitch.isOn() && (pauseSwitch.isOn() || resetSwitch.isOn()) && !transferActive();
+    }
+    // Writes byte at address as the loader does, one memory step through the
+    // control panel under the cycle lock, once a thread still finishing its
+    // last period has ended. False, writing nothing, unless canEdit().
+    bool editByte(std::uint16_t address, std::uint8_t byte);
+
     // True while the byte-array memory is in use. Window thread only.
     bool useFastRam = false;
 

@@ -571,6 +571,7 @@ private:
             ListedLine& listed = program_.lines[static_cast<std::size_t>(statement.line - 1)];
             if (!statement.label.empty() || statement.kind != Statement::Kind::None)
                 listed.address = statement.address;
+            listed.label = statement.label;
             if (statement.kind == Statement::Kind::Constant) {
                 listed.address.reset();
                 Value value = resolve(statement.name, statement.nameColumn);

@@ -21,6 +21,7 @@ struct ListedLine {
     std::optional<std::int64_t> address;   // where its bytes or its label go
     std::vector<std::uint8_t> bytes;       // what it emitted
     std::optional<std::int64_t> constant;  // the value it gave a named constant
+    std::string label;                     // the label it defines, if any
 };
 
 inline constexpr std::size_t memorySize = 0x10000;

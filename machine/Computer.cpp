@@ -81,6 +81,24 @@ std::unique_ptr<SixtyFourKbRAM> Computer::installMemory(std::unique_ptr<SixtyFou
     return controlPanel.installMemory(std::move(memory));
 }
 
+void Computer::copyState(MachineSnapshot& snapshot) {
+    std::scoped_lock lock(cycleLock_);
+    snapshot.programCounter = programCounterValue();
+    snapshot.operand = operandValue();
+    snapshot.code = codeValue();
+    snapshot.accumulator = accumulatorValue();
+    snapshot.zeroFlag = zeroFlagLamp.isOn();
+    snapshot.carryFlag = carryFlagLamp.isOn();
+    snapshot.clock = clockLamp.isOn();
+    snapshot.phase.reset();
+    for (int k = 0; k < 4; ++k)
+        if (phaseLamps[k].isOn()) snapshot.phase = k;
+    snapshot.powered = powerSwitch.isOn();
+    snapshot.memory = controlPanel.memoryCopy();
+    snapshot.memorySteps = controlPanel.stepCount();
+    controlPanel.copyRecentWrites(snapshot.recentWrites);
+}
+
 bool Computer::cycleLockFree() {
     if (!cycleLock_.try_lock()) return false;
     cycleLock_.unlock();

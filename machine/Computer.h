@@ -8,6 +8,7 @@
 #include "machine/ArithmeticUnit.h"
 #include "machine/ClockOscillator.h"
 #include "machine/InstructionDecoder.h"
+#include "machine/MachineSnapshot.h"
 #include "machine/PhaseSequencer.h"
 #include "machine/Section.h"
 #include "panel/PanelControl.h"
@@ -62,6 +63,10 @@ public:
     bool replaceMemory(bool fastRam);
     // Puts the given memory in use, under the cycle lock; returns the old.
     std::unique_ptr<SixtyFourKbRAM> installMemory(std::unique_ptr<SixtyFourKbRAM> memory);
+
+    // Copies what the debugging views show, under the cycle lock: a few
+    // microseconds for the 64 KB, never a memory step.
+    void copyState(MachineSnapshot& snapshot);
 
     // For tests: whether the cycle lock is free at this moment.
     bool cycleLockFree();
