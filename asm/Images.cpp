@@ -58,6 +58,7 @@ AssembledSource assembleSource(std::string_view text, std::string_view name, std
         image.last = program.last;
         image.bytes.assign(program.memory.begin() + program.first, program.memory.begin() + program.last + 1);
         result.image = std::move(image);
+        result.labels = program.labels;
     }
     return result;
 }

@@ -1,6 +1,8 @@
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
+#include <map>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -26,6 +28,8 @@ struct ImageResult {
     // The errors are a source's, by line and column; else there is at most
     // one, about the file itself.
     bool sourceErrors = false;
+    // A source's labels and their addresses; none for a memory file.
+    std::map<std::string, std::uint16_t> labels;
 
     explicit operator bool() const { return image.has_value(); }
 };
