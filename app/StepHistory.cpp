@@ -113,23 +113,28 @@ std::uint64_t StepHistory::stepBack(std::uint64_t cycles) {
 }
 
 std::uint64_t StepHistory::stepBackTo(const std::function<bool(const Computer&)>& after, std::uint64_t limit) {
-    std::unique_lock lock(lock_);
+    std::scoped_lock lock(lock_);
     if (!available_ || checkpoints_.empty() || now_ == oldestLocked() || limit == 0) return 0;
     const std::uint64_t before = now_;
     const std::uint64_t earliest = now_ - std::min(limit, now_ - oldestLocked());
     const std::uint64_t last = now_ - 1;
-    // Back to the earliest candidate, then forward again to the state just
-    // before the present one, noting the last state that meets `after`. The
-    // forward cycles are recorded as they were the first time.
-    if (!replayTo(earliest, {})) return 0;
+    // Each stretch between two checkpoints replayed from its own checkpoint
+    // (an input may lie between them), noting the last state after
+    // `earliest` that meets `after`; then back there.
     std::uint64_t found = earliest;
-    for (std::uint64_t c = earliest; c < last; ++c) {
-        lock.unlock();
-        computer_.runCycle();
-        lock.lock();
-        if (after(computer_)) found = c + 1;
+    replaying_.store(true, std::memory_order_release);
+    for (std::size_t i = 0; i < checkpoints_.size(); ++i) {
+        const Checkpoint& from = checkpoints_[i];
+        const std::uint64_t end = i + 1 < checkpoints_.size() ? std::min(checkpoints_[i + 1].cycle, last) : last;
+        if (end <= earliest || from.cycle >= end) continue;
+        if (!computer_.restoreState(from.state)) break;
+        for (std::uint64_t c = from.cycle; c < end; ++c) {
+            computer_.runCycle();
+            if (c + 1 > earliest && after(computer_)) found = c + 1;
+        }
     }
-    if (found != last && !replayTo(found, {})) return 0;
+    replaying_.store(false, std::memory_order_release);
+    if (!replayTo(found, {})) return 0;
     return before - found;
 }
 

@@ -494,7 +494,7 @@ void RelayLaneRAM::copyRelayStates(std::uint8_t* out) const { storage_->copyNode
 
 namespace {
 // The store itself, then the fields in the order below.
-constexpr std::size_t laneFieldsSize = 4 * sizeof(bool) + 2 * sizeof(std::uint16_t) + 3 * sizeof(std::uint8_t) +
+constexpr std::size_t laneFieldsSize = 5 * sizeof(bool) + 2 * sizeof(std::uint16_t) + 3 * sizeof(std::uint8_t) +
                                        sizeof(int) + sizeof(std::uint64_t);
 }
 

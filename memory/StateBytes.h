@@ -23,6 +23,9 @@ public:
         bytes(&value, sizeof value);
     }
     void bytes(const void* data, std::size_t size) {
+        // A size stated too small grows the state instead of overrunning it
+        // (and the reader then refuses it).
+        if (at_ + size > out_.size()) out_.resize(at_ + size);
         std::memcpy(out_.data() + at_, data, size);
         at_ += size;
     }
@@ -44,6 +47,7 @@ public:
         bytes(&value, sizeof value);
     }
     void bytes(void* data, std::size_t size) {
+        if (!valid_ || at_ + size > in_.size()) return;
         std::memcpy(data, in_.data() + at_, size);
         at_ += size;
     }
