@@ -324,6 +324,9 @@ public:
         assignAddresses();
         emit();
         errors_.moveInto(program_);
+        for (const auto& [name, symbol] : symbols_)
+            if (symbol.expression == nullptr && symbol.state == Symbol::State::Known)
+                program_.labels.emplace(name, static_cast<std::uint16_t>(symbol.value));
         return std::move(program_);
     }
 
@@ -571,7 +574,6 @@ private:
             ListedLine& listed = program_.lines[static_cast<std::size_t>(statement.line - 1)];
             if (!statement.label.empty() || statement.kind != Statement::Kind::None)
                 listed.address = statement.address;
-            listed.label = statement.label;
             if (statement.kind == Statement::Kind::Constant) {
                 listed.address.reset();
                 Value value = resolve(statement.name, statement.nameColumn);

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <map>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -21,7 +22,6 @@ struct ListedLine {
     std::optional<std::int64_t> address;   // where its bytes or its label go
     std::vector<std::uint8_t> bytes;       // what it emitted
     std::optional<std::int64_t> constant;  // the value it gave a named constant
-    std::string label;                     // the label it defines, if any
 };
 
 inline constexpr std::size_t memorySize = 0x10000;
@@ -37,6 +37,7 @@ struct Program {
     std::uint16_t first = 0;           // lowest address the source emits
     std::uint16_t last = 0;            // highest address the source emits
     std::vector<ListedLine> lines;     // one per source line
+    std::map<std::string, std::uint16_t> labels;  // every label and its address
 
     bool ok() const { return errorCount == 0; }
 };

@@ -19,6 +19,8 @@ std::optional<std::size_t> ProgramText::lineOf(std::uint16_t address) const {
 
 std::optional<std::uint16_t> ProgramText::labelAddress(std::string_view name) const {
     for (const auto& [label, address] : labels)
+        if (label == name) return address;
+    for (const auto& [label, address] : labels)
         if (equalsIgnoringCase(label, name)) return address;
     return std::nullopt;
 }
@@ -38,13 +40,13 @@ ProgramText programText(const Program& program, std::string_view source) {
             if (listed.address && *listed.address >= 0 && *listed.address < std::int64_t{memorySize}) {
                 out.address = static_cast<std::uint16_t>(*listed.address);
                 out.size = listed.bytes.size();
-                if (!listed.label.empty()) text.labels.emplace_back(listed.label, *out.address);
             }
         }
         text.lines.push_back(std::move(out));
         ++index;
         if (source.empty() && index >= program.lines.size()) break;
     }
+    text.labels.assign(program.labels.begin(), program.labels.end());
     return text;
 }
 

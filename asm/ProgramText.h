@@ -22,12 +22,12 @@ struct ProgramText {
         std::size_t size = 0;  // bytes it emits at address
     };
     std::vector<Line> lines;
-    std::vector<std::pair<std::string, std::uint16_t>> labels;  // in source order
+    std::vector<std::pair<std::string, std::uint16_t>> labels;  // by name
 
     // The line whose bytes hold address: the last one emitting there, or
     // failing that the first labelled there; none if no line covers it.
     std::optional<std::size_t> lineOf(std::uint16_t address) const;
-    // The address of a label, matched ignoring letter case.
+    // The address of a label: its exact name, else ignoring letter case.
     std::optional<std::uint16_t> labelAddress(std::string_view name) const;
 };
 

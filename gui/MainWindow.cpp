@@ -246,6 +246,24 @@ void MainWindow::buildDebugViews() {
     runToCursorAction_ = runMenu_->addAction(QStringLiteral("Run to C&ursor"));
     runToCursorAction_->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_F10));
     connect(runToCursorAction_, &QAction::triggered, this, [this] { command(runToCursorId, 0); });
+
+    // Said on the simulation thread, which must not touch a widget.
+    QPointer<MainWindow> window(this);
+    machine_.stopped = [window](const StopConditions::Stop&) {
+        QMetaObject::invokeMethod(
+            window.data(),
+            [window] {
+                if (window) window->onStopped();
+            },
+            Qt::QueuedConnection);
+    };
+}
+
+void MainWindow::onStopped() {
+    if (cursorBreakpoint_) machine_.stopConditions.setBreakpoint(*std::exchange(cursorBreakpoint_, std::nullopt), false);
+    if (programWindow_ && programWindow_->isVisible()) programWindow_->refresh();
+    if (memoryWindow_ && memoryWindow_->isVisible()) memoryWindow_->model()->refresh();
+    updateActions();
 }
 
 MemoryWindow* MainWindow::memoryWindow() {
@@ -267,9 +285,24 @@ ProgramWindow* MainWindow::programWindow() {
 }
 
 void MainWindow::runToCursor() {
-    if (!programWindow_ || !programWindow_->breakpoints().runTo) return;
-    if (const std::optional<std::uint16_t> address = programWindow_->cursorAddress())
-        programWindow_->breakpoints().runTo(*address);
+    if (!programWindow_ || !machine_.powerSwitch.isOn()) return;
+    const std::optional<std::uint16_t> address = programWindow_->cursorAddress();
+    if (!address) return;
+    if (cursorBreakpoint_) machine_.stopConditions.setBreakpoint(*std::exchange(cursorBreakpoint_, std::nullopt), false);
+    if (!machine_.stopConditions.hasBreakpoint(*address)) {
+        machine_.stopConditions.setBreakpoint(*address, true);
+        cursorBreakpoint_ = address;
+    }
+    // As the user would: Pause off, then Reset off, each through its command.
+    if (machine_.pauseSwitch.isOn()) {
+        machine_.pauseSwitch.setState(0);
+        machine_.startSimulation();
+    }
+    if (machine_.resetSwitch.isOn()) {
+        machine_.resetSwitch.setState(0);
+        machine_.resetCommand();
+    }
+    if (programWindow_) programWindow_->model()->breakpointsChanged();
 }
 
 void MainWindow::closeDebugViews() {
@@ -305,6 +338,9 @@ void MainWindow::command(int id, int code) {
             break;
         case pauseId:
             if (code == 0) machine_.startSimulation();
+            // Paused by hand: a Run to Cursor still pending is given up.
+            if (machine_.pauseSwitch.isOn() && cursorBreakpoint_)
+                machine_.stopConditions.setBreakpoint(*std::exchange(cursorBreakpoint_, std::nullopt), false);
             break;
         case useFastRamId:
             machine_.toggleFastRam();
@@ -356,8 +392,9 @@ void MainWindow::updateActions() {
     const bool canStep = idle && machine_.canStep();
     stepCycleAction_->setEnabled(canStep);
     stepInstructionAction_->setEnabled(canStep);
-    runToCursorAction_->setEnabled(idle && programWindow_ && programWindow_->breakpoints().runTo &&
-                                   machine_.powerSwitch.isOn());
+    runToCursorAction_->setEnabled(idle && programWindow_ && programWindow_->isVisible() &&
+                                   programWindow_->cursorAddress() && machine_.powerSwitch.isOn() &&
+                                   !machine_.simulationAlive());
 }
 
 void MainWindow::setBusy(bool busy) {

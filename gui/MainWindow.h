@@ -134,7 +134,11 @@ private:
     void buildPanel();
     // View > Memory and View > Program, and Run > Run to Cursor.
     void buildDebugViews();
+    // Runs from a pause, or from Reset on, until the instruction at the Program
+    // window's cursor is about to be fetched (a breakpoint there until then).
     void runToCursor();
+    // A breakpoint or watchpoint stopped the simulation thread (queued here).
+    void onStopped();
     void closeDebugViews();
     void showAbout();
     void loadMemoryFile(const FileChooser& chooseFile);
@@ -178,6 +182,8 @@ private:
     QPointer<MemoryWindow> memoryWindow_;
     QPointer<ProgramWindow> programWindow_;
     std::shared_ptr<const assembler::ProgramText> loadedSource_;
+    // The breakpoint Run to Cursor set, cleared when the machine next stops.
+    std::optional<std::uint16_t> cursorBreakpoint_;
     QAction* exitAction_ = nullptr;
     QAction* aboutKeys_ = nullptr;
     QAction* stopTransferAction_ = nullptr;

@@ -70,6 +70,14 @@ QVariant MemoryModel::data(const QModelIndex& index, int role) const {
         }
         case Qt::TextAlignmentRole:
             return int(Qt::AlignCenter);
+        case Qt::FontRole:
+            if (machine_.stopConditions.hasWatchpoint(address)) {
+                QFont font = QFontDatabase::systemFont(QFontDatabase::FixedFont);
+                font.setUnderline(true);
+                font.setBold(true);
+                return font;
+            }
+            return {};
         default:
             return {};
     }
@@ -235,13 +243,22 @@ void MemoryWindow::showContextMenu(const QPoint& position) {
     if (!index.isValid() || index.column() == MemoryModel::charactersColumn) return;
     const std::uint16_t address = MemoryModel::addressOf(index);
     QMenu menu(this);
-    QAction* watchAction = menu.addAction(QStringLiteral("&Watch Writes to %1h").arg(hexAddress(address)));
-    watchAction->setEnabled(static_cast<bool>(watch));
+    StopConditions& stops = machine_.stopConditions;
+    const bool watched = stops.hasWatchpoint(address);
+    QAction* watchAction = menu.addAction(watched ? QStringLiteral("Stop &Watching %1h").arg(hexAddress(address))
+                                                  : QStringLiteral("&Watch Writes to %1h").arg(hexAddress(address)));
     QAction* editAction = menu.addAction(QStringLiteral("&Edit"));
     editAction->setEnabled(model_->flags(index) & Qt::ItemIsEditable);
     QAction* chosen = menu.exec(view_->viewport()->mapToGlobal(position));
-    if (chosen == watchAction && watch) watch(address);
+    if (chosen == watchAction) setWatchpoint(address, !watched);
     if (chosen == editAction) view_->edit(index);
+}
+
+void MemoryWindow::setWatchpoint(std::uint16_t address, bool on) {
+    machine_.stopConditions.setWatchpoint(address, on);
+    status_->setText(on ? QStringLiteral("The machine stops after a write to %1h").arg(hexAddress(address))
+                        : QStringLiteral("No longer watching %1h").arg(hexAddress(address)));
+    model_->byteChanged(address);
 }
 
 void MemoryWindow::showEvent(QShowEvent* event) {

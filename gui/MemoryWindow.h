@@ -46,6 +46,11 @@ public:
     // Takes a new snapshot and tells the views what changed.
     void refresh();
     const MachineSnapshot& snapshot() const { return *snapshot_; }
+    // The byte's look changed (a watchpoint set or cleared there).
+    void byteChanged(std::uint16_t address) {
+        const QModelIndex cell = index(address / rowBytes, address % rowBytes);
+        emit dataChanged(cell, cell);
+    }
     // Whether the byte at address is marked as written in the last moments.
     bool flashing(std::uint16_t address) const;
 
@@ -79,8 +84,8 @@ public:
     // Refreshes this often while shown.
     static constexpr int refreshMs = 40;
 
-    // labelAddress finds a label of the loaded source; watch, when given, is
-    // offered on a byte's context menu.
+    // labelAddress finds a label of the loaded source. A byte's context menu
+    // sets or clears a watchpoint there (the machine's stop conditions).
     MemoryWindow(Machine& machine, std::function<std::optional<std::uint16_t>(const QString&)> labelAddress,
                  QWidget* parent = nullptr);
 
@@ -92,8 +97,8 @@ public:
     // Scrolls to and selects address; false (saying why on the status line)
     // for text that is neither an address nor a label.
     bool goTo(const QString& text);
-    // Watching writes, from the context menu: set by whoever owns watchpoints.
-    std::function<void(std::uint16_t)> watch;
+    // The context menu's item: a watchpoint set or cleared, and said so.
+    void setWatchpoint(std::uint16_t address, bool on);
 
     // "1F", "001Fh", "0x1F": a 16-bit address in hex.
     static std::optional<std::uint16_t> parseAddress(const QString& text);

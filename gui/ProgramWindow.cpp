@@ -29,7 +29,7 @@ QVariant ProgramModel::data(const QModelIndex& index, int role) const {
     const int row = index.row();
     const assembler::ProgramText::Line& line = text_->lines[static_cast<std::size_t>(row)];
     const bool current = currentRow_ == row;
-    const bool breakpoint = line.address && line.size > 0 && breakpoints_.isSet && breakpoints_.isSet(*line.address);
+    const bool breakpoint = line.address && line.size > 0 && machine_.stopConditions.hasBreakpoint(*line.address);
     switch (role) {
         case Qt::DisplayRole:
             if (index.column() == gutterColumn) {
@@ -108,7 +108,7 @@ ProgramWindow::ProgramWindow(Machine& machine,
       source_(std::move(source)),
       snapshot_(std::make_unique<MachineSnapshot>()) {
     setWindowTitle(QStringLiteral("Program"));
-    model_ = new ProgramModel(breakpoints_, this);
+    model_ = new ProgramModel(machine_, this);
     view_ = new QTableView(this);
     view_->setModel(model_);
     const QFont fixed = QFontDatabase::systemFont(QFontDatabase::FixedFont);
@@ -197,12 +197,13 @@ std::optional<std::uint16_t> ProgramWindow::cursorAddress() const {
 }
 
 void ProgramWindow::onClicked(const QModelIndex& index) {
-    if (index.column() != ProgramModel::gutterColumn || !breakpoints_.toggle) return;
+    if (index.column() != ProgramModel::gutterColumn) return;
     const assembler::ProgramText* text = model_->text();
     if (!text) return;
     const auto& line = text->lines[static_cast<std::size_t>(index.row())];
     if (!line.address || line.size == 0) return;
-    breakpoints_.toggle(*line.address);
+    StopConditions& stops = machine_.stopConditions;
+    stops.setBreakpoint(*line.address, !stops.hasBreakpoint(*line.address));
     model_->breakpointsChanged();
 }
 

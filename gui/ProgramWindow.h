@@ -19,14 +19,6 @@ namespace tarnwick {
 
 class Machine;
 
-// What the Program window asks of whoever keeps the breakpoints.
-struct BreakpointControl {
-    std::function<bool(std::uint16_t)> isSet;
-    std::function<void(std::uint16_t)> toggle;
-    // Runs until the machine is about to fetch the instruction at the address.
-    std::function<void(std::uint16_t)> runTo;
-};
-
 // The program's lines: the gutter (a breakpoint's mark, the phase of the
 // instruction being executed), the address and the text.
 class ProgramModel : public QAbstractTableModel {
@@ -35,8 +27,8 @@ class ProgramModel : public QAbstractTableModel {
 public:
     enum Column { gutterColumn, addressColumn, textColumn, columnCount_ };
 
-    ProgramModel(const BreakpointControl& breakpoints, QObject* parent = nullptr)
-        : QAbstractTableModel(parent), breakpoints_(breakpoints) {}
+    // Breakpoints are the machine's stop conditions.
+    ProgramModel(const Machine& machine, QObject* parent = nullptr) : QAbstractTableModel(parent), machine_(machine) {}
 
     int rowCount(const QModelIndex& parent = {}) const override {
         return parent.isValid() || !text_ ? 0 : static_cast<int>(text_->lines.size());
@@ -56,7 +48,7 @@ public:
     std::optional<std::uint16_t> addressOfRow(int row) const;
 
 private:
-    const BreakpointControl& breakpoints_;
+    const Machine& machine_;
     std::shared_ptr<const assembler::ProgramText> text_;
     std::optional<int> currentRow_;
     std::optional<int> phase_;
@@ -82,7 +74,6 @@ public:
     ProgramModel* model() const { return model_; }
     QTableView* view() const { return view_; }
     QLabel* registerLine() const { return registers_; }
-    BreakpointControl& breakpoints() { return breakpoints_; }
 
     // The address of the line under the cursor: Run to Cursor's target.
     std::optional<std::uint16_t> cursorAddress() const;
@@ -104,7 +95,6 @@ private:
 
     Machine& machine_;
     std::function<std::shared_ptr<const assembler::ProgramText>()> source_;
-    BreakpointControl breakpoints_;
     ProgramModel* model_ = nullptr;
     QTableView* view_ = nullptr;
     QLabel* registers_ = nullptr;

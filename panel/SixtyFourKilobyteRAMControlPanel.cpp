@@ -93,7 +93,6 @@ void SixtyFourKilobyteRAMControlPanel::followStep(bool write, std::uint16_t addr
 }
 
 void SixtyFourKilobyteRAMControlPanel::refreshCopy() {
-    voltage_ = false;  // a memory new to the panel is unpowered until power is distributed
     copyHoldsData_ = false;
     for (std::uint32_t a = 0; a < copy_.size(); ++a) {
         copy_[a] = ram_->peek(static_cast<std::uint16_t>(a));
@@ -142,6 +141,7 @@ SixtyFourKbRAM& SixtyFourKilobyteRAMControlPanel::replaceMemory(bool newFastRam)
     forgetWrites();
     fastRam = newFastRam;
     ram_ = buildMemory(fastRam);
+    voltage_ = false;  // a memory new to the panel is unpowered until power is distributed
     refreshCopy();
     return *ram_;
 }
@@ -151,6 +151,7 @@ std::unique_ptr<SixtyFourKbRAM> SixtyFourKilobyteRAMControlPanel::installMemory(
     linesApplied_ = false;
     forgetWrites();
     ram_.swap(memory);
+    voltage_ = false;
     refreshCopy();
     return memory;
 }

@@ -77,6 +77,25 @@ public:
     // (a memory new to the panel receives all 25).
     void step() override;
     std::uint8_t peek(std::uint16_t address) const override { return ram_->peek(address); }
+    // The memory in use's state; the panel's own relays are the machine's.
+    bool saveState(std::vector<std::uint8_t>& state) const override { return ram_->saveState(state); }
+    // The copy of memory follows a restored state too.
+    bool restoreState(const std::vector<std::uint8_t>& state) override {
+        if (!ram_->restoreState(state)) return false;
+        refreshCopy();
+        return true;
+    }
+    // Which lines the memory in use last received from this panel: with the
+    // memory's state, what the next step passes on.
+    struct AppliedLines {
+        bool applied = false;
+        std::uint32_t lines = 0;
+    };
+    AppliedLines appliedLines() const { return {linesApplied_, appliedLines_}; }
+    void restoreAppliedLines(AppliedLines applied) {
+        linesApplied_ = applied.applied;
+        appliedLines_ = applied.lines;
+    }
 
     // The memory swap: releases the memory in use and builds an empty one of
     // the asked kind (the byte array when fastRam is true). If the relay-built
