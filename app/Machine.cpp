@@ -12,7 +12,10 @@
 
 namespace tarnwick {
 
-Machine::Machine(bool startWithFastRam) : Computer(startWithFastRam) { setClockPeriod(defaultClockPeriod); }
+Machine::Machine(bool startWithFastRam)
+    : Computer(startWithFastRam), history_(std::make_unique<StepHistory>(static_cast<Computer&>(*this))) {
+    setClockPeriod(defaultClockPeriod);
+}
 
 Machine::~Machine() {
     transfer_.requestStop();
@@ -45,6 +48,7 @@ void Machine::startSimulation() {
     std::lock_guard lock(threadStateLock_);
     if (threadAlive_) return;  // the running thread sees the runnable switches at its next check
     if (simulationThread_.joinable()) simulationThread_.join();  // has ended already
+    lastStop_.store(0, std::memory_order_release);
     try {
         simulationThread_ = launchSimulationThread();
     } catch (const std::system_error&) {
@@ -90,6 +94,7 @@ void Machine::runSimulationThread() {
 
 void Machine::onClockExpiry() {
     runCycle();
+    checkStop();
     // Re-armed only after the cycle, so the interval is the period plus the
     // cycle's own time and a new period takes effect from here.
     armClockTimer();
@@ -252,6 +257,13 @@ int Machine::stepCycle() {
     return 1;
 }
 
+bool Machine::editByte(std::uint16_t address, std::uint8_t byte) {
+    if (!canEdit()) return false;
+    joinEndedSimulation();
+    loadByte(address, byte);
+    return true;
+}
+
 int Machine::stepInstruction() {
     if (!canStep()) return 0;
     joinEndedSimulation();
@@ -262,6 +274,39 @@ int Machine::stepInstruction() {
         if (codeStrobe.output() || codeValue() == 0xFF) break;
     }
     return cycles;
+}
+
+// ---- Breakpoints, watchpoints and stepping back ----
+
+bool Machine::checkStop() {
+    const std::optional<StopConditions::Stop> stop = stopConditions.check(*this);
+    if (!stop) return false;
+    const std::uint32_t kind = stop->kind == StopConditions::Kind::breakpoint ? 1 : 2;
+    lastStop_.store((kind << 16) | stop->address, std::memory_order_release);
+    // Pause before the thread's next look at the switches: no further cycle.
+    pauseSwitch.setState(1);
+    if (stopped) stopped(*stop);
+    return true;
+}
+
+std::optional<StopConditions::Stop> Machine::lastStop() const {
+    const std::uint32_t stop = lastStop_.load(std::memory_order_acquire);
+    if (stop == 0) return std::nullopt;
+    const auto kind = (stop >> 16) == 1 ? StopConditions::Kind::breakpoint : StopConditions::Kind::watchpoint;
+    return StopConditions::Stop{kind, static_cast<std::uint16_t>(stop & 0xFFFFu)};
+}
+
+int Machine::stepBackCycle() {
+    if (!canStep()) return 0;
+    joinEndedSimulation();
+    return static_cast<int>(history_->stepBack(1));
+}
+
+int Machine::stepBackInstruction() {
+    if (!canStep()) return 0;
+    joinEndedSimulation();
+    const auto latched = [](const Computer& c) { return c.codeStrobe.output(); };
+    return static_cast<int>(history_->stepBackTo(latched, instructionStepLimit));
 }
 
 }  // namespace tarnwick

@@ -12,6 +12,8 @@
 #include <vector>
 
 #include "app/MemoryTransfer.h"
+#include "app/StepHistory.h"
+#include "app/StopConditions.h"
 #include "machine/Computer.h"
 #include "memory/MemoryFile.h"
 
@@ -137,6 +139,39 @@ public:
     // within eight cycles while the clock runs.
     static constexpr int instructionStepLimit = 16;
 
+    // Editing one byte by hand (the Memory window): only while no clock drives
+    // the machine, Power on with Pause on or Reset on, and no load or save
+    // runs. Window thread only.
+    bool canEdit() const {
+        return powerSwitch.isOn() && (pauseSwitch.isOn() || resetSwitch.isOn()) && !transferActive();
+    }
+    // Writes byte at address as the loader does, one memory step through the
+    // control panel under the cycle lock, once a thread still finishing its
+    // last period has ended. False, writing nothing, unless canEdit().
+    bool editByte(std::uint16_t address, std::uint8_t byte);
+
+    // ---- Breakpoints, watchpoints and stepping back ----
+
+    // Looked at after every cycle of the simulation thread: a condition met
+    // turns Pause on, so that thread runs no further cycle, and the panel
+    // shows the state of the cycle that met it. Any thread may change them.
+    StopConditions stopConditions;
+    // Told on the simulation thread after a condition stopped it (Pause is
+    // already on). Set it before the machine runs.
+    std::function<void(const StopConditions::Stop&)> stopped;
+    // The condition that stopped the machine last, until the next start.
+    std::optional<StopConditions::Stop> lastStop() const;
+
+    // Stepping back while paused, as stepping forward (canStep()): one
+    // cycle, or back to where the previous Step Instruction would have
+    // stopped (the code strobe before the present state, at most
+    // instructionStepLimit cycles back). Returns the cycles stepped back.
+    int stepBackCycle();
+    int stepBackInstruction();
+    // Whether there is a cycle to step back to now (canStep() aside).
+    bool canStepBack() const { return history_->cyclesBack() > 0; }
+    const StepHistory& history() const { return *history_; }
+
     // True while the byte-array memory is in use. Window thread only.
     bool useFastRam = false;
 
@@ -196,6 +231,12 @@ private:
 
     std::optional<ReadHold> saveHold_;
     MemoryTransfer transfer_;
+
+    // Records every cycle of this machine, whoever runs it.
+    std::unique_ptr<StepHistory> history_;
+    // 0 for none, else 1 + kind in the high half and the address in the low.
+    std::atomic<std::uint32_t> lastStop_{0};
+    bool checkStop();
 };
 
 }  // namespace tarnwick

@@ -48,7 +48,13 @@ bool Session::start() {
 }
 
 Session::End Session::run(std::uint64_t maxCycles) {
-    while (!(started() && halted()) && cycle_ < maxCycles && cyclesBeforeFirst_ < startLimit) runCycle();
+    lastStop_.reset();
+    while (!(started() && halted()) && cycle_ < maxCycles && cyclesBeforeFirst_ < startLimit) {
+        runCycle();
+        if (!started()) continue;
+        if ((lastStop_ = stopConditions.check(*computer_)))
+            return lastStop_->kind == StopConditions::Kind::breakpoint ? End::breakpoint : End::watchpoint;
+    }
     if (started() && halted()) return End::halted;
     if (!started() && cyclesBeforeFirst_ >= startLimit) return End::didNotStart;
     return End::cycleLimit;

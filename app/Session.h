@@ -4,6 +4,9 @@
 #include <functional>
 #include <memory>
 
+#include <optional>
+
+#include "app/StopConditions.h"
 #include "machine/Computer.h"
 #include "machine/Lamps.h"
 #include "memory/MemoryFile.h"
@@ -44,11 +47,19 @@ public:
     bool start();
 
     // Why run() stopped.
-    enum class End { halted, cycleLimit, didNotStart };
-    // Cycles until the code register holds FFh, cycle maxCycles has run or
-    // the machine fails to start; call after releaseReset(). A halt in the
-    // cycle of the limit counts as a halt.
+    enum class End { halted, cycleLimit, didNotStart, breakpoint, watchpoint };
+    // Cycles until the code register holds FFh, cycle maxCycles has run,
+    // a stop condition is met (see stopConditions) or the machine fails to
+    // start; call after releaseReset(). A halt in the cycle of the limit
+    // counts as a halt; a stop condition met in the cycle of a halt or of
+    // the limit counts as the stop. Called again, it goes on from there.
     End run(std::uint64_t maxCycles);
+
+    // Breakpoints and watchpoints run() stops at, looked at after every
+    // numbered cycle. None by default.
+    StopConditions stopConditions;
+    // The condition the last run() stopped at, if it stopped at one.
+    std::optional<StopConditions::Stop> lastStop() const { return lastStop_; }
 
     // Runs after every numbered cycle (a trace, say).
     std::function<void(const Session&)> afterEachCycle;
@@ -66,6 +77,7 @@ private:
     std::unique_ptr<Computer> computer_;
     std::uint64_t cycle_ = 0;
     int cyclesBeforeFirst_ = 0;
+    std::optional<StopConditions::Stop> lastStop_;
 };
 
 }  // namespace tarnwick

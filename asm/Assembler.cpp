@@ -324,6 +324,9 @@ public:
         assignAddresses();
         emit();
         errors_.moveInto(program_);
+        for (const auto& [name, symbol] : symbols_)
+            if (symbol.expression == nullptr && symbol.state == Symbol::State::Known)
+                program_.labels.emplace(name, static_cast<std::uint16_t>(symbol.value));
         return std::move(program_);
     }
 

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <map>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -36,6 +37,7 @@ struct Program {
     std::uint16_t first = 0;           // lowest address the source emits
     std::uint16_t last = 0;            // highest address the source emits
     std::vector<ListedLine> lines;     // one per source line
+    std::map<std::string, std::uint16_t> labels;  // every label and its address
 
     bool ok() const { return errorCount == 0; }
 };

@@ -59,6 +59,8 @@ AssembledSource assembleSource(std::string_view text, std::string_view name, std
         image.last = program.last;
         image.bytes.assign(program.memory.begin() + program.first, program.memory.begin() + program.last + 1);
         result.image = std::move(image);
+        result.source = std::make_shared<const ProgramText>(programText(program, text));
+        result.labels = program.labels;
     }
     return result;
 }

@@ -1,12 +1,16 @@
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
+#include <map>
+#include <memory>
 #include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
 
 #include "asm/Assembler.h"
+#include "asm/ProgramText.h"
 #include "memory/InputFile.h"
 #include "memory/MemoryFile.h"
 
@@ -26,6 +30,10 @@ struct ImageResult {
     // The errors are a source's, by line and column; else there is at most
     // one, about the file itself.
     bool sourceErrors = false;
+    // A source's labels and their addresses; none for a memory file.
+    std::map<std::string, std::uint16_t> labels;
+    // A source's lines with the address of each, kept with its image.
+    std::shared_ptr<const ProgramText> source;
 
     explicit operator bool() const { return image.has_value(); }
 };

@@ -20,8 +20,14 @@ std::string loadErrorText(const assembler::ImageResult& result, std::size_t show
 }
 
 MemoryFileResult readImageFile(const std::string& path) {
+    std::shared_ptr<const assembler::ProgramText> source;
+    return readImageFile(path, source);
+}
+
+MemoryFileResult readImageFile(const std::string& path, std::shared_ptr<const assembler::ProgramText>& source) {
     // Only as many errors as the box shows are ever collected.
     assembler::ImageResult result = assembler::readImage(path, loadErrorsShown);
+    source = result.image ? result.source : nullptr;
     if (!result) return MemoryFileResult{std::nullopt, loadErrorText(result), {}};
     if (result.warning) return MemoryFileResult{std::nullopt, *result.warning, {}};
     return MemoryFileResult{std::move(result.image), {}, {}};

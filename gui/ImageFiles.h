@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstddef>
+#include <memory>
 #include <string>
 
 #include "asm/Images.h"
@@ -19,6 +20,9 @@ inline constexpr std::size_t loadErrorsShown = 20;
 // A file that loads nothing (first address above last) gives its warning
 // as the error: there is nothing to load, and the user is told why.
 MemoryFileResult readImageFile(const std::string& path);
+// The same, also handing over a source's lines and addresses (none for a
+// memory file or a rejected source).
+MemoryFileResult readImageFile(const std::string& path, std::shared_ptr<const assembler::ProgramText>& source);
 
 // The message box text for a result without an image.
 std::string loadErrorText(const assembler::ImageResult& result, std::size_t shown = loadErrorsShown);

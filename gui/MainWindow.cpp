@@ -30,6 +30,8 @@
 #include "gui/Documentation.h"
 #include "gui/ImageFiles.h"
 #include "gui/IndicatorLampWidget.h"
+#include "gui/MemoryWindow.h"
+#include "gui/ProgramWindow.h"
 #include "gui/PanelLook.h"
 #include "gui/RememberedState.h"
 #include "gui/ToggleSwitchWidget.h"
@@ -156,6 +158,8 @@ void MainWindow::buildMenus() {
     // disabled too while stepping cannot act.
     connect(runMenu_, &QMenu::aboutToShow, this, &MainWindow::updateActions);
 
+    buildDebugViews();
+
     helpMenu_ = menuBar()->addMenu(QStringLiteral("&Help"));
     addCommand(helpMenu_, QStringLiteral("&Documentation"), documentationId);
     addCommand(helpMenu_, QStringLiteral("&About ..."), aboutId);
@@ -231,6 +235,83 @@ void MainWindow::buildPanel() {
     setTabOrder(pauseSwitch_, controlPanel_->firstInTabOrder());
 }
 
+void MainWindow::buildDebugViews() {
+    viewMenu_ = menuBar()->addMenu(QStringLiteral("&View"));
+    viewMemoryAction_ = viewMenu_->addAction(QStringLiteral("&Memory"));
+    viewMemoryAction_->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_M));
+    connect(viewMemoryAction_, &QAction::triggered, this, [this] { command(viewMemoryId, 0); });
+    viewProgramAction_ = viewMenu_->addAction(QStringLiteral("&Program"));
+    viewProgramAction_->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_P));
+    connect(viewProgramAction_, &QAction::triggered, this, [this] { command(viewProgramId, 0); });
+
+    runMenu_->addSeparator();
+    runToCursorAction_ = runMenu_->addAction(QStringLiteral("Run to C&ursor"));
+    runToCursorAction_->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_F10));
+    connect(runToCursorAction_, &QAction::triggered, this, [this] { command(runToCursorId, 0); });
+
+    // Said on the simulation thread, which must not touch a widget.
+    QPointer<MainWindow> window(this);
+    machine_.stopped = [window](const StopConditions::Stop&) {
+        QMetaObject::invokeMethod(
+            window.data(),
+            [window] {
+                if (window) window->onStopped();
+            },
+            Qt::QueuedConnection);
+    };
+}
+
+void MainWindow::onStopped() {
+    if (cursorBreakpoint_) machine_.stopConditions.setBreakpoint(*std::exchange(cursorBreakpoint_, std::nullopt), false);
+    if (programWindow_ && programWindow_->isVisible()) programWindow_->refresh();
+    if (memoryWindow_ && memoryWindow_->isVisible()) memoryWindow_->model()->refresh();
+    updateActions();
+}
+
+MemoryWindow* MainWindow::memoryWindow() {
+    if (!memoryWindow_) {
+        memoryWindow_ = new MemoryWindow(
+            machine_,
+            [this](const QString& name) -> std::optional<std::uint16_t> {
+                if (!loadedSource_) return std::nullopt;
+                return loadedSource_->labelAddress(name.toStdString());
+            },
+            this);
+    }
+    return memoryWindow_;
+}
+
+ProgramWindow* MainWindow::programWindow() {
+    if (!programWindow_) programWindow_ = new ProgramWindow(machine_, [this] { return loadedSource_; }, this);
+    return programWindow_;
+}
+
+void MainWindow::runToCursor() {
+    if (!programWindow_ || !machine_.powerSwitch.isOn()) return;
+    const std::optional<std::uint16_t> address = programWindow_->cursorAddress();
+    if (!address) return;
+    if (cursorBreakpoint_) machine_.stopConditions.setBreakpoint(*std::exchange(cursorBreakpoint_, std::nullopt), false);
+    if (!machine_.stopConditions.hasBreakpoint(*address)) {
+        machine_.stopConditions.setBreakpoint(*address, true);
+        cursorBreakpoint_ = address;
+    }
+    // As the user would: Pause off, then Reset off, each through its command.
+    if (machine_.pauseSwitch.isOn()) {
+        machine_.pauseSwitch.setState(0);
+        machine_.startSimulation();
+    }
+    if (machine_.resetSwitch.isOn()) {
+        machine_.resetSwitch.setState(0);
+        machine_.resetCommand();
+    }
+    if (programWindow_) programWindow_->model()->breakpointsChanged();
+}
+
+void MainWindow::closeDebugViews() {
+    if (memoryWindow_) memoryWindow_->close();
+    if (programWindow_) programWindow_->close();
+}
+
 void MainWindow::command(int id, int code) {
     // A load or save runs on its worker: only Exit may act, and it stops the
     // transfer first. The items are greyed as well; this covers the keys and
@@ -252,15 +333,33 @@ void MainWindow::command(int id, int code) {
             break;
         case powerId:
             if (code == 0) machine_.powerCommand();
+            if (!machine_.powerSwitch.isOn()) loadedSource_.reset();  // Power off erased the memory
             break;
         case resetId:
             if (code == 0) machine_.resetCommand();
             break;
         case pauseId:
             if (code == 0) machine_.startSimulation();
+            // Paused by hand: a Run to Cursor still pending is given up.
+            if (machine_.pauseSwitch.isOn() && cursorBreakpoint_)
+                machine_.stopConditions.setBreakpoint(*std::exchange(cursorBreakpoint_, std::nullopt), false);
             break;
         case useFastRamId:
             machine_.toggleFastRam();
+            loadedSource_.reset();  // the new memory is empty
+            break;
+        case viewMemoryId:
+            memoryWindow()->show();
+            memoryWindow()->raise();
+            memoryWindow()->activateWindow();
+            break;
+        case viewProgramId:
+            programWindow()->show();
+            programWindow()->raise();
+            programWindow()->activateWindow();
+            break;
+        case runToCursorId:
+            runToCursor();
             break;
         case loadMemoryFileId:
             loadMemoryFile([this] { return askForMemoryFile(); });
@@ -285,7 +384,7 @@ void MainWindow::command(int id, int code) {
 
 void MainWindow::updateActions() {
     const bool idle = !busy_;
-    for (QMenu* menu : {fileMenu_, optionsMenu_, runMenu_, helpMenu_})
+    for (QMenu* menu : {fileMenu_, optionsMenu_, runMenu_, viewMenu_, helpMenu_})
         for (QAction* action : menu->actions())
             if (!action->isSeparator() && action != exitAction_) action->setEnabled(idle);
     aboutKeys_->setEnabled(idle);
@@ -295,6 +394,9 @@ void MainWindow::updateActions() {
     const bool canStep = idle && machine_.canStep();
     stepCycleAction_->setEnabled(canStep);
     stepInstructionAction_->setEnabled(canStep);
+    runToCursorAction_->setEnabled(idle && programWindow_ && programWindow_->isVisible() &&
+                                   programWindow_->cursorAddress() && machine_.powerSwitch.isOn() &&
+                                   !machine_.simulationAlive());
 }
 
 void MainWindow::setBusy(bool busy) {
@@ -344,6 +446,7 @@ void MainWindow::closeEvent(QCloseEvent* event) {
     }
     // No cycle may run once the lamps' windows start to go.
     machine_.stopSimulation();
+    closeDebugViews();
     event->accept();
 }
 
@@ -437,11 +540,14 @@ void MainWindow::loadMemoryFile(const FileChooser& chooseFile) {
     // Remembered even when the file is rejected: fixing a source and
     // reloading it is the point of Reload.
     remembered::noteFileUsed(QFile::decodeName(QByteArray::fromStdString(*path)));
-    if (const std::optional<std::string> error =
-            machine_.startLoad(*path, readImageFile, transferFinishedNotice())) {
+    std::shared_ptr<const assembler::ProgramText> source;
+    const auto read = [&source](const std::string& file) { return readImageFile(file, source); };
+    if (const std::optional<std::string> error = machine_.startLoad(*path, read, transferFinishedNotice())) {
         QMessageBox::warning(this, windowTitle(), QString::fromStdString(*error));
         return;
     }
+    // The source's lines now describe memory; a memory file has none.
+    loadedSource_ = std::move(source);
     setBusy(true);
 }
 

@@ -11,6 +11,7 @@
 #include <string>
 #include <utility>
 
+#include "asm/ProgramText.h"
 #include "gui/CommandTarget.h"
 #include "memory/MemoryFile.h"
 
@@ -24,6 +25,8 @@ namespace tarnwick {
 class Machine;
 class ControlPanelWindow;
 class IndicatorLampWidget;
+class MemoryWindow;
+class ProgramWindow;
 class ToggleSwitchWidget;
 
 // The front panel: the speed slider, the Power, Reset and Pause switches,
@@ -47,6 +50,9 @@ public:
     static constexpr int stepInstructionId = 32775;
     static constexpr int documentationId = 32776;
     static constexpr int reloadId = 32780;
+    static constexpr int viewMemoryId = 32790;
+    static constexpr int viewProgramId = 32791;
+    static constexpr int runToCursorId = 32792;
 
     // The area below the menu bar.
     static constexpr int clientWidth = 469;
@@ -80,6 +86,16 @@ public:
     QAction* stepInstructionAction() const { return stepInstructionAction_; }
     QAction* reloadAction() const { return reloadAction_; }
     QMenu* openRecentMenu() const { return recentMenu_; }
+    QMenu* viewMenu() const { return viewMenu_; }
+    QAction* viewMemoryAction() const { return viewMemoryAction_; }
+    QAction* viewProgramAction() const { return viewProgramAction_; }
+    QAction* runToCursorAction() const { return runToCursorAction_; }
+    // The debugging windows, built the first time they are asked for.
+    MemoryWindow* memoryWindow();
+    ProgramWindow* programWindow();
+    // The lines of the source the memory was loaded from, while they still
+    // describe it (none after a memory file, Power off or a memory swap).
+    std::shared_ptr<const assembler::ProgramText> loadedSource() const { return loadedSource_; }
 
     // Loads a file as "Load Memory File..." does once that file is chosen
     // (Power on, then the load); the command line's and Open Recent's way in.
@@ -116,6 +132,14 @@ protected:
 private:
     void buildMenus();
     void buildPanel();
+    // View > Memory and View > Program, and Run > Run to Cursor.
+    void buildDebugViews();
+    // Runs from a pause, or from Reset on, until the instruction at the Program
+    // window's cursor is about to be fetched (a breakpoint there until then).
+    void runToCursor();
+    // A breakpoint or watchpoint stopped the simulation thread (queued here).
+    void onStopped();
+    void closeDebugViews();
     void showAbout();
     void loadMemoryFile(const FileChooser& chooseFile);
     void reload();
@@ -151,6 +175,15 @@ private:
     QAction* stepInstructionAction_ = nullptr;
     QAction* reloadAction_ = nullptr;
     QMenu* recentMenu_ = nullptr;
+    QMenu* viewMenu_ = nullptr;
+    QAction* viewMemoryAction_ = nullptr;
+    QAction* viewProgramAction_ = nullptr;
+    QAction* runToCursorAction_ = nullptr;
+    QPointer<MemoryWindow> memoryWindow_;
+    QPointer<ProgramWindow> programWindow_;
+    std::shared_ptr<const assembler::ProgramText> loadedSource_;
+    // The breakpoint Run to Cursor set, cleared when the machine next stops.
+    std::optional<std::uint16_t> cursorBreakpoint_;
     QAction* exitAction_ = nullptr;
     QAction* aboutKeys_ = nullptr;
     QAction* stopTransferAction_ = nullptr;

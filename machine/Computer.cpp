@@ -1,5 +1,8 @@
 #include "machine/Computer.h"
 
+#include <cstring>
+
+#include "machine/MachineMap.h"
 #include "memory/MemoryLines.h"
 
 namespace tarnwick {
@@ -14,6 +17,7 @@ Computer::Computer(bool startWithFastRam) : controlPanel(startWithFastRam) {}
 
 void Computer::runCycle() {
     std::scoped_lock lock(cycleLock_);
+    if (CycleWatcher* watcher = watcher_.load(std::memory_order_acquire)) watcher->beforeCycle(*this);
     clockStep();
     phaseStep();
     counterStep();
@@ -26,6 +30,7 @@ void Computer::runCycle() {
 
 void Computer::distributePower(bool on) {
     std::scoped_lock lock(cycleLock_);
+    noteInput();
     std::apply(
         [&](const auto&... circuit) {
             auto power = [&](const auto& c) {
@@ -38,6 +43,7 @@ void Computer::distributePower(bool on) {
 
 void Computer::stepControlPanel() {
     std::scoped_lock lock(cycleLock_);
+    noteInput();
     controlPanel.step();
 }
 
@@ -51,6 +57,7 @@ void Computer::loadByte(std::uint16_t address, std::uint8_t byte) {
     // a member-function pointer on an object of a final class.
     SixtyFourKbRAM& panel = controlPanel;
     std::scoped_lock lock(cycleLock_);
+    noteInput();
     for (int i = 0; i < 16; ++i) {
         const bool bit = ((address >> i) & 1) != 0;
         (panel.*addressLineSetters[i])(bit);
@@ -64,6 +71,7 @@ void Computer::loadByte(std::uint16_t address, std::uint8_t byte) {
 std::uint8_t Computer::readByte(std::uint16_t address) {
     SixtyFourKbRAM& panel = controlPanel;
     std::scoped_lock lock(cycleLock_);
+    noteInput();
     applyAddress(panel, address);
     panel.setWrite(false);
     panel.step();
@@ -72,18 +80,88 @@ std::uint8_t Computer::readByte(std::uint16_t address) {
 
 bool Computer::replaceMemory(bool fastRam) {
     std::scoped_lock lock(cycleLock_);
+    noteInput();
     controlPanel.replaceMemory(fastRam);
     return controlPanel.fastRam;
 }
 
 std::unique_ptr<SixtyFourKbRAM> Computer::installMemory(std::unique_ptr<SixtyFourKbRAM> memory) {
     std::scoped_lock lock(cycleLock_);
+    noteInput();
     return controlPanel.installMemory(std::move(memory));
+}
+
+void Computer::copyState(MachineSnapshot& snapshot) {
+    std::scoped_lock lock(cycleLock_);
+    snapshot.programCounter = programCounterValue();
+    snapshot.operand = operandValue();
+    snapshot.code = codeValue();
+    snapshot.accumulator = accumulatorValue();
+    snapshot.zeroFlag = zeroFlagLamp.isOn();
+    snapshot.carryFlag = carryFlagLamp.isOn();
+    snapshot.clock = clockLamp.isOn();
+    snapshot.phase.reset();
+    for (int k = 0; k < 4; ++k)
+        if (phaseLamps[k].isOn()) snapshot.phase = k;
+    snapshot.powered = powerSwitch.isOn();
+    snapshot.memory = controlPanel.memoryCopy();
+    snapshot.memorySteps = controlPanel.stepCount();
+    controlPanel.copyRecentWrites(snapshot.recentWrites);
 }
 
 bool Computer::cycleLockFree() {
     if (!cycleLock_.try_lock()) return false;
     cycleLock_.unlock();
+    return true;
+}
+
+// ---- Stepping back ----
+
+template <class Self, class F>
+void Computer::forEachControl(Self& self, F&& f) {
+    for (auto& lamp : self.addressLamps) f(lamp);
+    for (auto& lamp : self.phaseLamps) f(lamp);
+    f(self.clockLamp);
+    for (auto& lamp : self.accumulatorLamps) f(lamp);
+    for (auto& lamp : self.codeLamps) f(lamp);
+    for (auto& lamp : self.operandLamps) f(lamp);
+    f(self.zeroFlagLamp);
+    f(self.carryFlagLamp);
+    for (auto& lamp : self.controlPanel.dataLamps) f(lamp);
+    f(self.resetSwitch);
+    for (auto& control : self.controlPanel.addressSwitches) f(control);
+    for (auto& control : self.controlPanel.dataSwitches) f(control);
+    f(self.controlPanel.writeSwitch);
+    f(self.controlPanel.takeoverSwitch);
+}
+
+bool Computer::captureState(State& state) const {
+    const SixtyFourKbRAM& memory = controlPanel.memory();
+    if (!memory.saveState(state.memory)) return false;
+    state.memoryInUse = &memory;
+    state.lines = controlPanel.appliedLines();
+    const auto& relays = MachineMap::get().relays();
+    state.relays.resize(relays.size());
+    const auto* base = reinterpret_cast<const unsigned char*>(this);
+    for (std::size_t i = 0; i < relays.size(); ++i) std::memcpy(&state.relays[i], base + relays[i].offset, 1);
+    state.controls.clear();
+    forEachControl(*this, [&](const PanelControl& c) { state.controls.push_back(c.state()); });
+    return true;
+}
+
+bool Computer::restoreState(const State& state) {
+    std::scoped_lock lock(cycleLock_);
+    if (state.memoryInUse != &controlPanel.memory()) return false;
+    if (!controlPanel.restoreState(state.memory)) return false;
+    controlPanel.restoreAppliedLines(state.lines);
+    const auto& relays = MachineMap::get().relays();
+    auto* base = reinterpret_cast<unsigned char*>(this);
+    for (std::size_t i = 0; i < relays.size() && i < state.relays.size(); ++i)
+        std::memcpy(base + relays[i].offset, &state.relays[i], 1);
+    std::size_t k = 0;
+    forEachControl(*this, [&](PanelControl& c) {
+        if (k < state.controls.size()) c.setState(state.controls[k++]);
+    });
     return true;
 }
 

@@ -1,13 +1,16 @@
 #pragma once
 
 #include <array>
+#include <atomic>
 #include <cstdint>
 #include <memory>
 #include <mutex>
+#include <vector>
 
 #include "machine/ArithmeticUnit.h"
 #include "machine/ClockOscillator.h"
 #include "machine/InstructionDecoder.h"
+#include "machine/MachineSnapshot.h"
 #include "machine/PhaseSequencer.h"
 #include "machine/Section.h"
 #include "panel/PanelControl.h"
@@ -63,8 +66,48 @@ public:
     // Puts the given memory in use, under the cycle lock; returns the old.
     std::unique_ptr<SixtyFourKbRAM> installMemory(std::unique_ptr<SixtyFourKbRAM> memory);
 
+    // Copies what the debugging views show, under the cycle lock: a few
+    // microseconds for the 64 KB, never a memory step.
+    void copyState(MachineSnapshot& snapshot);
+
     // For tests: whether the cycle lock is free at this moment.
     bool cycleLockFree();
+
+    // ---- Stepping back: the whole machine as data, and a look at every cycle ----
+
+    // Everything the next cycles depend on or show: every relay of the map
+    // (processor and control panel), the lamps, the Reset switch and the
+    // control panel's switches, the lines the memory last received and the
+    // memory's own state. Power and Pause are left out: they decide whether
+    // cycles run, not what a cycle does.
+    struct State {
+        std::vector<std::uint8_t> relays;    // MachineMap::relays() order
+        std::vector<std::uint8_t> controls;  // lamps, then the switches above
+        SixtyFourKilobyteRAMControlPanel::AppliedLines lines;
+        std::vector<std::uint8_t> memory;
+        const SixtyFourKbRAM* memoryInUse = nullptr;  // which memory the state is of
+    };
+    // Copies the state; false when the memory in use keeps no copies. Call
+    // with no cycle running (a CycleWatcher is called at such a moment).
+    bool captureState(State& state) const;
+    // Puts a captured state back, under the cycle lock; lamps and switches
+    // repaint as they change. False, changing nothing, when the state is of
+    // another memory than the one in use.
+    bool restoreState(const State& state);
+
+    // Told before every cycle, under the cycle lock, on whichever thread runs
+    // it. At most one; null for none.
+    class CycleWatcher {
+    public:
+        virtual void beforeCycle(const Computer& computer) = 0;
+
+    protected:
+        ~CycleWatcher() = default;
+    };
+    void watchCycles(CycleWatcher* watcher) { watcher_.store(watcher, std::memory_order_release); }
+    // Counts everything but cycles that steps a relay or the memory: power
+    // distributed, control-panel steps, bytes loaded or read, a memory swap.
+    std::uint64_t inputsApplied() const { return inputs_.load(std::memory_order_acquire); }
 
     // Register values, read straight from the relays.
     std::uint16_t programCounterValue() const;
@@ -191,6 +234,12 @@ private:
     // Held around every machine cycle and every memory step, on whichever
     // thread runs it. Never held while waiting for another thread.
     std::mutex cycleLock_;
+    std::atomic<CycleWatcher*> watcher_{nullptr};
+    std::atomic<std::uint64_t> inputs_{0};
+    void noteInput() { inputs_.fetch_add(1, std::memory_order_acq_rel); }
+    // The lamps and restored switches in State::controls order.
+    template <class Self, class F>
+    static void forEachControl(Self& self, F&& f);
 
     void clockStep();
     void phaseStep();

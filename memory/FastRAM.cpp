@@ -2,6 +2,8 @@
 
 #include <cstring>
 
+#include "memory/StateBytes.h"
+
 namespace tarnwick {
 
 namespace {
@@ -17,6 +19,35 @@ void FastRAM::step() {
     latchedAddress_ = address_;
     if (write_ != 0) memory_[latchedAddress_] = dataIn_;
     dataOut_ = memory_[latchedAddress_];
+}
+
+namespace {
+constexpr std::size_t kStateSize = kBytes + 2 * sizeof(std::uint8_t) + 2 * sizeof(std::uint32_t) + 2;
+}
+
+bool FastRAM::saveState(std::vector<std::uint8_t>& state) const {
+    StateWriter out(state, fastRamState, kStateSize);
+    out.bytes(memory_.get(), kBytes);
+    out.field(voltage_);
+    out.field(write_);
+    out.field(address_);
+    out.field(latchedAddress_);
+    out.field(dataIn_);
+    out.field(dataOut_);
+    return true;
+}
+
+bool FastRAM::restoreState(const std::vector<std::uint8_t>& state) {
+    StateReader in(state, fastRamState, kStateSize);
+    if (!in.valid()) return false;
+    in.bytes(memory_.get(), kBytes);
+    in.field(voltage_);
+    in.field(write_);
+    in.field(address_);
+    in.field(latchedAddress_);
+    in.field(dataIn_);
+    in.field(dataOut_);
+    return true;
 }
 
 }  // namespace tarnwick

@@ -49,6 +49,8 @@ public:
     bool getDataOutBit7() override { return dataOutBit(7); }
     void step() override;
     std::uint8_t peek(std::uint16_t address) const override { return memory_[address]; }
+    bool saveState(std::vector<std::uint8_t>& state) const override;
+    bool restoreState(const std::vector<std::uint8_t>& state) override;
 
 private:
     void setAddressBit(int line, bool on) {

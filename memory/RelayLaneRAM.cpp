@@ -11,10 +11,12 @@
 #include <algorithm>
 #include <array>
 #include <cstring>
+#include <type_traits>
 
 #include "memory/MemoryCircuits.h"
 #include "memory/SixtyFourByteRAM.h"
 #include "memory/SixtyFourKilobyteRAM.h"
+#include "memory/StateBytes.h"
 #include "relay/Circuit.h"
 
 namespace tarnwick {
@@ -489,5 +491,49 @@ std::uint8_t RelayLaneRAM::peek(std::uint16_t address) const {
 }
 
 void RelayLaneRAM::copyRelayStates(std::uint8_t* out) const { storage_->copyNode(0, out); }
+
+namespace {
+// The store itself, then the fields in the order below.
+constexpr std::size_t laneFieldsSize = 5 * sizeof(bool) + 2 * sizeof(std::uint16_t) + 3 * sizeof(std::uint8_t) +
+                                       sizeof(int) + sizeof(std::uint64_t);
+}
+
+bool RelayLaneRAM::saveState(std::vector<std::uint8_t>& state) const {
+    static_assert(std::is_trivially_copyable_v<Storage>);
+    StateWriter out(state, relayLaneRamState, sizeof(Storage) + laneFieldsSize);
+    out.bytes(storage_.get(), sizeof(Storage));
+    out.field(voltage_);
+    out.field(write_);
+    out.field(address_);
+    out.field(dataIn_);
+    out.field(dataOut_);
+    out.field(stepped_);
+    out.field(lastVoltage_);
+    out.field(lastWrite_);
+    out.field(lastAddress_);
+    out.field(lastDataIn_);
+    out.field(sameLinesRun_);
+    out.field(skippedSteps_);
+    return true;
+}
+
+bool RelayLaneRAM::restoreState(const std::vector<std::uint8_t>& state) {
+    StateReader in(state, relayLaneRamState, sizeof(Storage) + laneFieldsSize);
+    if (!in.valid()) return false;
+    in.bytes(storage_.get(), sizeof(Storage));
+    in.field(voltage_);
+    in.field(write_);
+    in.field(address_);
+    in.field(dataIn_);
+    in.field(dataOut_);
+    in.field(stepped_);
+    in.field(lastVoltage_);
+    in.field(lastWrite_);
+    in.field(lastAddress_);
+    in.field(lastDataIn_);
+    in.field(sameLinesRun_);
+    in.field(skippedSteps_);
+    return true;
+}
 
 }  // namespace tarnwick

@@ -91,6 +91,9 @@ public:
     void copyRelayStates(std::uint8_t* out) const;
 
     std::uint8_t peek(std::uint16_t address) const override;
+    // The whole relay store (about 10 MB) and the lines and skip record.
+    bool saveState(std::vector<std::uint8_t>& state) const override;
+    bool restoreState(const std::vector<std::uint8_t>& state) override;
 
     // Steps skipped so far because they could change no relay.
     std::uint64_t skippedSteps() const { return skippedSteps_; }

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <vector>
 
 namespace tarnwick {
 
@@ -55,6 +56,20 @@ public:
     // without changing anything: what a read of that address would show.
     // For checks and tools; the machine itself only steps.
     virtual std::uint8_t peek(std::uint16_t address) const = 0;
+
+    // Stepping back: everything the memory holds (its bytes or relays, its
+    // lines and what its next step depends on) copied into state, and put
+    // back from such a copy, so that the steps after a restore are the steps
+    // after the save. A memory that keeps no copies returns false and leaves
+    // everything as it was; restoreState also refuses a copy it did not make.
+    virtual bool saveState(std::vector<std::uint8_t>& state) const {
+        (void)state;
+        return false;
+    }
+    virtual bool restoreState(const std::vector<std::uint8_t>& state) {
+        (void)state;
+        return false;
+    }
 };
 
 }  // namespace tarnwick

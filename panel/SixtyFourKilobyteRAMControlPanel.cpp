@@ -9,7 +9,9 @@
 namespace tarnwick {
 
 SixtyFourKilobyteRAMControlPanel::SixtyFourKilobyteRAMControlPanel(bool startWithFastRam)
-    : fastRam(startWithFastRam), ram_(buildMemory(fastRam)) {}
+    : fastRam(startWithFastRam), ram_(buildMemory(fastRam)) {
+    refreshCopy();
+}
 
 SixtyFourKilobyteRAMControlPanel::~SixtyFourKilobyteRAMControlPanel() = default;
 
@@ -66,8 +68,44 @@ void SixtyFourKilobyteRAMControlPanel::step() {
     if ((lines >> writeSelector) & 1) noteWrite(static_cast<std::uint16_t>(lines & 0xFFFFu));
 
     memory.step();
+    followStep(((lines >> writeSelector) & 1) != 0, static_cast<std::uint16_t>(lines & 0xFFFFu));
 
     for (int b = 0; b < 8; ++b) dataLamps[b].setState((memory.*dataOutLineGetters[b])() ? 1 : 0);
+}
+
+void SixtyFourKilobyteRAMControlPanel::followStep(bool write, std::uint16_t address) {
+    ++steps_;
+    if (!voltage_ && copyHoldsData_) {
+        // An unpowered step erases every byte (the byte array may then store
+        // the written one, read back below).
+        copy_.fill(0);
+        copyHoldsData_ = false;
+    }
+    if (!write) return;
+    // The memory's own byte, not the data-in lines: whatever the memory did
+    // with the write is what the copy shows.
+    const std::uint8_t byte = ram_->peek(address);
+    copy_[address] = byte;
+    if (byte != 0) copyHoldsData_ = true;
+    recentWrites_[nextWrite_] = Write{address, steps_};
+    nextWrite_ = (nextWrite_ + 1) % recentWriteCount;
+    if (writesKept_ < recentWriteCount) ++writesKept_;
+}
+
+void SixtyFourKilobyteRAMControlPanel::refreshCopy() {
+    copyHoldsData_ = false;
+    for (std::uint32_t a = 0; a < copy_.size(); ++a) {
+        copy_[a] = ram_->peek(static_cast<std::uint16_t>(a));
+        if (copy_[a] != 0) copyHoldsData_ = true;
+    }
+    writesKept_ = 0;
+    nextWrite_ = 0;
+}
+
+void SixtyFourKilobyteRAMControlPanel::copyRecentWrites(std::vector<Write>& out) const {
+    out.clear();
+    const std::size_t start = (nextWrite_ + recentWriteCount - writesKept_) % recentWriteCount;
+    for (std::size_t i = 0; i < writesKept_; ++i) out.push_back(recentWrites_[(start + i) % recentWriteCount]);
 }
 
 void SixtyFourKilobyteRAMControlPanel::noteWrite(std::uint16_t address) {
@@ -103,6 +141,8 @@ SixtyFourKbRAM& SixtyFourKilobyteRAMControlPanel::replaceMemory(bool newFastRam)
     forgetWrites();
     fastRam = newFastRam;
     ram_ = buildMemory(fastRam);
+    voltage_ = false;  // a memory new to the panel is unpowered until power is distributed
+    refreshCopy();
     return *ram_;
 }
 
@@ -111,6 +151,8 @@ std::unique_ptr<SixtyFourKbRAM> SixtyFourKilobyteRAMControlPanel::installMemory(
     linesApplied_ = false;
     forgetWrites();
     ram_.swap(memory);
+    voltage_ = false;
+    refreshCopy();
     return memory;
 }
 

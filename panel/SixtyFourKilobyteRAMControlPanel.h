@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <memory>
 #include <optional>
+#include <vector>
 
 #include "memory/SixtyFourKbRAM.h"
 #include "panel/PanelControl.h"
@@ -31,6 +32,7 @@ public:
     ~SixtyFourKilobyteRAMControlPanel() override;
 
     void setVoltage(bool on) override {
+        voltage_ = on;
         ram_->setVoltage(on);
         for (TwoWaySelector& selector : selectors) selector.setVoltage(on);
     }
@@ -75,6 +77,25 @@ public:
     // (a memory new to the panel receives all 25).
     void step() override;
     std::uint8_t peek(std::uint16_t address) const override { return ram_->peek(address); }
+    // The memory in use's state; the panel's own relays are the machine's.
+    bool saveState(std::vector<std::uint8_t>& state) const override { return ram_->saveState(state); }
+    // The copy of memory follows a restored state too.
+    bool restoreState(const std::vector<std::uint8_t>& state) override {
+        if (!ram_->restoreState(state)) return false;
+        refreshCopy();
+        return true;
+    }
+    // Which lines the memory in use last received from this panel: with the
+    // memory's state, what the next step passes on.
+    struct AppliedLines {
+        bool applied = false;
+        std::uint32_t lines = 0;
+    };
+    AppliedLines appliedLines() const { return {linesApplied_, appliedLines_}; }
+    void restoreAppliedLines(AppliedLines applied) {
+        linesApplied_ = applied.applied;
+        appliedLines_ = applied.lines;
+    }
 
     // The memory swap: releases the memory in use and builds an empty one of
     // the asked kind (the byte array when fastRam is true). If the relay-built
@@ -95,6 +116,23 @@ public:
     std::optional<WrittenSpan> writtenSpan() const;
     // Starts the span afresh. Any thread.
     void forgetWrites() { written_.store(noneWritten, std::memory_order_relaxed); }
+
+    // The panel's copy of what the memory holds, kept by every step that
+    // writes (the written address read back from the memory itself), every
+    // unpowered step (which erases) and every change of memory. It lets a
+    // view show all 64 KB of the relay-built memory without a memory step
+    // per byte. Read under the same lock as step().
+    const std::array<std::uint8_t, 0x10000>& memoryCopy() const { return copy_; }
+    // Steps taken since the panel was built.
+    std::uint64_t stepCount() const { return steps_; }
+    // The last recentWriteCount writes, oldest first: the address and the
+    // stepCount() of the step that wrote it.
+    struct Write {
+        std::uint16_t address = 0;
+        std::uint64_t step = 0;
+    };
+    static constexpr std::size_t recentWriteCount = 256;
+    void copyRecentWrites(std::vector<Write>& out) const;
 
     // The memory in use.
     SixtyFourKbRAM& memory() { return *ram_; }
@@ -125,6 +163,10 @@ public:
 private:
     static std::unique_ptr<SixtyFourKbRAM> buildMemory(bool& fastRam);
     void noteWrite(std::uint16_t address);
+    // After a step: follow its effect on the memory in the copy.
+    void followStep(bool write, std::uint16_t address);
+    // The whole copy read afresh from a memory new to the panel.
+    void refreshCopy();
 
     // The written span: first in the high half, last in the low half; first
     // above last means nothing written. Atomic because a save's default range
@@ -137,6 +179,15 @@ private:
     // 16 to 23 data, 24 Write. Void whenever the memory changes.
     bool linesApplied_ = false;
     std::uint32_t appliedLines_ = 0;
+
+    bool voltage_ = false;  // the last setVoltage passed on
+    // Some byte of the copy may be non-zero (an unpowered step must clear it).
+    bool copyHoldsData_ = false;
+    std::array<std::uint8_t, 0x10000> copy_{};
+    std::uint64_t steps_ = 0;
+    std::array<Write, recentWriteCount> recentWrites_{};
+    std::size_t nextWrite_ = 0;  // ring index of the oldest entry once full
+    std::size_t writesKept_ = 0;
 };
 
 }  // namespace tarnwick

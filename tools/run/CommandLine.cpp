@@ -9,6 +9,7 @@
 #include <chrono>
 #include <cstdint>
 #include <cstdio>
+#include <map>
 #include <new>
 #include <optional>
 #include <sstream>
@@ -31,7 +32,8 @@ namespace {
 
 constexpr const char* usageText =
     "Usage: tarnwick-run [--relay-ram[=tree]] [--max-cycles N] [--dump FIRST:LAST] [--trace]\n"
-    "                    [--vcd FILE] [--stats] [--compare-memories] IMAGE\n"
+    "                    [--vcd FILE] [--stats] [--compare-memories] [--break ADDR]...\n"
+    "                    [--watch ADDR]... IMAGE\n"
     "\n"
     "Runs the memory image IMAGE on the simulated relay computer without a window:\n"
     "Power on, the image loaded, Reset off, then machine cycles back to back until\n"
@@ -45,7 +47,11 @@ constexpr const char* usageText =
     "  --max-cycles N      stop after cycle N if the machine has not halted\n"
     "                      (default 1000000)\n"
     "  --dump FIRST:LAST   add the memory from FIRST to LAST (hexadecimal,\n"
-    "                      inclusive, for example 20:22) to the JSON object\n"
+    "                      inclusive, for example 20:22) to the JSON object;\n"
+    "                      LAST may be +N, N bytes after FIRST (table:+6)\n"
+    "  --break ADDR        stop before the instruction at ADDR is fetched\n"
+    "                      (repeatable)\n"
+    "  --watch ADDR        stop after a write to ADDR (repeatable)\n"
     "  --trace             print one JSON object per cycle with what the lamps show\n"
     "  --vcd FILE          write the lamps and the memory's Write line as a Value\n"
     "                      Change Dump, one timestep per cycle, for a waveform viewer\n"
@@ -58,12 +64,15 @@ constexpr const char* usageText =
     "  --help              show this text\n"
     "  --version           show the version\n"
     "\n"
+    "An address (ADDR, FIRST, LAST) is hexadecimal; when IMAGE is a source it may\n"
+    "also be a label, or a label plus or minus a hexadecimal offset (loop+3).\n"
+    "\n"
     "Cycle 1 is the first cycle after Reset goes off that ends with the clock lamp\n"
     "and phase lamp 0 lit.\n"
     "\n"
     "Exit status: 0 halted, 1 cycle limit reached, 2 usage error, an image that\n"
     "cannot be loaded or a source with errors, 3 the memories differ\n"
-    "(--compare-memories).\n";
+    "(--compare-memories), 4 stopped at a --break or --watch address.\n";
 
 struct Options {
     bool relayRam = false;
@@ -76,6 +85,10 @@ struct Options {
     std::string vcd;
     bool stats = false;
     bool compareMemories = false;
+    // Addresses as given: hexadecimal, or labels once a source is assembled.
+    std::vector<std::string> breaks;
+    std::vector<std::string> watches;
+    std::optional<std::string> dumpText;  // a --dump range that names a label
     bool help = false;
     bool version = false;
     std::string image;
@@ -120,23 +133,56 @@ std::optional<std::uint16_t> parseHexAddress(std::string_view text) {
     return static_cast<std::uint16_t>(value);
 }
 
-void parseDump(std::string_view text, Options& options) {
-    const std::string expected =
-        "--dump takes FIRST:LAST, two hexadecimal addresses from 0 to FFFF (for example 20:22), not '" +
-        std::string(text) + "'";
-    const std::size_t colon = text.find(':');
-    if (colon == std::string_view::npos) throw UsageError{expected};
-    const auto first = parseHexAddress(text.substr(0, colon));
-    const auto last = parseHexAddress(text.substr(colon + 1));
-    if (!first || !last) throw UsageError{expected};
-    if (*first > *last) {
+// "+N" after the colon: N bytes after FIRST.
+std::optional<std::uint16_t> dumpEnd(std::uint16_t first, std::string_view text, std::string& problem) {
+    if (text.empty() || text[0] != '+') return std::nullopt;
+    const auto count = parseHexAddress(text.substr(1));
+    if (!count) {
+        problem = "--dump: '" + std::string(text) + "' is not + and a hexadecimal count";
+        return std::nullopt;
+    }
+    if (unsigned{first} + *count > 0xFFFFu) {
         char message[96];
-        std::snprintf(message, sizeof message, "--dump: FIRST %04X is above LAST %04X", *first, *last);
+        std::snprintf(message, sizeof message, "--dump: %04X%s runs past FFFF", first, std::string(text).c_str());
+        problem = message;
+        return std::nullopt;
+    }
+    return static_cast<std::uint16_t>(first + *count);
+}
+
+std::string dumpExpected(std::string_view text) {
+    return "--dump takes FIRST:LAST, two hexadecimal addresses from 0 to FFFF (for example 20:22), not '" +
+           std::string(text) + "'";
+}
+
+void checkDumpOrder(std::uint16_t first, std::uint16_t last) {
+    if (first > last) {
+        char message[96];
+        std::snprintf(message, sizeof message, "--dump: FIRST %04X is above LAST %04X", first, last);
         throw UsageError{message};
     }
+}
+
+void parseDump(std::string_view text, Options& options) {
+    const std::size_t colon = text.find(':');
+    if (colon == std::string_view::npos || colon == 0 || colon + 1 == text.size())
+        throw UsageError{dumpExpected(text)};
+    const auto first = parseHexAddress(text.substr(0, colon));
+    const std::string_view lastText = text.substr(colon + 1);
+    const bool relative = lastText[0] == '+';
+    const auto last = relative ? std::nullopt : parseHexAddress(lastText);
     options.dump = true;
+    if (!first || (!relative && !last)) {
+        // A label, or a mistake: either is known once the image is read.
+        options.dumpText = std::string(text);
+        return;
+    }
+    std::string problem;
+    const auto end = relative ? dumpEnd(*first, lastText, problem) : last;
+    if (!end) throw UsageError{problem};
+    checkDumpOrder(*first, *end);
     options.dumpFirst = *first;
-    options.dumpLast = *last;
+    options.dumpLast = *end;
 }
 
 Options parseOptions(const std::vector<std::string>& arguments) {
@@ -197,6 +243,12 @@ Options parseOptions(const std::vector<std::string>& arguments) {
         } else if (const auto range = value("--dump")) {
             once("--dump");
             parseDump(*range, options);
+        } else if (const auto address = value("--break")) {
+            if (address->empty()) throw UsageError{"--break needs an address"};
+            options.breaks.emplace_back(*address);
+        } else if (const auto address = value("--watch")) {
+            if (address->empty()) throw UsageError{"--watch needs an address"};
+            options.watches.emplace_back(*address);
         } else {
             throw UsageError{"unknown option '" + std::string(arg) + "'"};
         }
@@ -211,7 +263,8 @@ Options parseOptions(const std::vector<std::string>& arguments) {
         // comparison is that there is only one.
         for (const auto& [set, name] :
              {std::pair{options.relayRam, "--relay-ram"}, std::pair{options.trace, "--trace"},
-              std::pair{!options.vcd.empty(), "--vcd"}, std::pair{options.stats, "--stats"}}) {
+              std::pair{!options.vcd.empty(), "--vcd"}, std::pair{options.stats, "--stats"},
+              std::pair{!options.breaks.empty(), "--break"}, std::pair{!options.watches.empty(), "--watch"}}) {
             if (set)
                 throw UsageError{
                     std::string("--compare-memories runs every memory; it cannot be combined with ") + name};
@@ -248,8 +301,11 @@ std::string lampsJson(const PanelReading& p) {
 
 // The image to run, or nothing after the messages on err: a source's
 // errors as tarnwick-asm gives them, or why the file cannot be loaded.
-std::optional<MemoryImage> loadImage(const std::string& path, std::ostream& err) {
+using Labels = std::map<std::string, std::uint16_t>;
+
+std::optional<MemoryImage> loadImage(const std::string& path, std::ostream& err, Labels& labels) {
     assembler::ImageResult result = assembler::readImage(path);
+    labels = std::move(result.labels);
     if (result.sourceErrors) {
         for (const std::string& message : result.errors) err << message << "\n";
         const std::size_t count = result.errorCount;
@@ -267,6 +323,70 @@ std::optional<MemoryImage> loadImage(const std::string& path, std::ostream& err)
     return std::move(result.image);
 }
 
+// An address as given: a label of the source (which wins over the same
+// letters read as hexadecimal), a label plus or minus a hexadecimal offset,
+// or a hexadecimal address.
+std::uint16_t resolveAddress(std::string_view text, std::string_view option, const Labels& labels,
+                             const std::string& image) {
+    const std::string name(text);
+    if (const auto found = labels.find(name); found != labels.end()) return found->second;
+    const std::size_t sign = text.find_first_of("+-", 1);
+    if (sign != std::string_view::npos) {
+        const auto base = labels.find(std::string(text.substr(0, sign)));
+        const auto offset = parseHexAddress(text.substr(sign + 1));
+        if (base != labels.end() && offset) {
+            const long address = text[sign] == '+' ? long{base->second} + long{*offset} : long{base->second} - long{*offset};
+            if (address < 0 || address > 0xFFFF)
+                throw UsageError{std::string(option) + " " + name + " is outside 0 to FFFF"};
+            return static_cast<std::uint16_t>(address);
+        }
+    }
+    if (const auto address = parseHexAddress(text)) return *address;
+    if (!assembler::isAssemblerSource(image))
+        throw UsageError{std::string(option) + " '" + name +
+                         "' is not a hexadecimal address from 0 to FFFF (labels are known only when IMAGE "
+                         "is an assembler source)"};
+    throw UsageError{std::string(option) + ": no label '" + name + "' in " + image};
+}
+
+// The addresses that name labels, now that the image's labels are known.
+void resolveAddresses(Options& options, const Labels& labels) {
+    if (options.dumpText) {
+        const std::string_view text = *options.dumpText;
+        const std::size_t colon = text.find(':');
+        const std::uint16_t first = resolveAddress(text.substr(0, colon), "--dump", labels, options.image);
+        const std::string_view lastText = text.substr(colon + 1);
+        std::uint16_t last = 0;
+        if (lastText[0] == '+') {
+            std::string problem;
+            const auto end = dumpEnd(first, lastText, problem);
+            if (!end) throw UsageError{problem};
+            last = *end;
+        } else {
+            last = resolveAddress(lastText, "--dump", labels, options.image);
+        }
+        checkDumpOrder(first, last);
+        options.dumpFirst = first;
+        options.dumpLast = last;
+    }
+}
+
+void setStops(Session& session, const Options& options, const Labels& labels) {
+    for (const std::string& text : options.breaks)
+        session.stopConditions.setBreakpoint(resolveAddress(text, "--break", labels, options.image), true);
+    for (const std::string& text : options.watches)
+        session.stopConditions.setWatchpoint(resolveAddress(text, "--watch", labels, options.image), true);
+}
+
+const char* stoppedText(Session::End end) {
+    switch (end) {
+        case Session::End::halted: return "halt";
+        case Session::End::breakpoint: return "breakpoint";
+        case Session::End::watchpoint: return "watchpoint";
+        default: return "maxCycles";
+    }
+}
+
 void appendRegisters(std::string& pending, Session& session, Session::End end, const Options& options) {
     Computer& c = session.computer();
     char line[256];
@@ -278,6 +398,14 @@ void appendRegisters(std::string& pending, Session& session, Session::End end, c
                   jsonBool(c.arithmeticUnit.zero()), unsigned{c.programCounterValue()},
                   unsigned{c.codeValue()}, unsigned{c.operandValue()});
     pending += line;
+    // Why the run ended and where: the breakpoint's or the written address,
+    // or the address of the halt instruction.
+    pending += std::string(",\"stopped\":\"") + stoppedText(end) + "\"";
+    if (const auto stop = session.lastStop()) {
+        pending += ",\"stoppedAt\":" + std::to_string(stop->address);
+    } else if (end == Session::End::halted) {
+        pending += ",\"stoppedAt\":" + std::to_string(c.programCounterValue());
+    }
     if (options.dump) {
         const std::vector<std::uint8_t> bytes = readMemoryRange(c, options.dumpFirst, options.dumpLast);
         pending += ",\"memory\":{\"first\":" + std::to_string(options.dumpFirst) + ",\"bytes\":[";
@@ -503,13 +631,20 @@ int report(std::string& pending, Session& session, Session::End end, const Optio
     pending += "}\n";
     const int status = finishReport(pending, out, err);
     if (status != exitHalted) return status;
-    return end == Session::End::halted ? exitHalted : exitCycleLimit;
+    switch (end) {
+        case Session::End::halted: return exitHalted;
+        case Session::End::breakpoint:
+        case Session::End::watchpoint: return exitStopped;
+        default: return exitCycleLimit;
+    }
 }
 
 // One run on one memory: start, record, run, report.
-int runOne(const Options& options, const MemoryImage& image, std::ostream& out, std::ostream& err) {
+int runOne(const Options& options, const MemoryImage& image, const Labels& labels, std::ostream& out,
+           std::ostream& err) {
     const std::unique_ptr<Session> session = startSession(options, image, err);
     if (!session) return exitFailure;
+    setStops(*session, options, labels);
 
     std::string pending;  // the trace and the report, written in large pieces
     Recording recording(options, pending, out, err);
@@ -560,16 +695,25 @@ std::optional<std::string> vcdConflict(const Options& options) {
 
 // The steps of a run: check the outputs against the inputs, load, run,
 // report.
-int run(const Options& options, const std::vector<MemoryKind>& memories, std::ostream& out,
-        std::ostream& err) {
+int run(Options& options, const std::vector<MemoryKind>& memories, std::ostream& out, std::ostream& err) {
     if (const std::optional<std::string> conflict = vcdConflict(options)) {
         err << "tarnwick-run: " << *conflict << "\n";
         return exitFailure;
     }
-    const std::optional<MemoryImage> image = loadImage(options.image, err);
+    Labels labels;
+    const std::optional<MemoryImage> image = loadImage(options.image, err, labels);
     if (!image) return exitFailure;
+    try {
+        resolveAddresses(options, labels);
+        // Checked before the run: a bad address stops it before it starts.
+        for (const std::string& text : options.breaks) resolveAddress(text, "--break", labels, options.image);
+        for (const std::string& text : options.watches) resolveAddress(text, "--watch", labels, options.image);
+    } catch (const UsageError& error) {
+        err << "tarnwick-run: " << error.message << "\n";
+        return exitFailure;
+    }
     if (options.compareMemories) return runComparison(options, *image, memories, out, err);
-    return runOne(options, *image, out, err);
+    return runOne(options, *image, labels, out, err);
 }
 
 }  // namespace

@@ -13,6 +13,7 @@ inline constexpr int exitHalted = 0;
 inline constexpr int exitCycleLimit = 1;
 inline constexpr int exitFailure = 2;  // usage, an image that cannot be loaded, output that cannot be written
 inline constexpr int exitMemoriesDiffer = 3;  // --compare-memories found a difference
+inline constexpr int exitStopped = 4;         // stopped at a --break or --watch address
 
 // Runs tarnwick-run with its arguments (the program name excluded): the
 // report goes to `out`, messages to `err`.

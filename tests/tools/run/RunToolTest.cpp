@@ -827,3 +827,91 @@ TEST_F(RunTool, TheBinaryAnswersAsTheLibraryDoes) {
         EXPECT_EQ(binary.err, library.err);
     }
 }
+
+// Breakpoints, watchpoints and labels: a run stops where asked, says why and
+// where, and an address that names nothing is refused before anything runs.
+class RunToolStops : public RunTool {
+protected:
+    // Three loads from 0000h, a store at 0009h, a loop of one jump at 000Ch.
+    std::string source() const {
+        const fs::path path = directory / "stops.asm";
+        std::ofstream(path) << "start:  lda value\n"
+                               "        lda value\n"
+                               "        lda value\n"
+                               "store:  sta table\n"
+                               "spin:   jmp spin\n"
+                               "value:  db 42h\n"
+                               "table:  db 0, 0, 0, 0, 0, 0, 0\n";
+        return path.string();
+    }
+};
+
+TEST_F(RunToolStops, ABreakpointStopsInTheFirstCycleOfItsInstruction) {
+    // Each three-byte instruction takes 8 cycles: the one at 0009h (store)
+    // starts in cycle 25, and the run stops after that cycle, its code not
+    // yet latched (still the third load's 10h).
+    const Result r = run({"--break", "store", source()});
+    EXPECT_EQ(r.status, tarnwick::run::exitStopped) << r.err;
+    EXPECT_NE(r.out.find("\"cycles\":25,"), std::string::npos) << r.out;
+    EXPECT_NE(r.out.find("\"code\":16,"), std::string::npos) << r.out;
+    EXPECT_NE(r.out.find("\"stopped\":\"breakpoint\",\"stoppedAt\":9"), std::string::npos) << r.out;
+    // The same as a hexadecimal address, and the first of several.
+    const Result hex = run({"--break", "C", "--break", "9", source()});
+    EXPECT_NE(hex.out.find("\"cycles\":25,"), std::string::npos) << hex.out;
+    // A label plus an offset: 0003h is the second load, cycle 9.
+    const Result offset = run({"--break", "start+3", source()});
+    EXPECT_NE(offset.out.find("\"cycles\":9,\"accumulator\":66"), std::string::npos) << offset.out;
+}
+
+TEST_F(RunToolStops, AWatchpointStopsAfterTheWriteAndTheDumpTakesLabels) {
+    const Result r = run({"--watch", "table", "--dump", "table:+6", source()});
+    EXPECT_EQ(r.status, tarnwick::run::exitStopped) << r.err;
+    // The store writes in its cycle 8: cycle 32.
+    EXPECT_NE(r.out.find("\"cycles\":32,"), std::string::npos) << r.out;
+    EXPECT_NE(r.out.find("\"stopped\":\"watchpoint\",\"stoppedAt\":16"), std::string::npos) << r.out;
+    EXPECT_NE(r.out.find("\"memory\":{\"first\":16,\"bytes\":[66,0,0,0,0,0,0]}"), std::string::npos) << r.out;
+    // A watchpoint no write reaches: the run goes to its limit.
+    const Result limit = run({"--watch", "value", "--max-cycles", "100", source()});
+    EXPECT_EQ(limit.status, tarnwick::run::exitCycleLimit);
+    EXPECT_NE(limit.out.find("\"stopped\":\"maxCycles\""), std::string::npos) << limit.out;
+}
+
+TEST_F(RunToolStops, AHaltSaysWhereAndKeepsItsFields) {
+    const Result r = run({"--break", "20", workedExample()});
+    EXPECT_EQ(r.status, tarnwick::run::exitHalted);
+    EXPECT_NE(r.out.find("\"halted\":true,\"cycles\":26,"), std::string::npos) << r.out;
+    EXPECT_NE(r.out.find("\"stopped\":\"halt\",\"stoppedAt\":9"), std::string::npos) << r.out;
+}
+
+TEST_F(RunToolStops, AddressesThatNameNothingAreRefused) {
+    const struct {
+        std::vector<std::string> arguments;
+        std::string message;
+    } cases[] = {
+        {{"--break", "nowhere"}, "tarnwick-run: --break: no label 'nowhere' in "},
+        {{"--watch", "table+zz"}, "tarnwick-run: --watch: no label 'table+zz' in "},
+        {{"--break", "spin+FFFF"}, "tarnwick-run: --break spin+FFFF is outside 0 to FFFF\n"},
+        {{"--dump", "nowhere:+2"}, "tarnwick-run: --dump: no label 'nowhere' in "},
+        {{"--dump", "table:start"}, "tarnwick-run: --dump: FIRST 0010 is above LAST 0000\n"},
+        {{"--dump", "FFFE:+3"}, "tarnwick-run: --dump: FFFE+3 runs past FFFF\n"},
+        {{"--break", ""}, "tarnwick-run: --break needs an address\n"},
+    };
+    for (const auto& c : cases) {
+        std::vector<std::string> arguments = c.arguments;
+        arguments.push_back(source());
+        const Result r = run(arguments);
+        EXPECT_EQ(r.status, tarnwick::run::exitFailure) << c.arguments[0] << " " << c.arguments[1];
+        EXPECT_EQ(r.err.substr(0, c.message.size()), c.message) << r.err;
+        EXPECT_EQ(r.out, "") << "nothing runs";
+    }
+    // A memory file has no labels.
+    const Result r = run({"--break", "loop", workedExample()});
+    EXPECT_EQ(r.status, tarnwick::run::exitFailure);
+    EXPECT_NE(r.err.find("--break 'loop' is not a hexadecimal address from 0 to FFFF"), std::string::npos) << r.err;
+    const Result compare = run({"--compare-memories", "--break", "0", workedExample()});
+    EXPECT_EQ(compare.status, tarnwick::run::exitFailure);
+    // The binary answers the same.
+    const Result binary = runBinary({"--break", "nowhere", source()});
+    EXPECT_EQ(binary.status, tarnwick::run::exitFailure);
+    EXPECT_NE(binary.err.find("no label 'nowhere'"), std::string::npos) << binary.err;
+}
