@@ -1,5 +1,7 @@
 #include "machine/Computer.h"
 
+#include <utility>
+
 #include "memory/MemoryLines.h"
 
 namespace tarnwick {
@@ -22,6 +24,12 @@ void Computer::runCycle() {
     latchStep();
     controlStep();
     arithmeticStep();
+    if (cycleObserver_) cycleObserver_(*this);
+}
+
+void Computer::setCycleObserver(CycleObserver observer) {
+    std::scoped_lock lock(cycleLock_);
+    cycleObserver_ = std::move(observer);
 }
 
 void Computer::distributePower(bool on) {

@@ -2,6 +2,7 @@
 
 #include <array>
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <mutex>
 
@@ -62,6 +63,12 @@ public:
     bool replaceMemory(bool fastRam);
     // Puts the given memory in use, under the cycle lock; returns the old.
     std::unique_ptr<SixtyFourKbRAM> installMemory(std::unique_ptr<SixtyFourKbRAM> memory);
+
+    // Runs after every machine cycle, under the cycle lock, on whichever
+    // thread ran the cycle (a recorder of signals, say). Setting it takes the
+    // cycle lock; an empty function removes it.
+    using CycleObserver = std::function<void(const Computer&)>;
+    void setCycleObserver(CycleObserver observer);
 
     // For tests: whether the cycle lock is free at this moment.
     bool cycleLockFree();
@@ -191,6 +198,7 @@ private:
     // Held around every machine cycle and every memory step, on whichever
     // thread runs it. Never held while waiting for another thread.
     std::mutex cycleLock_;
+    CycleObserver cycleObserver_;  // guarded by cycleLock_
 
     void clockStep();
     void phaseStep();
