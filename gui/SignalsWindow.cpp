@@ -19,7 +19,6 @@
 #include <algorithm>
 
 #include "app/Machine.h"
-#include "machine/MachineMap.h"
 
 namespace tarnwick {
 
@@ -437,13 +436,7 @@ SignalChooser::SignalChooser(QWidget* parent) : QDialog(parent) {
     filter_->setClearButtonEnabled(true);
     list_ = new QListWidget(this);
     list_->setSelectionMode(QAbstractItemView::ExtendedSelection);
-    const MachineMap& map = MachineMap::get();
-    for (const auto& s : map.signals()) {
-        list_->addItem(QString::fromStdString(s.name));
-        for (int bit = 0; bit < s.width; ++bit)
-            list_->addItem(QString::fromStdString(s.name + "[" + std::to_string(bit) + "]"));
-    }
-    for (const auto& r : map.relays()) list_->addItem(QString::fromStdString(r.name));
+    for (const std::string& name : allSignalNames()) list_->addItem(QString::fromStdString(name));
     auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, this);
     connect(buttons, &QDialogButtonBox::accepted, this, &QDialog::accept);
     connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);

@@ -1,5 +1,13 @@
 #pragma once
 
+// Qt defines `signals` as a macro and the machine's map has a function of
+// that name: the core's header is read without the macro, whatever was
+// included before.
+#pragma push_macro("signals")
+#undef signals
+#include "machine/SignalRecorder.h"
+#pragma pop_macro("signals")
+
 #include <QDialog>
 #include <QWidget>
 #include <cstddef>
@@ -8,8 +16,6 @@
 #include <optional>
 #include <string>
 #include <vector>
-
-#include "machine/SignalRecorder.h"
 
 class QLabel;
 class QLineEdit;

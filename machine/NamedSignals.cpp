@@ -147,7 +147,7 @@ std::vector<std::string> nearestSignalNames(std::string_view name, std::size_t c
     return names;
 }
 
-void writeVcdScopes(std::ostream& out, const std::vector<NamedSignal>& signals,
+void writeVcdScopes(std::ostream& out, const std::vector<NamedSignal>& variables,
                     const std::function<std::string(std::size_t)>& id) {
     std::vector<std::string> open;  // the scopes below "tarnwick" now open
     auto split = [](const NamedSignal& probe) {
@@ -159,17 +159,17 @@ void writeVcdScopes(std::ostream& out, const std::vector<NamedSignal>& signals,
         parts.emplace_back(rest);
         return parts;
     };
-    std::vector<std::size_t> order(signals.size());
+    std::vector<std::size_t> order(variables.size());
     for (std::size_t i = 0; i < order.size(); ++i) order[i] = i;
     std::stable_sort(order.begin(), order.end(), [&](std::size_t a, std::size_t b) {
-        if (signals[a].section != signals[b].section) return signals[a].section < signals[b].section;
-        auto pa = split(signals[a]), pb = split(signals[b]);
+        if (variables[a].section != variables[b].section) return variables[a].section < variables[b].section;
+        auto pa = split(variables[a]), pb = split(variables[b]);
         pa.pop_back();
         pb.pop_back();
         return pa < pb;
     });
     for (const std::size_t i : order) {
-        std::vector<std::string> parts = split(signals[i]);
+        std::vector<std::string> parts = split(variables[i]);
         const std::string leaf = parts.back();
         parts.pop_back();
         std::size_t common = 0;
@@ -180,12 +180,23 @@ void writeVcdScopes(std::ostream& out, const std::vector<NamedSignal>& signals,
             out << "$scope module " << parts[k] << " $end\n";
             open.push_back(parts[k]);
         }
-        const int width = signals[i].width;
+        const int width = variables[i].width;
         out << "$var wire " << (width == 0 ? 1 : width) << ' ' << id(i) << ' ' << leaf;
         if (width > 0) out << " [" << width - 1 << ":0]";
         out << " $end\n";
     }
     for (std::size_t k = open.size(); k > 0; --k) out << "$upscope $end\n";
+}
+
+std::vector<std::string> allSignalNames() {
+    std::vector<std::string> names;
+    const MachineMap& map = MachineMap::get();
+    for (const auto& s : map.signals()) {
+        names.push_back(s.name);
+        for (int bit = 0; bit < s.width; ++bit) names.push_back(s.name + "[" + std::to_string(bit) + "]");
+    }
+    for (const auto& r : map.relays()) names.push_back(r.name);
+    return names;
 }
 
 std::vector<NamedSignal> panelSignals() {

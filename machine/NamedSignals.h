@@ -58,8 +58,12 @@ std::vector<std::string> nearestSignalNames(std::string_view name, std::size_t c
 // variable ("arithmetic" / "arithmeticUnit" / "accumulator [7:0]"). Signals
 // of one scope are written together, sections in cycle order. id(i) is
 // signal i's identifier code.
-void writeVcdScopes(std::ostream& out, const std::vector<NamedSignal>& signals,
+void writeVcdScopes(std::ostream& out, const std::vector<NamedSignal>& variables,
                     const std::function<std::string(std::size_t)>& id);
+
+// Every name findNamedSignal takes: each signal followed by its bits when
+// it is a bus ("decoder.q", "decoder.q[0]", ...), then every relay.
+std::vector<std::string> allSignalNames();
 
 // The front panel's signals in panel order: clock, the four phases, address,
 // data in and out, Write, code, operand (high and low byte), accumulator,
