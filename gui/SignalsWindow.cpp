@@ -130,7 +130,7 @@ void SignalsWindow::applyRows() {
 }
 
 void SignalsWindow::refresh() {
-    shown_ = recorder_.snapshot();
+    recorder_.snapshot(shown_);
     updateScroll();
     updateCursorLabel();
     diagram_->update();

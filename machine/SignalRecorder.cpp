@@ -56,24 +56,32 @@ void SignalRecorder::record(const Computer& computer) {
 
 SignalRecorder::Snapshot SignalRecorder::snapshot() const {
     Snapshot copy;
+    snapshot(copy);
+    return copy;
+}
+
+void SignalRecorder::snapshot(Snapshot& copy) const {
     std::scoped_lock lock(lock_);
     const std::uint64_t first = std::max({cleared_, recorded_ > capacity_ ? recorded_ - capacity_ : 0});
     const std::size_t count = static_cast<std::size_t>(recorded_ - first);
     copy.recorded = recorded_;
-    copy.cycles.resize(count);
+    // The kept entries are at most two runs of the ring: to its end, then from its start.
+    const std::size_t start = static_cast<std::size_t>(first % capacity_);
+    const std::size_t tail = std::min(count, capacity_ - start);
     auto copyRing = [&](const std::vector<std::uint64_t>& ring, std::vector<std::uint64_t>& out) {
         out.resize(count);
-        for (std::size_t i = 0; i < count; ++i) out[i] = ring[static_cast<std::size_t>((first + i) % capacity_)];
+        std::copy_n(ring.begin() + static_cast<std::ptrdiff_t>(start), tail, out.begin());
+        std::copy_n(ring.begin(), count - tail, out.begin() + static_cast<std::ptrdiff_t>(tail));
     };
     copyRing(cycles_, copy.cycles);
-    copy.rows.reserve(tracks_.size());
-    for (const Track& track : tracks_) {
-        Row row{track.signal, 0, {}};
+    copy.rows.resize(tracks_.size());
+    for (std::size_t r = 0; r < tracks_.size(); ++r) {
+        const Track& track = tracks_[r];
+        Row& row = copy.rows[r];
+        if (row.signal.name != track.signal.name) row.signal = track.signal;
         row.firstEntry = static_cast<std::size_t>(std::max(track.since, first) - first);
         copyRing(track.ring, row.values);
-        copy.rows.push_back(std::move(row));
     }
-    return copy;
 }
 
 namespace {

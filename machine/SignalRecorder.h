@@ -49,6 +49,9 @@ public:
     };
     // A copy of the rows and the entries kept, oldest first.
     Snapshot snapshot() const;
+    // The same into a copy kept from the last call, reusing its storage: a
+    // window's copy per frame allocates nothing.
+    void snapshot(Snapshot& into) const;
 
     std::size_t capacity() const { return capacity_; }
 
