@@ -27,6 +27,7 @@
 #include "gui/AboutBox.h"
 #include "gui/AddressRangeDialog.h"
 #include "gui/ControlPanelWindow.h"
+#include "gui/SignalsWindow.h"
 #include "gui/Documentation.h"
 #include "gui/ImageFiles.h"
 #include "gui/IndicatorLampWidget.h"
@@ -176,6 +177,30 @@ void MainWindow::buildMenus() {
     aboutKeys_->setShortcutContext(Qt::WindowShortcut);
     connect(aboutKeys_, &QAction::triggered, this, [this] { command(aboutId, 1); });
     addAction(aboutKeys_);
+
+    addSignalsView();
+}
+
+QMenu* MainWindow::viewMenu() {
+    if (!viewMenu_) {
+        viewMenu_ = new QMenu(QStringLiteral("&View"), this);
+        menuBar()->insertMenu(helpMenu_->menuAction(), viewMenu_);
+    }
+    return viewMenu_;
+}
+
+// View > Signals: the timing diagram, a window of its own beside the panel.
+void MainWindow::addSignalsView() {
+    signalsAction_ = viewMenu()->addAction(QStringLiteral("&Signals"));
+    signalsAction_->setShortcut(QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_S));
+    connect(signalsAction_, &QAction::triggered, this, &MainWindow::showSignalsWindow);
+}
+
+void MainWindow::showSignalsWindow() {
+    if (!signalsWindow_) signalsWindow_ = new SignalsWindow(machine_, this);
+    signalsWindow_->show();
+    signalsWindow_->raise();
+    signalsWindow_->activateWindow();
 }
 
 void MainWindow::buildPanel() {
@@ -447,6 +472,7 @@ void MainWindow::closeEvent(QCloseEvent* event) {
     // No cycle may run once the lamps' windows start to go.
     machine_.stopSimulation();
     closeDebugViews();
+    if (signalsWindow_) signalsWindow_->close();
     event->accept();
 }
 

@@ -24,6 +24,7 @@ namespace tarnwick {
 
 class Machine;
 class ControlPanelWindow;
+class SignalsWindow;
 class IndicatorLampWidget;
 class MemoryWindow;
 class ProgramWindow;
@@ -81,6 +82,12 @@ public:
     QMenu* optionsMenu() const { return optionsMenu_; }
     QMenu* runMenu() const { return runMenu_; }
     QMenu* helpMenu() const { return helpMenu_; }
+    // View, between Options and Help; made by the first window that adds to it.
+    QMenu* viewMenu();
+    // View > Signals and its window, made when first chosen (null until then).
+    QAction* signalsAction() const { return signalsAction_; }
+    SignalsWindow* signalsWindow() const { return signalsWindow_; }
+    void showSignalsWindow();
     QAction* useFastRamAction() const { return useFastRamAction_; }
     QAction* stepCycleAction() const { return stepCycleAction_; }
     QAction* stepInstructionAction() const { return stepInstructionAction_; }
@@ -131,6 +138,7 @@ protected:
 
 private:
     void buildMenus();
+    void addSignalsView();
     void buildPanel();
     // View > Memory and View > Program, and Run > Run to Cursor.
     void buildDebugViews();
@@ -170,6 +178,9 @@ private:
     QMenu* optionsMenu_ = nullptr;
     QMenu* runMenu_ = nullptr;
     QMenu* helpMenu_ = nullptr;
+    QMenu* viewMenu_ = nullptr;
+    QAction* signalsAction_ = nullptr;
+    SignalsWindow* signalsWindow_ = nullptr;
     QAction* useFastRamAction_ = nullptr;
     QAction* stepCycleAction_ = nullptr;
     QAction* stepInstructionAction_ = nullptr;

@@ -1,6 +1,7 @@
 #include "machine/Computer.h"
 
 #include <cstring>
+#include <utility>
 
 #include "machine/MachineMap.h"
 #include "memory/MemoryLines.h"
@@ -26,6 +27,12 @@ void Computer::runCycle() {
     latchStep();
     controlStep();
     arithmeticStep();
+    if (cycleObserver_) cycleObserver_(*this);
+}
+
+void Computer::setCycleObserver(CycleObserver observer) {
+    std::scoped_lock lock(cycleLock_);
+    cycleObserver_ = std::move(observer);
 }
 
 void Computer::distributePower(bool on) {

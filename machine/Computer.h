@@ -3,6 +3,7 @@
 #include <array>
 #include <atomic>
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <mutex>
 #include <vector>
@@ -69,6 +70,11 @@ public:
     // Copies what the debugging views show, under the cycle lock: a few
     // microseconds for the 64 KB, never a memory step.
     void copyState(MachineSnapshot& snapshot);
+    // Runs after every machine cycle, under the cycle lock, on whichever
+    // thread ran the cycle (a recorder of signals, say). Setting it takes the
+    // cycle lock; an empty function removes it.
+    using CycleObserver = std::function<void(const Computer&)>;
+    void setCycleObserver(CycleObserver observer);
 
     // For tests: whether the cycle lock is free at this moment.
     bool cycleLockFree();
@@ -240,6 +246,7 @@ private:
     // The lamps and restored switches in State::controls order.
     template <class Self, class F>
     static void forEachControl(Self& self, F&& f);
+    CycleObserver cycleObserver_;  // guarded by cycleLock_
 
     void clockStep();
     void phaseStep();

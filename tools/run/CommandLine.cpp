@@ -9,6 +9,7 @@
 #include <chrono>
 #include <cstdint>
 #include <cstdio>
+#include <filesystem>
 #include <map>
 #include <new>
 #include <optional>
@@ -21,6 +22,8 @@
 #include "app/MemoryLoader.h"
 #include "app/Session.h"
 #include "asm/Images.h"
+#include "machine/MachineMap.h"
+#include "machine/NamedSignals.h"
 #include "memory/MemoryFile.h"
 #include "memory/RelayMemory.h"
 #include "tools/common/OutputFile.h"
@@ -32,8 +35,9 @@ namespace {
 
 constexpr const char* usageText =
     "Usage: tarnwick-run [--relay-ram[=tree]] [--max-cycles N] [--dump FIRST:LAST] [--trace]\n"
-    "                    [--vcd FILE] [--stats] [--compare-memories] [--break ADDR]...\n"
-    "                    [--watch ADDR]... IMAGE\n"
+    "                    [--vcd FILE [--gtkw FILE]] [--probe PATTERN]... [--stats]\n"
+    "                    [--compare-memories] [--break ADDR]... [--watch ADDR]... IMAGE\n"
+    "       tarnwick-run --signals\n"
     "\n"
     "Runs the memory image IMAGE on the simulated relay computer without a window:\n"
     "Power on, the image loaded, Reset off, then machine cycles back to back until\n"
@@ -55,6 +59,12 @@ constexpr const char* usageText =
     "  --trace             print one JSON object per cycle with what the lamps show\n"
     "  --vcd FILE          write the lamps and the memory's Write line as a Value\n"
     "                      Change Dump, one timestep per cycle, for a waveform viewer\n"
+    "  --gtkw FILE         with --vcd, write a GTKWave save file that opens the dump\n"
+    "                      with the front panel's signals shown in panel order\n"
+    "  --probe PATTERN     add the named signals and relays PATTERN matches to\n"
+    "                      --trace (a field each) and --vcd; '*' matches any run of\n"
+    "                      characters between dots; may be given more than once\n"
+    "  --signals           list every named signal and relay: name, width, section\n"
     "  --stats             add the wall time, cycles per second, and the relay ticks\n"
     "                      of the cycles in all and per second to the JSON object\n"
     "  --compare-memories  run the image on the byte array and on the relay-built\n"
@@ -83,6 +93,10 @@ struct Options {
     std::uint16_t dumpLast = 0;
     bool trace = false;
     std::string vcd;
+    std::string gtkw;
+    std::vector<std::string> probePatterns;
+    std::vector<NamedSignal> probes;  // what the patterns matched, each once
+    bool listSignals = false;
     bool stats = false;
     bool compareMemories = false;
     // Addresses as given: hexadecimal, or labels once a source is assembled.
@@ -185,6 +199,31 @@ void parseDump(std::string_view text, Options& options) {
     options.dumpLast = *end;
 }
 
+// Each pattern's signals, in the order given, a signal matched twice kept
+// once; a pattern that matches nothing is refused with the nearest names.
+void resolveProbes(Options& options) {
+    for (const std::string& pattern : options.probePatterns) {
+        std::vector<NamedSignal> found = matchNamedSignals(pattern);
+        if (found.empty()) {
+            std::string message = "--probe: no signal or relay is named '" + pattern + "'";
+            // A pattern is compared by what comes before its first '*'.
+            const std::string shape = pattern.substr(0, pattern.find('*'));
+            const std::vector<std::string> nearest = nearestSignalNames(shape);
+            if (!nearest.empty()) {
+                message += "; nearest: ";
+                for (std::size_t i = 0; i < nearest.size(); ++i) message += (i ? ", " : "") + nearest[i];
+            }
+            message += " (--signals lists them all)";
+            throw UsageError{message};
+        }
+        for (NamedSignal& signal : found) {
+            const bool seen = std::any_of(options.probes.begin(), options.probes.end(),
+                                          [&](const NamedSignal& s) { return s.name == signal.name; });
+            if (!seen) options.probes.push_back(std::move(signal));
+        }
+    }
+}
+
 Options parseOptions(const std::vector<std::string>& arguments) {
     Options options;
     bool onlyOperands = false;
@@ -227,6 +266,17 @@ Options parseOptions(const std::vector<std::string>& arguments) {
             options.relayTree = arg != "--relay-ram";
         } else if (arg == "--trace") {
             options.trace = true;
+        } else if (arg == "--signals") {
+            options.listSignals = true;
+        } else if (const auto pattern = value("--probe")) {
+            if (pattern->empty()) throw UsageError{"--probe needs a signal name or pattern"};
+            options.probePatterns.emplace_back(*pattern);
+        } else if (const auto file = value("--gtkw")) {
+            once("--gtkw");
+            if (file->empty()) throw UsageError{"--gtkw needs a file name"};
+            if (*file == "-" || tools::standardStreamNumber(*file) != 0)
+                throw UsageError{"--gtkw needs a file name, not a standard stream"};
+            options.gtkw = std::string(*file);
         } else if (arg == "--stats") {
             options.stats = true;
         } else if (arg == "--compare-memories") {
@@ -254,6 +304,12 @@ Options parseOptions(const std::vector<std::string>& arguments) {
         }
     }
     if (options.help || options.version) return options;
+    if (options.listSignals) {
+        if (!operands.empty() || arguments.size() > 1) throw UsageError{"--signals takes no other option or IMAGE"};
+        return options;
+    }
+    resolveProbes(options);
+    if (!options.gtkw.empty() && options.vcd.empty()) throw UsageError{"--gtkw needs --vcd FILE: it opens that dump"};
     if (operands.empty()) throw UsageError{"no IMAGE given"};
     if (operands.size() > 1)
         throw UsageError{"more than one IMAGE given ('" + std::string(operands[1]) + "')"};
@@ -264,7 +320,8 @@ Options parseOptions(const std::vector<std::string>& arguments) {
         for (const auto& [set, name] :
              {std::pair{options.relayRam, "--relay-ram"}, std::pair{options.trace, "--trace"},
               std::pair{!options.vcd.empty(), "--vcd"}, std::pair{options.stats, "--stats"},
-              std::pair{!options.breaks.empty(), "--break"}, std::pair{!options.watches.empty(), "--watch"}}) {
+              std::pair{!options.breaks.empty(), "--break"}, std::pair{!options.watches.empty(), "--watch"},
+              std::pair{!options.probePatterns.empty(), "--probe"}}) {
             if (set)
                 throw UsageError{
                     std::string("--compare-memories runs every memory; it cannot be combined with ") + name};
@@ -275,16 +332,26 @@ Options parseOptions(const std::vector<std::string>& arguments) {
 
 const char* jsonBool(bool value) { return value ? "true" : "false"; }
 
-void traceLine(std::string& out, std::uint64_t cycle, const LampReading& l) {
+void traceLine(std::string& out, std::uint64_t cycle, const LampReading& l, const Computer& computer,
+               const std::vector<NamedSignal>& probes) {
     static constexpr const char* phaseTexts[] = {"0", "1", "2", "3"};
     const char* phaseText = l.phase ? phaseTexts[*l.phase] : "null";
     char line[256];
     std::snprintf(line, sizeof line,
                   "{\"cycle\":%llu,\"clock\":%s,\"phase\":%s,\"address\":%u,\"code\":%u,\"operand\":%u,"
-                  "\"accumulator\":%u,\"zero\":%s,\"carry\":%s}\n",
+                  "\"accumulator\":%u,\"zero\":%s,\"carry\":%s",
                   static_cast<unsigned long long>(cycle), jsonBool(l.clock), phaseText, l.address, l.code,
                   l.operand, l.accumulator, jsonBool(l.zero), jsonBool(l.carry));
     out += line;
+    // A probe's field: its name, a number for a bus, true or false for a bit.
+    for (const NamedSignal& probe : probes) {
+        const std::uint64_t value = probe.read(computer);
+        out += ",\"";
+        out += probe.name;
+        out += "\":";
+        out += probe.width == 0 ? jsonBool(value != 0) : std::to_string(value);
+    }
+    out += "}\n";
 }
 
 std::string lampsJson(const PanelReading& p) {
@@ -561,17 +628,17 @@ public:
     std::optional<std::string> open() { return vcdFile_ ? vcdFile_->open() : std::nullopt; }
 
     void attach(Session& session) {
-        if (vcdFile_) vcd_.emplace(vcdText_, options_.image);
-        beforeFirst_ = readSignals(session.computer());
+        if (vcdFile_) vcd_.emplace(vcdText_, options_.image, options_.probes);
+        beforeFirst_ = readSignals(session.computer(), options_.probes);
         if (!options_.trace && !vcd_) return;
         session.afterEachCycle = [this](const Session& s) {
             if (options_.trace) {
-                traceLine(pending_, s.cycle(), s.lamps());
+                traceLine(pending_, s.cycle(), s.lamps(), s.computer(), options_.probes);
                 if (pending_.size() >= (1u << 16)) flushTrace();
             }
             if (vcd_) {
                 if (!vcd_->begun()) vcd_->begin(beforeFirst_);
-                vcd_->cycle(s.cycle(), readSignals(s.computer()));
+                vcd_->cycle(s.cycle(), readSignals(s.computer(), options_.probes));
                 if (vcdText_.tellp() >= (1 << 16)) flushVcd();
             }
         };
@@ -582,7 +649,7 @@ public:
     void runToStart(Session& session) {
         if (!vcd_ || options_.maxCycles == 0) return;
         while (!session.started() && session.cyclesBeforeFirst() < Session::startLimit) {
-            beforeFirst_ = readSignals(session.computer());
+            beforeFirst_ = readSignals(session.computer(), options_.probes);
             session.runCycle();
         }
     }
@@ -596,7 +663,7 @@ public:
     // run, if any.
     std::optional<std::string> finish(const Session& session) {
         if (!vcd_) return std::nullopt;
-        if (!vcd_->begun()) vcd_->begin(readSignals(session.computer()));
+        if (!vcd_->begun()) vcd_->begin(readSignals(session.computer(), options_.probes));
         vcd_->finish(session.cycle());
         flushVcd();
         if (!vcdProblem_) vcdProblem_ = vcdFile_->commit();
@@ -618,6 +685,50 @@ private:
     std::optional<VcdWriter> vcd_;
     Signals beforeFirst_;
 };
+
+// The GTKWave save file for the dump: the front panel's signals in panel
+// order (bits in binary, buses in hexadecimal), then the probes.
+std::string gtkwText(const Options& options) {
+    auto quoted = [](const std::string& path) {
+        std::error_code error;
+        const std::filesystem::path absolute = std::filesystem::absolute(path, error);
+        return "\"" + (error ? path : absolute.string()) + "\"";
+    };
+    std::string text = "[*] tarnwick-run " + std::string(version) + ": the front panel's signals in panel order\n";
+    text += "[dumpfile] " + quoted(options.vcd) + "\n";
+    text += "[savefile] " + quoted(options.gtkw) + "\n";
+    text += "[timestart] 0\n";
+    int format = 0;
+    auto add = [&](int flags, const std::string& name) {
+        if (flags != format) text += "@" + std::to_string(flags) + "\n";
+        format = flags;
+        text += name + "\n";
+    };
+    constexpr int bit = 28, hex = 22;
+    add(bit, "tarnwick.clock");
+    for (int k = 0; k < 4; ++k) add(bit, "tarnwick.phase" + std::to_string(k));
+    add(hex, "tarnwick.address[15:0]");
+    add(hex, "tarnwick.dataIn[7:0]");
+    add(hex, "tarnwick.dataOut[7:0]");
+    add(bit, "tarnwick.write");
+    add(hex, "tarnwick.code[7:0]");
+    add(hex, "tarnwick.operand[15:0]");
+    add(hex, "tarnwick.accumulator[7:0]");
+    add(bit, "tarnwick.zero");
+    add(bit, "tarnwick.carry");
+    for (const NamedSignal& probe : options.probes) {
+        std::string name = "tarnwick." + std::string(sectionName(probe.section)) + "." + probe.name;
+        if (probe.width > 0) name += "[" + std::to_string(probe.width - 1) + ":0]";
+        add(probe.width > 0 ? hex : bit, name);
+    }
+    return text;
+}
+
+std::optional<std::string> writeGtkw(const Options& options) {
+    tools::OutputFile file(options.gtkw);
+    if (auto problem = file.write(gtkwText(options))) return problem;
+    return file.commit();
+}
 
 // The report's last line: the registers, and the dump and the speed when
 // asked for, after whatever the trace left pending. The exit status.
@@ -672,8 +783,26 @@ int runOne(const Options& options, const MemoryImage& image, const Labels& label
         err << "tarnwick-run: cannot write '" << options.vcd << "': " << *problem << "\n";
         return exitFailure;
     }
+    if (!options.gtkw.empty()) {
+        if (const std::optional<std::string> problem = writeGtkw(options)) {
+            recording.flushTrace();
+            err << "tarnwick-run: cannot write '" << options.gtkw << "': " << *problem << "\n";
+            return exitFailure;
+        }
+    }
 
     return report(pending, *session, end, options, wallSeconds, out, err);
+}
+
+// A --gtkw FILE that would destroy the dump, the program or the report.
+std::optional<std::string> gtkwConflict(const Options& options) {
+    if (options.gtkw.empty()) return std::nullopt;
+    if (tools::sameFile(options.gtkw, options.vcd)) return "--gtkw '" + options.gtkw + "' is the --vcd file";
+    if (tools::sameFile(options.gtkw, options.image))
+        return "--gtkw '" + options.gtkw + "' is the program being run; choose another name";
+    if (tools::standardStreamFile(options.gtkw) != 0)
+        return "--gtkw '" + options.gtkw + "' is the file a standard stream goes to";
+    return std::nullopt;
 }
 
 // A --vcd FILE that would destroy what the run reads or reports to.
@@ -696,9 +825,11 @@ std::optional<std::string> vcdConflict(const Options& options) {
 // The steps of a run: check the outputs against the inputs, load, run,
 // report.
 int run(Options& options, const std::vector<MemoryKind>& memories, std::ostream& out, std::ostream& err) {
-    if (const std::optional<std::string> conflict = vcdConflict(options)) {
-        err << "tarnwick-run: " << *conflict << "\n";
-        return exitFailure;
+    for (const auto& conflict : {vcdConflict(options), gtkwConflict(options)}) {
+        if (conflict) {
+            err << "tarnwick-run: " << *conflict << "\n";
+            return exitFailure;
+        }
     }
     Labels labels;
     const std::optional<MemoryImage> image = loadImage(options.image, err, labels);
@@ -733,6 +864,18 @@ int runCommandLine(const std::vector<std::string>& arguments, std::ostream& out,
     }
     if (options.help) {
         out << usageText;
+        out.flush();
+        return out ? exitHalted : exitFailure;
+    }
+    if (options.listSignals) {
+        // Every signal, then every relay, in the map's order.
+        std::string text;
+        const MachineMap& map = MachineMap::get();
+        for (const auto& s : map.signals())
+            text += s.name + " " + std::to_string(s.width == 0 ? 1 : s.width) + " " +
+                    std::string(sectionName(s.section)) + "\n";
+        for (const auto& r : map.relays()) text += r.name + " 1 " + std::string(sectionName(r.section)) + "\n";
+        out.write(text.data(), static_cast<std::streamsize>(text.size()));
         out.flush();
         return out ? exitHalted : exitFailure;
     }

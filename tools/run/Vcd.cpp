@@ -1,5 +1,6 @@
 #include "tools/run/Vcd.h"
 
+#include <algorithm>
 #include <ctime>
 #include <string>
 #include <utility>
@@ -23,10 +24,19 @@ constexpr char accumulatorId = '+';
 constexpr char zeroId = ',';
 constexpr char carryId = '-';
 constexpr char writeId = '.';
+constexpr char dataInId = '/';
+constexpr char dataOutId = '0';
 
-void scalar(std::ostream& out, char id, bool value) { out << (value ? '1' : '0') << id << '\n'; }
+// A probe's identifier: '~' and its number, never one of the characters above.
+std::string probeId(std::size_t index) { return "~" + std::to_string(index); }
 
-void vector(std::ostream& out, char id, unsigned value, int width) {
+template <class Id>
+void scalar(std::ostream& out, const Id& id, bool value) {
+    out << (value ? '1' : '0') << id << '\n';
+}
+
+template <class Id>
+void vector(std::ostream& out, const Id& id, std::uint64_t value, int width) {
     // Leading zeros dropped, as the format allows: the viewer pads with 0.
     int top = width - 1;
     while (top > 0 && ((value >> top) & 1u) == 0) --top;
@@ -56,12 +66,19 @@ std::string commentText(const std::string& text) {
 
 }  // namespace
 
-Signals readSignals(const Computer& computer) {
-    const auto& write = computer.controlPanel.selectors[SixtyFourKilobyteRAMControlPanel::writeSelector];
-    return Signals{readLamps(computer), write.output()};
+Signals readSignals(const Computer& computer, const std::vector<NamedSignal>& probes) {
+    static const NamedSignal write = *findNamedSignal("controlPanel.write");
+    static const NamedSignal dataIn = *findNamedSignal("controlPanel.dataIn");
+    static const NamedSignal dataOut = *findNamedSignal("controlPanel.dataOut");
+    Signals now{readLamps(computer), write.read(computer) != 0, static_cast<unsigned>(dataIn.read(computer)),
+                static_cast<unsigned>(dataOut.read(computer)), {}};
+    now.probes.reserve(probes.size());
+    for (const NamedSignal& probe : probes) now.probes.push_back(probe.read(computer));
+    return now;
 }
 
-VcdWriter::VcdWriter(std::ostream& out, std::string program) : out_(out), program_(std::move(program)) {}
+VcdWriter::VcdWriter(std::ostream& out, std::string program, std::vector<NamedSignal> probes)
+    : out_(out), program_(std::move(program)), probes_(std::move(probes)) {}
 
 void VcdWriter::begin(const Signals& initial) {
     char date[64] = "";
@@ -82,7 +99,10 @@ void VcdWriter::begin(const Signals& initial) {
          << "$var wire 1 " << zeroId << " zero $end\n"
          << "$var wire 1 " << carryId << " carry $end\n"
          << "$var wire 1 " << writeId << " write $end\n"
-         << "$upscope $end\n"
+         << "$var wire 8 " << dataInId << " dataIn [7:0] $end\n"
+         << "$var wire 8 " << dataOutId << " dataOut [7:0] $end\n";
+    writeProbeScopes();
+    out_ << "$upscope $end\n"
          << "$enddefinitions $end\n"
          << "#0\n"
          << "$dumpvars\n";
@@ -119,6 +139,18 @@ void VcdWriter::writeChanges(const Signals& now, bool all) {
     if (all || l.zero != was.zero) scalar(out_, zeroId, l.zero);
     if (all || l.carry != was.carry) scalar(out_, carryId, l.carry);
     if (all || now.write != last_.write) scalar(out_, writeId, now.write);
+    if (all || now.dataIn != last_.dataIn) vector(out_, dataInId, now.dataIn, 8);
+    if (all || now.dataOut != last_.dataOut) vector(out_, dataOutId, now.dataOut, 8);
+    for (std::size_t i = 0; i < probes_.size() && i < now.probes.size(); ++i) {
+        if (!all && i < last_.probes.size() && now.probes[i] == last_.probes[i]) continue;
+        if (probes_[i].width == 0) {
+            scalar(out_, probeId(i), now.probes[i] != 0);
+        } else {
+            vector(out_, probeId(i), now.probes[i], probes_[i].width);
+        }
+    }
 }
+
+void VcdWriter::writeProbeScopes() { writeVcdScopes(out_, probes_, probeId); }
 
 }  // namespace tarnwick::run

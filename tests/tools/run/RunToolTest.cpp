@@ -219,12 +219,15 @@ TEST_F(RunTool, HelpExplainsTheOptions) {
     EXPECT_EQ(r.err, "");
     EXPECT_EQ(r.out.rfind(
                   "Usage: tarnwick-run [--relay-ram[=tree]] [--max-cycles N] [--dump FIRST:LAST] [--trace]\n"
-                  "                    [--vcd FILE] [--stats] [--compare-memories] IMAGE\n",
+                  "                    [--vcd FILE [--gtkw FILE]] [--probe PATTERN]... [--stats]\n"
+                  "                    [--compare-memories] IMAGE\n"
+                  "       tarnwick-run --signals\n",
                   0),
               0u);
     for (const char* option :
          {"--relay-ram", "--max-cycles N", "--dump FIRST:LAST", "--trace", "--vcd FILE", "--stats",
-          "--compare-memories", ".asm", "Exit status", "3 the memories differ"}) {
+          "--compare-memories", "--gtkw FILE", "--probe PATTERN", "--signals", ".asm", "Exit status",
+          "3 the memories differ"}) {
         EXPECT_NE(r.out.find(option), std::string::npos) << option;
     }
 }
@@ -430,10 +433,12 @@ TEST_F(RunTool, VcdHoldsWhatTheTraceShowsCycleByCycle) {
                                                           {"accumulator", 8},
                                                           {"zero", 1},
                                                           {"carry", 1},
-                                                          {"write", 1}}));
+                                                          {"write", 1},
+                                                          {"dataIn", 8},
+                                                          {"dataOut", 8}}));
         // Before cycle 1 the machine sits in phase 3 with the clock off.
         ASSERT_TRUE(vcd.changes.count(0));
-        EXPECT_EQ(vcd.changes.at(0).size(), 12u);
+        EXPECT_EQ(vcd.changes.at(0).size(), 14u);
         EXPECT_EQ(vcd.changes.at(0).at("phase3"), 1u);
         EXPECT_EQ(vcd.changes.at(0).at("clock"), 0u);
 
