@@ -32,6 +32,7 @@
 #include "gui/ImageFiles.h"
 #include "gui/IndicatorLampWidget.h"
 #include "gui/PanelLook.h"
+#include "gui/RelaysWindow.h"
 #include "gui/RememberedState.h"
 #include "gui/ToggleSwitchWidget.h"
 
@@ -156,6 +157,10 @@ void MainWindow::buildMenus() {
     // disabled too while stepping cannot act.
     connect(runMenu_, &QMenu::aboutToShow, this, &MainWindow::updateActions);
 
+    // View sits between Options (and Run) and Help.
+    viewMenu_ = menuBar()->addMenu(QStringLiteral("&View"));
+    buildRelaysView();
+
     helpMenu_ = menuBar()->addMenu(QStringLiteral("&Help"));
     addCommand(helpMenu_, QStringLiteral("&Documentation"), documentationId);
     addCommand(helpMenu_, QStringLiteral("&About ..."), aboutId);
@@ -172,6 +177,22 @@ void MainWindow::buildMenus() {
     aboutKeys_->setShortcutContext(Qt::WindowShortcut);
     connect(aboutKeys_, &QAction::triggered, this, [this] { command(aboutId, 1); });
     addAction(aboutKeys_);
+}
+
+void MainWindow::buildRelaysView() {
+    relaysAction_ = viewMenu_->addAction(QStringLiteral("&Relays"));
+    relaysAction_->setShortcut(QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_R));
+    connect(relaysAction_, &QAction::triggered, this, &MainWindow::showRelaysWindow);
+}
+
+RelaysWindow* MainWindow::relaysWindow() const { return relaysWindow_.data(); }
+
+void MainWindow::showRelaysWindow() {
+    // A window of its own above the panel, owned by it: it goes with the panel.
+    if (!relaysWindow_) relaysWindow_ = new RelaysWindow(machine_, this);
+    relaysWindow_->show();
+    relaysWindow_->raise();
+    relaysWindow_->activateWindow();
 }
 
 void MainWindow::buildPanel() {
@@ -341,6 +362,7 @@ void MainWindow::closeEvent(QCloseEvent* event) {
     }
     // No cycle may run once the lamps' windows start to go.
     machine_.stopSimulation();
+    if (relaysWindow_) relaysWindow_->close();
     event->accept();
 }
 

@@ -24,6 +24,7 @@ namespace tarnwick {
 class Machine;
 class ControlPanelWindow;
 class IndicatorLampWidget;
+class RelaysWindow;
 class ToggleSwitchWidget;
 
 // The front panel: the speed slider, the Power, Reset and Pause switches,
@@ -75,6 +76,11 @@ public:
     QMenu* optionsMenu() const { return optionsMenu_; }
     QMenu* runMenu() const { return runMenu_; }
     QMenu* helpMenu() const { return helpMenu_; }
+    QMenu* viewMenu() const { return viewMenu_; }
+    QAction* relaysAction() const { return relaysAction_; }
+    // View > Relays: the window, made on first use; null until then.
+    RelaysWindow* relaysWindow() const;
+    void showRelaysWindow();
     QAction* useFastRamAction() const { return useFastRamAction_; }
     QAction* stepCycleAction() const { return stepCycleAction_; }
     QAction* stepInstructionAction() const { return stepInstructionAction_; }
@@ -116,6 +122,8 @@ protected:
 private:
     void buildMenus();
     void buildPanel();
+    // View > Relays, kept apart from the other View items.
+    void buildRelaysView();
     void showAbout();
     void loadMemoryFile(const FileChooser& chooseFile);
     void reload();
@@ -146,6 +154,9 @@ private:
     QMenu* optionsMenu_ = nullptr;
     QMenu* runMenu_ = nullptr;
     QMenu* helpMenu_ = nullptr;
+    QMenu* viewMenu_ = nullptr;
+    QAction* relaysAction_ = nullptr;
+    QPointer<RelaysWindow> relaysWindow_;
     QAction* useFastRamAction_ = nullptr;
     QAction* stepCycleAction_ = nullptr;
     QAction* stepInstructionAction_ = nullptr;

@@ -14,6 +14,7 @@ Computer::Computer(bool startWithFastRam) : controlPanel(startWithFastRam) {}
 
 void Computer::runCycle() {
     std::scoped_lock lock(cycleLock_);
+    noteRelaysBefore();
     clockStep();
     phaseStep();
     counterStep();
@@ -38,6 +39,7 @@ void Computer::distributePower(bool on) {
 
 void Computer::stepControlPanel() {
     std::scoped_lock lock(cycleLock_);
+    noteRelaysBefore();
     controlPanel.step();
 }
 
@@ -51,6 +53,7 @@ void Computer::loadByte(std::uint16_t address, std::uint8_t byte) {
     // a member-function pointer on an object of a final class.
     SixtyFourKbRAM& panel = controlPanel;
     std::scoped_lock lock(cycleLock_);
+    noteRelaysBefore();
     for (int i = 0; i < 16; ++i) {
         const bool bit = ((address >> i) & 1) != 0;
         (panel.*addressLineSetters[i])(bit);
@@ -64,6 +67,7 @@ void Computer::loadByte(std::uint16_t address, std::uint8_t byte) {
 std::uint8_t Computer::readByte(std::uint16_t address) {
     SixtyFourKbRAM& panel = controlPanel;
     std::scoped_lock lock(cycleLock_);
+    noteRelaysBefore();
     applyAddress(panel, address);
     panel.setWrite(false);
     panel.step();

@@ -1,14 +1,17 @@
 #pragma once
 
 #include <array>
+#include <atomic>
 #include <cstdint>
 #include <memory>
 #include <mutex>
+#include <vector>
 
 #include "machine/ArithmeticUnit.h"
 #include "machine/ClockOscillator.h"
 #include "machine/InstructionDecoder.h"
 #include "machine/PhaseSequencer.h"
+#include "machine/RelaySnapshot.h"
 #include "machine/Section.h"
 #include "panel/PanelControl.h"
 #include "panel/SixtyFourKilobyteRAMControlPanel.h"
@@ -65,6 +68,15 @@ public:
 
     // For tests: whether the cycle lock is free at this moment.
     bool cycleLockFree();
+
+    // For views of the relays (machine/RelaySnapshot.cpp). Copies every
+    // relay of the map, every signal's value and, when withMemory is set and
+    // the relay-built memory is in use, its picture, all under the cycle
+    // lock; the caller paints from the copy without it.
+    void copyRelays(RelaySnapshot& snapshot, bool withMemory);
+    // While on, every cycle and control-panel step first copies the relays
+    // it is about to change, so a snapshot can show what the step changed.
+    void keepRelaysBeforeStep(bool on) { keepRelaysBefore_.store(on, std::memory_order_relaxed); }
 
     // Register values, read straight from the relays.
     std::uint16_t programCounterValue() const;
@@ -200,6 +212,13 @@ private:
     void latchStep();
     void controlStep();
     void arithmeticStep();
+
+    // The relays before the last step, kept for copyRelays (RelaySnapshot.cpp).
+    std::atomic<bool> keepRelaysBefore_{false};
+    std::uint64_t relaySteps_ = 0;
+    std::vector<std::uint8_t> relaysBefore_;
+    // Called under the cycle lock at the start of every step of the relays.
+    void noteRelaysBefore();
 
     // Memory data-out, read once by each section that needs it.
     std::uint8_t dataOut();
