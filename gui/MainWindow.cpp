@@ -34,6 +34,7 @@
 #include "gui/MemoryWindow.h"
 #include "gui/ProgramWindow.h"
 #include "gui/PanelLook.h"
+#include "gui/RelaysWindow.h"
 #include "gui/RememberedState.h"
 #include "gui/ToggleSwitchWidget.h"
 #include "machine/Lamps.h"
@@ -160,6 +161,7 @@ void MainWindow::buildMenus() {
     connect(runMenu_, &QMenu::aboutToShow, this, &MainWindow::updateActions);
 
     buildDebugViews();
+    buildRelaysView();
 
     helpMenu_ = menuBar()->addMenu(QStringLiteral("&Help"));
     addCommand(helpMenu_, QStringLiteral("&Documentation"), documentationId);
@@ -201,6 +203,22 @@ void MainWindow::showSignalsWindow() {
     signalsWindow_->show();
     signalsWindow_->raise();
     signalsWindow_->activateWindow();
+}
+
+void MainWindow::buildRelaysView() {
+    relaysAction_ = viewMenu_->addAction(QStringLiteral("&Relays"));
+    relaysAction_->setShortcut(QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_R));
+    connect(relaysAction_, &QAction::triggered, this, &MainWindow::showRelaysWindow);
+}
+
+RelaysWindow* MainWindow::relaysWindow() const { return relaysWindow_.data(); }
+
+void MainWindow::showRelaysWindow() {
+    // A window of its own above the panel, owned by it: it goes with the panel.
+    if (!relaysWindow_) relaysWindow_ = new RelaysWindow(machine_, this);
+    relaysWindow_->show();
+    relaysWindow_->raise();
+    relaysWindow_->activateWindow();
 }
 
 void MainWindow::buildPanel() {
@@ -473,6 +491,7 @@ void MainWindow::closeEvent(QCloseEvent* event) {
     machine_.stopSimulation();
     closeDebugViews();
     if (signalsWindow_) signalsWindow_->close();
+    if (relaysWindow_) relaysWindow_->close();
     event->accept();
 }
 

@@ -28,6 +28,7 @@ class SignalsWindow;
 class IndicatorLampWidget;
 class MemoryWindow;
 class ProgramWindow;
+class RelaysWindow;
 class ToggleSwitchWidget;
 
 // The front panel: the speed slider, the Power, Reset and Pause switches,
@@ -88,12 +89,15 @@ public:
     QAction* signalsAction() const { return signalsAction_; }
     SignalsWindow* signalsWindow() const { return signalsWindow_; }
     void showSignalsWindow();
+    QAction* relaysAction() const { return relaysAction_; }
+    // View > Relays: the window, made on first use; null until then.
+    RelaysWindow* relaysWindow() const;
+    void showRelaysWindow();
     QAction* useFastRamAction() const { return useFastRamAction_; }
     QAction* stepCycleAction() const { return stepCycleAction_; }
     QAction* stepInstructionAction() const { return stepInstructionAction_; }
     QAction* reloadAction() const { return reloadAction_; }
     QMenu* openRecentMenu() const { return recentMenu_; }
-    QMenu* viewMenu() const { return viewMenu_; }
     QAction* viewMemoryAction() const { return viewMemoryAction_; }
     QAction* viewProgramAction() const { return viewProgramAction_; }
     QAction* runToCursorAction() const { return runToCursorAction_; }
@@ -148,6 +152,8 @@ private:
     // A breakpoint or watchpoint stopped the simulation thread (queued here).
     void onStopped();
     void closeDebugViews();
+    // View > Relays, kept apart from the other View items.
+    void buildRelaysView();
     void showAbout();
     void loadMemoryFile(const FileChooser& chooseFile);
     void reload();
@@ -181,12 +187,13 @@ private:
     QMenu* viewMenu_ = nullptr;
     QAction* signalsAction_ = nullptr;
     SignalsWindow* signalsWindow_ = nullptr;
+    QAction* relaysAction_ = nullptr;
+    QPointer<RelaysWindow> relaysWindow_;
     QAction* useFastRamAction_ = nullptr;
     QAction* stepCycleAction_ = nullptr;
     QAction* stepInstructionAction_ = nullptr;
     QAction* reloadAction_ = nullptr;
     QMenu* recentMenu_ = nullptr;
-    QMenu* viewMenu_ = nullptr;
     QAction* viewMemoryAction_ = nullptr;
     QAction* viewProgramAction_ = nullptr;
     QAction* runToCursorAction_ = nullptr;

@@ -39,4 +39,11 @@ QString lastFolder() { return settings().value(folderKey).toString(); }
 
 void setLastFolder(const QString& folder) { settings().setValue(folderKey, folder); }
 
+QByteArray relaysWindowGeometry() { return settings().value(QStringLiteral("relaysWindow/geometry")).toByteArray(); }
+void setRelaysWindowGeometry(const QByteArray& geometry) {
+    settings().setValue(QStringLiteral("relaysWindow/geometry"), geometry);
+}
+bool relaysShowChanges() { return settings().value(QStringLiteral("relaysWindow/changes"), false).toBool(); }
+void setRelaysShowChanges(bool on) { settings().setValue(QStringLiteral("relaysWindow/changes"), on); }
+
 }  // namespace tarnwick::remembered

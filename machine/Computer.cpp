@@ -19,6 +19,7 @@ Computer::Computer(bool startWithFastRam) : controlPanel(startWithFastRam) {}
 void Computer::runCycle() {
     std::scoped_lock lock(cycleLock_);
     if (CycleWatcher* watcher = watcher_.load(std::memory_order_acquire)) watcher->beforeCycle(*this);
+    noteRelaysBefore();
     clockStep();
     phaseStep();
     counterStep();
@@ -51,6 +52,7 @@ void Computer::distributePower(bool on) {
 void Computer::stepControlPanel() {
     std::scoped_lock lock(cycleLock_);
     noteInput();
+    noteRelaysBefore();
     controlPanel.step();
 }
 
@@ -65,6 +67,7 @@ void Computer::loadByte(std::uint16_t address, std::uint8_t byte) {
     SixtyFourKbRAM& panel = controlPanel;
     std::scoped_lock lock(cycleLock_);
     noteInput();
+    noteRelaysBefore();
     for (int i = 0; i < 16; ++i) {
         const bool bit = ((address >> i) & 1) != 0;
         (panel.*addressLineSetters[i])(bit);
@@ -79,6 +82,7 @@ std::uint8_t Computer::readByte(std::uint16_t address) {
     SixtyFourKbRAM& panel = controlPanel;
     std::scoped_lock lock(cycleLock_);
     noteInput();
+    noteRelaysBefore();
     applyAddress(panel, address);
     panel.setWrite(false);
     panel.step();

@@ -13,6 +13,7 @@
 #include "machine/InstructionDecoder.h"
 #include "machine/MachineSnapshot.h"
 #include "machine/PhaseSequencer.h"
+#include "machine/RelaySnapshot.h"
 #include "machine/Section.h"
 #include "panel/PanelControl.h"
 #include "panel/SixtyFourKilobyteRAMControlPanel.h"
@@ -114,6 +115,15 @@ public:
     // Counts everything but cycles that steps a relay or the memory: power
     // distributed, control-panel steps, bytes loaded or read, a memory swap.
     std::uint64_t inputsApplied() const { return inputs_.load(std::memory_order_acquire); }
+
+    // For views of the relays (machine/RelaySnapshot.cpp). Copies every
+    // relay of the map, every signal's value and, when withMemory is set and
+    // the relay-built memory is in use, its picture, all under the cycle
+    // lock; the caller paints from the copy without it.
+    void copyRelays(RelaySnapshot& snapshot, bool withMemory);
+    // While on, every cycle and control-panel step first copies the relays
+    // it is about to change, so a snapshot can show what the step changed.
+    void keepRelaysBeforeStep(bool on) { keepRelaysBefore_.store(on, std::memory_order_relaxed); }
 
     // Register values, read straight from the relays.
     std::uint16_t programCounterValue() const;
@@ -256,6 +266,13 @@ private:
     void latchStep();
     void controlStep();
     void arithmeticStep();
+
+    // The relays before the last step, kept for copyRelays (RelaySnapshot.cpp).
+    std::atomic<bool> keepRelaysBefore_{false};
+    std::uint64_t relaySteps_ = 0;
+    std::vector<std::uint8_t> relaysBefore_;
+    // Called under the cycle lock at the start of every step of the relays.
+    void noteRelaysBefore();
 
     // Memory data-out, read once by each section that needs it.
     std::uint8_t dataOut();

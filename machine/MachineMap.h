@@ -11,6 +11,10 @@
 #include "machine/Section.h"
 #include "relay/Relay.h"
 
+// Qt makes `signals` a keyword; this header may follow Qt's.
+#pragma push_macro("signals")
+#undef signals
+
 namespace tarnwick {
 
 // The map of the machine: every relay of a Computer and of its control panel
@@ -44,6 +48,8 @@ public:
 
     const std::vector<MappedRelay>& relays() const { return relays_; }
     const std::vector<MappedSignal>& signals() const { return signals_; }
+    // The same, under a name code built with Qt can call.
+    const std::vector<MappedSignal>& namedSignals() const { return signals_; }
     // Null when there is no relay or signal of that name.
     const MappedRelay* findRelay(std::string_view name) const;
     const MappedSignal* findSignal(std::string_view name) const;
@@ -69,3 +75,5 @@ private:
 };
 
 }  // namespace tarnwick
+
+#pragma pop_macro("signals")

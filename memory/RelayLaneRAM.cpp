@@ -537,3 +537,43 @@ bool RelayLaneRAM::restoreState(const std::vector<std::uint8_t>& state) {
 }
 
 }  // namespace tarnwick
+
+// The view's picture, counted in place. A relay's normally-open contact
+// carries current when its current supply and coil are both on (bits 3 and
+// 2); the column lanes are counted 16 at a time, every relay k of a block's
+// columns being one row of 64 lanes.
+namespace tarnwick {
+
+namespace {
+
+[[gnu::always_inline]] inline std::uint8_t lit(std::uint8_t relay) { return (relay & 0x0C) == 0x0C ? 1 : 0; }
+
+}  // namespace
+
+void RelayLaneRAM::countLitRelays(MemoryRelayPicture& picture) const {
+    static_assert(MemoryRelayPicture::columnRelays == kColumnRelays);
+    static_assert(MemoryRelayPicture::blockOwnRelays == kSelectorRelays * 8 + kDecoderRelays);
+    static_assert(MemoryRelayPicture::nodeRelays == kNodeRelays);
+    static_assert(MemoryRelayPicture::blockCount == kBlocks && MemoryRelayPicture::nodeCount == kNodes);
+    for (int b = 0; b < kBlocks; ++b) {
+        const std::uint8_t* block = storage_->blocks[b];
+        for (int first = 0; first < kColumnLanes; first += 16) {
+            Lanes16 count = {};
+            for (int k = 0; k < kColumnRelays; ++k) {
+                const Lanes16 relays = load<Lanes16>(block + k * kColumnLanes + first);
+                count -= (Lanes16)((relays & 0x0C) == 0x0C);  // a true lane is 0xFF: minus -1
+            }
+            store(picture.columns.data() + b * kColumnLanes + first, count);
+        }
+        unsigned own = 0;
+        for (int k = kBitSelectorsAt; k < kBlockRelays; ++k) own += lit(block[k]);
+        picture.blocks[static_cast<std::size_t>(b)] = static_cast<std::uint16_t>(own);
+    }
+    for (int n = 0; n < kNodes; ++n) {
+        unsigned count = 0;
+        for (int k = 0; k < kNodeRelays; ++k) count += lit(storage_->nodes[n][k]);
+        picture.nodes[static_cast<std::size_t>(n)] = static_cast<std::uint8_t>(count);
+    }
+}
+
+}  // namespace tarnwick

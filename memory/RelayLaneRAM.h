@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <memory>
 
+#include "memory/MemoryRelayPicture.h"
 #include "memory/SixtyFourKbRAM.h"
 
 namespace tarnwick {
@@ -89,6 +90,11 @@ public:
     // takes relayCount bytes. The bytes are as the last step left them; lines
     // set since then are not in them yet.
     void copyRelayStates(std::uint8_t* out) const;
+
+    // Counts the lit relays of every cell column, block and level body as
+    // the last step left them, reading the relays where they are stored: for
+    // a view between steps, at a fraction of a step's cost.
+    void countLitRelays(MemoryRelayPicture& picture) const;
 
     std::uint8_t peek(std::uint16_t address) const override;
     // The whole relay store (about 10 MB) and the lines and skip record.

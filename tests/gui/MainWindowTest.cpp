@@ -211,7 +211,7 @@ private slots:
         };
         QStringList titles;
         for (QAction* action : f.window.menuBar()->actions()) titles << action->text();
-        QCOMPARE(titles, (QStringList{"&File", "&Options", "&Run", "&Help"}));
+        QCOMPARE(titles, (QStringList{"&File", "&Options", "&Run", "&View", "&Help"}));
         QCOMPARE(texts(f.window.fileMenu()), (QStringList{"&Load Memory File...", "&Reload", "Open &Recent",
                                                           "&Save Memory File...", "-", "E&xit"}));
         QCOMPARE(f.window.reloadAction()->shortcut(), QKeySequence(Qt::CTRL | Qt::Key_R));
@@ -221,6 +221,8 @@ private slots:
         QCOMPARE(f.window.stepCycleAction()->shortcut(), QKeySequence(Qt::Key_F10));
         QCOMPARE(f.window.stepInstructionAction()->shortcut(), QKeySequence(Qt::Key_F11));
         QCOMPARE(texts(f.window.helpMenu()), (QStringList{"&Documentation", "&About ..."}));
+        QVERIFY(texts(f.window.viewMenu()).contains(QStringLiteral("&Relays")));
+        QCOMPARE(f.window.relaysAction()->shortcut(), QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_R));
         QVERIFY(f.window.useFastRamAction()->isCheckable());
     }
 

@@ -1,0 +1,153 @@
+// Cost of the Relays window: its copy of the relays under the cycle lock,
+// the relay-built memory's picture, a whole frame, and what they do to the
+// machine's cycles when a frame is taken every 40 cycles (25 frames a second
+// at the fastest clock, 1 ms a cycle).
+//
+//   build/bench/relays_bench
+//
+// RelaysCopy/processor and RelaysCopy/memory are the time the cycle lock is
+// held for a frame. CyclesWithView/* run cycles with the window's work every
+// 40th cycle and report "overhead", their time per cycle over the same
+// cycles' without it, minus one; the targets: at most 0.10 (a step of the
+// relay-built memory slowed by at most 10%, the byte-array machine keeping
+// 90% of its rate). RelaysFrame/* is a frame on the window thread: the copy,
+// the lamps drawn into an image, and for the memory its picture.
+
+#include <benchmark/benchmark.h>
+#include <time.h>
+
+#include <QApplication>
+#include <QImage>
+#include <QPainter>
+#include <algorithm>
+#include <cstdint>
+#include <iterator>
+#include <memory>
+#include <vector>
+
+#include "app/Machine.h"
+#include "app/Session.h"
+#include "gui/MemoryPictureView.h"
+#include "gui/RelayBoard.h"
+#include "gui/RelaysWindow.h"
+#include "machine/Computer.h"
+#include "machine/RelaySnapshot.h"
+#include "memory/MemoryLines.h"
+#include "memory/RelayLaneRAM.h"
+
+namespace {
+
+using tarnwick::Computer;
+
+constexpr int cyclesPerFrame = 40;
+
+tarnwick::MemoryImage loopingProgram() {
+    // Load, add, store, shift, jump back to the start: memory reads, a write
+    // and every section at work.
+    tarnwick::MemoryImage image;
+    image.first = 0;
+    const std::uint8_t program[] = {0x10, 0x00, 0x20, 0x20, 0x00, 0x21, 0x11,
+                                    0x00, 0x22, 0x44, 0x30, 0x00, 0x00};
+    image.bytes.assign(0x23, 0);
+    std::copy(std::begin(program), std::end(program), image.bytes.begin());
+    image.bytes[0x20] = 0x5A;
+    image.bytes[0x21] = 0x33;
+    image.last = static_cast<std::int32_t>(image.bytes.size()) - 1;
+    return image;
+}
+
+std::unique_ptr<tarnwick::Session> running(bool fastRam) {
+    auto session = std::make_unique<tarnwick::Session>(fastRam);
+    session->load(loopingProgram());
+    session->start();
+    return session;
+}
+
+void RelaysCopyProcessor(benchmark::State& state) {
+    auto session = running(true);
+    tarnwick::RelaySnapshot snapshot;
+    session->computer().keepRelaysBeforeStep(true);
+    for (auto _ : state) {
+        session->computer().copyRelays(snapshot, false);
+        benchmark::DoNotOptimize(snapshot.relays.data());
+    }
+}
+BENCHMARK(RelaysCopyProcessor)->Name("RelaysCopy/processor")->Unit(benchmark::kMicrosecond);
+
+void RelaysCopyMemory(benchmark::State& state) {
+    auto session = running(false);
+    tarnwick::RelaySnapshot snapshot;
+    for (auto _ : state) {
+        session->computer().copyRelays(snapshot, true);
+        benchmark::DoNotOptimize(snapshot.memory->columns.data());
+    }
+}
+BENCHMARK(RelaysCopyMemory)->Name("RelaysCopy/memory")->Unit(benchmark::kMicrosecond);
+
+// Cycles alone, then the same number with the window's copy every 40th
+// cycle and the relays before each step kept; both on the same program,
+// both in this thread's CPU time (the copy runs on the cycling thread, as it
+// holds the cycle lock).
+void CyclesWithView(benchmark::State& state, bool fastRam) {
+    auto session = running(fastRam);
+    Computer& computer = session->computer();
+    tarnwick::RelaySnapshot snapshot;
+    double plain = 0;
+    double viewed = 0;
+    for (auto _ : state) {
+        state.PauseTiming();
+        computer.keepRelaysBeforeStep(false);
+        timespec t0{}, t1{}, t2{};
+        clock_gettime(CLOCK_THREAD_CPUTIME_ID, &t0);
+        for (int k = 0; k < cyclesPerFrame; ++k) computer.runCycle();
+        clock_gettime(CLOCK_THREAD_CPUTIME_ID, &t1);
+        computer.keepRelaysBeforeStep(true);
+        for (int k = 0; k < cyclesPerFrame; ++k) computer.runCycle();
+        computer.copyRelays(snapshot, true);
+        clock_gettime(CLOCK_THREAD_CPUTIME_ID, &t2);
+        state.ResumeTiming();
+        auto seconds = [](timespec a, timespec b) {
+            return static_cast<double>(b.tv_sec - a.tv_sec) + static_cast<double>(b.tv_nsec - a.tv_nsec) * 1e-9;
+        };
+        plain += seconds(t0, t1);
+        viewed += seconds(t1, t2);
+    }
+    state.counters["overhead"] = viewed / plain - 1;
+    state.counters["cycle_us"] = plain / static_cast<double>(state.iterations() * cyclesPerFrame) * 1e6;
+    state.counters["viewed_cycle_us"] = viewed / static_cast<double>(state.iterations() * cyclesPerFrame) * 1e6;
+}
+BENCHMARK_CAPTURE(CyclesWithView, fast, true)->Name("CyclesWithView/fast")->Iterations(200);
+BENCHMARK_CAPTURE(CyclesWithView, relay, false)->Name("CyclesWithView/relay")->Iterations(20);
+
+// A frame as the window makes it, drawn into an image instead of a screen.
+void RelaysFrame(benchmark::State& state, bool fastRam) {
+    tarnwick::Machine machine(fastRam);
+    machine.powerSwitch.setState(1);
+    machine.powerCommand();
+    machine.resetSwitch.setState(0);
+    tarnwick::RelaysWindow window(machine, nullptr);
+    QImage lamps(window.board()->size(), QImage::Format_RGB32);
+    for (auto _ : state) {
+        machine.runCycle();  // so that the frame has something new to draw
+        window.refresh();
+        window.board()->render(&lamps);
+        if (!fastRam) {
+            QImage picture(window.memoryPicture()->size(), QImage::Format_RGB32);
+            window.memoryPicture()->render(&picture);
+        }
+    }
+}
+BENCHMARK_CAPTURE(RelaysFrame, processor, true)->Name("RelaysFrame/processor")->Unit(benchmark::kMillisecond);
+BENCHMARK_CAPTURE(RelaysFrame, memory, false)->Name("RelaysFrame/memory")->Unit(benchmark::kMillisecond);
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
+    QApplication app(argc, argv);
+    benchmark::Initialize(&argc, argv);
+    if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;
+    benchmark::RunSpecifiedBenchmarks();
+    benchmark::Shutdown();
+    return 0;
+}

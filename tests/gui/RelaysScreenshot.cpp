@@ -1,0 +1,77 @@
+// Renders View > Relays, without a display, to a PNG: the worked example
+// program a few cycles into its run, the arithmetic unit selected and the
+// relays that changed in the last cycle ringed. A second file, if named,
+// gets the Memory tab with the relay-built memory just written.
+//
+//     QT_QPA_PLATFORM=offscreen tarnwick_relays_screenshot docs/relays-window.png [docs/relays-memory.png]
+//
+// Exits non-zero if a picture could not be made.
+
+#include <QApplication>
+#include <QCheckBox>
+#include <QPixmap>
+#include <QTabWidget>
+#include <cstdio>
+#include <vector>
+
+#include "app/Machine.h"
+#include "app/MemoryLoader.h"
+#include "gui/FrontPanel.h"
+#include "gui/RelayBoard.h"
+#include "gui/RelaysWindow.h"
+
+int main(int argc, char* argv[]) {
+    QApplication app(argc, argv);
+    if (argc != 2 && argc != 3) {
+        std::fprintf(stderr, "usage: %s OUTPUT.png [MEMORY.png]\n", argv[0]);
+        return 2;
+    }
+
+    tarnwick::FrontPanel frontPanel;
+    tarnwick::Machine& machine = frontPanel.machine();
+    tarnwick::MainWindow& window = frontPanel.window();
+    window.show();
+
+    tarnwick::MemoryImage image;
+    image.first = 0;
+    image.last = 0x21;
+    image.bytes.assign(0x22, 0);
+    const std::vector<std::uint8_t> program{0x10, 0x00, 0x20, 0x20, 0x00, 0x21, 0x11, 0x00, 0x22, 0xFF};
+    std::copy(program.begin(), program.end(), image.bytes.begin());
+    image.bytes[0x20] = 0x5A;
+    image.bytes[0x21] = 0x33;
+
+    machine.powerSwitch.setState(1);
+    machine.powerCommand();
+    tarnwick::writeMemoryImage(machine, image);
+    machine.resetSwitch.setState(0);
+    window.showRelaysWindow();
+    tarnwick::RelaysWindow* relays = window.relaysWindow();
+    relays->resize(1000, 760);
+    relays->changesToggle()->setChecked(true);
+    for (int cycle = 0; cycle < 23; ++cycle) machine.runCycle();
+    relays->find(QStringLiteral("arithmeticUnit"));
+    relays->refresh();
+    QApplication::processEvents();
+    if (!relays->grab().save(QString::fromLocal8Bit(argv[1]), "PNG")) {
+        std::fprintf(stderr, "cannot write %s\n", argv[1]);
+        return 1;
+    }
+
+    if (argc == 3) {
+        machine.toggleFastRam();  // the relay-built memory, empty and unpowered
+        machine.powerSwitch.setState(1);
+        machine.powerCommand();
+        tarnwick::writeMemoryImage(machine, image);
+        machine.loadByte(0x1234, 0xA5);
+        relays->tabs()->setCurrentIndex(1);
+        relays->refresh();
+        QApplication::processEvents();
+        if (!relays->grab().save(QString::fromLocal8Bit(argv[2]), "PNG")) {
+            std::fprintf(stderr, "cannot write %s\n", argv[2]);
+            return 1;
+        }
+    }
+    window.close();
+    return 0;
+}
