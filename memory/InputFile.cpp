@@ -5,6 +5,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
 
@@ -59,7 +60,10 @@ InputResult readInput(const std::filesystem::path& path, std::size_t limit, Exce
     std::vector<std::uint8_t> bytes;
     std::size_t length = 0;
     while (length < wanted) {
-        if (bytes.size() == length) bytes.resize(std::min(wanted, std::max<std::size_t>(65544, length * 2)));
+        // Room for a whole record at every read: a device that gives records
+        // (the kernel's log, say) refuses a read with too little room.
+        if (bytes.size() - length < 8192)
+            bytes.resize(std::min(wanted, std::max<std::size_t>({65544, length * 2, length + 8192})));
         const ssize_t got = ::read(file.fd, bytes.data() + length, bytes.size() - length);
         if (got > 0) {
             length += static_cast<std::size_t>(got);
