@@ -34,8 +34,16 @@ MachineMap::MachineMap() {
                 forEachOutput(part, path, [&](const std::string& name, const auto& circuitOf, const auto& output) {
                     using C = std::remove_cvref_t<decltype(circuitOf)>;
                     const auto read = output.bit;
+                    const int bits = output.width == 0 ? 1 : output.width;
                     signals_.push_back({name, c.section, output.width, offsetIn(*computer, &circuitOf),
-                                        [read](const void* p, int i) { return read(*static_cast<const C*>(p), i); }});
+                                        [read](const void* p, int i) { return read(*static_cast<const C*>(p), i); },
+                                        [read, bits](const void* p) {
+                                            const C& circuit = *static_cast<const C*>(p);
+                                            std::uint64_t value = 0;
+                                            for (int i = 0; i < bits; ++i)
+                                                value |= std::uint64_t{read(circuit, i)} << i;
+                                            return value;
+                                        }});
                 });
             };
             (map(circuit), ...);
@@ -63,11 +71,7 @@ const Relay& MachineMap::relay(const Computer& computer, const MappedRelay& rela
 }
 
 std::uint64_t MachineMap::value(const Computer& computer, const MappedSignal& signal) {
-    const void* circuit = reinterpret_cast<const unsigned char*>(&computer) + signal.offset;
-    if (signal.width == 0) return signal.bit(circuit, 0) ? 1 : 0;
-    std::uint64_t value = 0;
-    for (int i = 0; i < signal.width; ++i) value |= std::uint64_t{signal.bit(circuit, i)} << i;
-    return value;
+    return signal.word(reinterpret_cast<const unsigned char*>(&computer) + signal.offset);
 }
 
 std::size_t MachineMap::memoryRelayCount() { return relayCount<SixtyFourKilobyteRAM>(); }

@@ -214,7 +214,7 @@ private slots:
         };
         QStringList titles;
         for (QAction* action : f.window.menuBar()->actions()) titles << action->text();
-        QCOMPARE(titles, (QStringList{"&File", "&Options", "&Run", "&Help"}));
+        QCOMPARE(titles, (QStringList{"&File", "&Options", "&Run", "&View", "&Help"}));
         QCOMPARE(texts(f.window.fileMenu()), (QStringList{"&Load Memory File...", "&Reload", "Open &Recent",
                                                            "&Save Memory File...", "-", "E&xit"}));
         QCOMPARE(f.window.reloadAction()->shortcut(), QKeySequence(Qt::CTRL | Qt::Key_R));
