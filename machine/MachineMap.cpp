@@ -28,8 +28,15 @@ struct MachineMap::OutputSink {
     template <class C, class O>
     void operator()(const std::string& name, const C& circuit, const O& output) const {
         const auto read = output.bit;
+        const int bits = output.width == 0 ? 1 : output.width;
         map.signals_.push_back({name, section, output.width, offsetIn(computer, &circuit),
-                                [read](const void* p, int i) { return read(*static_cast<const C*>(p), i); }});
+                                [read](const void* p, int i) { return read(*static_cast<const C*>(p), i); },
+                                [read, bits](const void* p) {
+                                    const C& whole = *static_cast<const C*>(p);
+                                    std::uint64_t value = 0;
+                                    for (int i = 0; i < bits; ++i) value |= std::uint64_t{read(whole, i)} << i;
+                                    return value;
+                                }});
     }
 };
 
@@ -78,11 +85,7 @@ const Relay& MachineMap::relay(const Computer& computer, const MappedRelay& rela
 }
 
 std::uint64_t MachineMap::value(const Computer& computer, const MappedSignal& signal) {
-    const void* circuit = reinterpret_cast<const unsigned char*>(&computer) + signal.offset;
-    if (signal.width == 0) return signal.bit(circuit, 0) ? 1 : 0;
-    std::uint64_t value = 0;
-    for (int i = 0; i < signal.width; ++i) value |= std::uint64_t{signal.bit(circuit, i)} << i;
-    return value;
+    return signal.word(reinterpret_cast<const unsigned char*>(&computer) + signal.offset);
 }
 
 std::size_t MachineMap::memoryRelayCount() { return relayCount<SixtyFourKilobyteRAM>(); }

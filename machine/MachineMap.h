@@ -42,6 +42,9 @@ public:
         int width;           // 0 for a single bit, else the bus width
         std::size_t offset;  // bytes from the start of the Computer to the circuit
         std::function<bool(const void* circuit, int bit)> bit;
+        // The whole value in one call (what value() returns): a recorder
+        // reading buses every cycle pays one call per bus, not one per bit.
+        std::function<std::uint64_t(const void* circuit)> word;
     };
 
     static const MachineMap& get();
