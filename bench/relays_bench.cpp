@@ -18,6 +18,7 @@
 
 #include <QApplication>
 #include <QImage>
+#include <QTabWidget>
 #include <QPainter>
 #include <algorithm>
 #include <cstdint>
@@ -126,6 +127,7 @@ void RelaysFrame(benchmark::State& state, bool fastRam) {
     machine.powerCommand();
     machine.resetSwitch.setState(0);
     tarnwick::RelaysWindow window(machine, nullptr);
+    if (!fastRam) window.tabs()->setCurrentIndex(tarnwick::RelaysWindow::memoryTab);
     QImage lamps(window.board()->size(), QImage::Format_RGB32);
     for (auto _ : state) {
         machine.runCycle();  // so that the frame has something new to draw

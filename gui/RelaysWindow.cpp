@@ -112,7 +112,7 @@ RelaysWindow::RelaysWindow(Computer& computer, QWidget* parent)
 
     tabs_ = new QTabWidget(this);
     tabs_->addTab(processor, QStringLiteral("Processor"));
-    tabs_->addTab(memoryPage, QStringLiteral("Memory"));
+    tabs_->addTab(memoryPage, QStringLiteral("Memory"));  // memoryTab
 
     auto* bar = new QHBoxLayout;
     bar->addWidget(search_, 1);
@@ -123,6 +123,10 @@ RelaysWindow::RelaysWindow(Computer& computer, QWidget* parent)
     layout->addLayout(bar);
     layout->addWidget(tabs_, 1);
 
+    connect(tabs_, &QTabWidget::currentChanged, this, [this] {
+        shownSteps_ = ~std::uint64_t{0};  // the other tab draws at once
+        refresh();
+    });
     connect(search_, &QLineEdit::returnPressed, this, [this] { find(search_->text()); });
     connect(changes_, &QCheckBox::toggled, this, [this](bool on) {
         board_->setShowChanges(on);
@@ -169,14 +173,16 @@ void RelaysWindow::hideEvent(QHideEvent* event) {
 }
 
 void RelaysWindow::refresh() {
+    // The memory's ten million relays are read only while their tab shows.
+    const bool memoryShown = tabs_->currentIndex() == memoryTab;
     const bool hadMemory = snapshot_.relayMemory;
-    computer_.copyRelays(snapshot_, true);
+    computer_.copyRelays(snapshot_, memoryShown);
     if (snapshot_.steps == shownSteps_ && hadMemory == snapshot_.relayMemory) return;
     shownSteps_ = snapshot_.steps;
     status_->setText(QStringLiteral("step %1").arg(snapshot_.steps));
     board_->setSnapshot(&snapshot_);
     updateDetails();
-    updateMemoryTab();
+    if (memoryShown) updateMemoryTab();
 }
 
 void RelaysWindow::updateMemoryTab() {

@@ -31,11 +31,15 @@ public:
     // Frames while the machine runs: about 33 a second, never one per cycle.
     static constexpr int frameMs = 30;
     static const QString helpText;
+    // The tabs: the processor's lamps and the memory's picture.
+    static constexpr int processorTab = 0;
+    static constexpr int memoryTab = 1;
 
     RelaysWindow(Computer& computer, QWidget* parent);
     ~RelaysWindow() override;
 
-    // Takes a copy now and redraws from it (what each frame does).
+    // Takes a copy now and redraws from it (what each frame does); the
+    // memory's relays only while the Memory tab is the one shown.
     void refresh();
 
     // Finds a relay, circuit or signal by name (whole name first, then a

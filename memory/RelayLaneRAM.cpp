@@ -540,13 +540,38 @@ bool RelayLaneRAM::restoreState(const std::vector<std::uint8_t>& state) {
 
 // The view's picture, counted in place. A relay's normally-open contact
 // carries current when its current supply and coil are both on (bits 3 and
-// 2); the column lanes are counted 16 at a time, every relay k of a block's
+// 2); the column lanes are counted 16 or 32 at a time (32 where the lanes
+// step with AVX2 or wider), every relay k of a block's
 // columns being one row of 64 lanes.
 namespace tarnwick {
 
 namespace {
 
 [[gnu::always_inline]] inline std::uint8_t lit(std::uint8_t relay) { return (relay & 0x0C) == 0x0C ? 1 : 0; }
+
+// The cell columns' lit relays, as many lanes at a time as L holds.
+template <class L>
+[[gnu::always_inline]] inline void countColumns(const std::uint8_t (*blocks)[kBlockStride], std::uint8_t* columns) {
+    for (int b = 0; b < kBlocks; ++b) {
+        const std::uint8_t* block = blocks[b];
+        for (int first = 0; first < kColumnLanes; first += static_cast<int>(sizeof(L))) {
+            L count = {};
+            for (int k = 0; k < kColumnRelays; ++k) {
+                const L relays = load<L>(block + k * kColumnLanes + first);
+                count -= (L)((relays & 0x0C) == 0x0C);  // a true lane is 0xFF: minus -1
+            }
+            store(columns + b * kColumnLanes + first, count);
+        }
+    }
+}
+
+[[gnu::target("avx2")]] void countColumnsAvx2(const std::uint8_t (*blocks)[kBlockStride], std::uint8_t* columns) {
+    countColumns<Lanes32>(blocks, columns);
+}
+
+void countColumnsBaseline(const std::uint8_t (*blocks)[kBlockStride], std::uint8_t* columns) {
+    countColumns<Lanes16>(blocks, columns);
+}
 
 }  // namespace
 
@@ -555,16 +580,12 @@ void RelayLaneRAM::countLitRelays(MemoryRelayPicture& picture) const {
     static_assert(MemoryRelayPicture::blockOwnRelays == kSelectorRelays * 8 + kDecoderRelays);
     static_assert(MemoryRelayPicture::nodeRelays == kNodeRelays);
     static_assert(MemoryRelayPicture::blockCount == kBlocks && MemoryRelayPicture::nodeCount == kNodes);
+    if (lanes_ != LaneWidth::Sse2)
+        countColumnsAvx2(storage_->blocks, picture.columns.data());
+    else
+        countColumnsBaseline(storage_->blocks, picture.columns.data());
     for (int b = 0; b < kBlocks; ++b) {
         const std::uint8_t* block = storage_->blocks[b];
-        for (int first = 0; first < kColumnLanes; first += 16) {
-            Lanes16 count = {};
-            for (int k = 0; k < kColumnRelays; ++k) {
-                const Lanes16 relays = load<Lanes16>(block + k * kColumnLanes + first);
-                count -= (Lanes16)((relays & 0x0C) == 0x0C);  // a true lane is 0xFF: minus -1
-            }
-            store(picture.columns.data() + b * kColumnLanes + first, count);
-        }
         unsigned own = 0;
         for (int k = kBitSelectorsAt; k < kBlockRelays; ++k) own += lit(block[k]);
         picture.blocks[static_cast<std::size_t>(b)] = static_cast<std::uint16_t>(own);

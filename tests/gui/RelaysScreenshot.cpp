@@ -64,7 +64,7 @@ int main(int argc, char* argv[]) {
         machine.powerCommand();
         tarnwick::writeMemoryImage(machine, image);
         machine.loadByte(0x1234, 0xA5);
-        relays->tabs()->setCurrentIndex(1);
+        relays->tabs()->setCurrentIndex(tarnwick::RelaysWindow::memoryTab);
         relays->refresh();
         QApplication::processEvents();
         if (!relays->grab().save(QString::fromLocal8Bit(argv[2]), "PNG")) {

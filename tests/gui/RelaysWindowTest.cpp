@@ -233,6 +233,7 @@ private slots:
         Front f;
         RelaysWindow* relays = f.openRelays();
         QVERIFY(relays != nullptr);
+        relays->tabs()->setCurrentIndex(RelaysWindow::memoryTab);
         QVERIFY2(relays->memoryPicture()->isHidden(), "the byte array is in use at start");
 
         f.machine.toggleFastRam();  // the relay-built memory
@@ -267,6 +268,11 @@ private slots:
         QVERIFY(!relays->snapshot().relayMemory);
         QVERIFY(relays->memoryPicture()->isHidden());
         expectLampsMatchRelays(*relays, f.machine, "off after the swap");
+        // With the processor's tab shown the memory is not read at all.
+        f.machine.toggleFastRam();
+        relays->tabs()->setCurrentIndex(RelaysWindow::processorTab);
+        relays->refresh();
+        QVERIFY(!relays->snapshot().relayMemory);
     }
 
     void closingTheFrontPanelClosesIt() {

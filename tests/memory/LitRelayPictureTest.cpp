@@ -8,6 +8,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <random>
+#include <string>
 #include <vector>
 
 #include "memory/MemoryCircuits.h"
@@ -86,8 +87,11 @@ void expectPicturesEqual(const MemoryRelayPicture& counted, const MemoryRelayPic
         }
 }
 
-TEST(LitRelayPicture, CountsEqualTheRelayCopyPartByPart) {
-    RelayLaneRAM ram;
+class LitRelayPictureWidths : public ::testing::TestWithParam<RelayLaneRAM::LaneWidth> {};
+
+TEST_P(LitRelayPictureWidths, CountsEqualTheRelayCopyPartByPart) {
+    if (RelayLaneRAM::widthFor(GetParam()) != GetParam()) GTEST_SKIP() << "this processor lacks the lanes";
+    RelayLaneRAM ram(GetParam());
     std::vector<std::uint8_t> bytes(RelayLaneRAM::relayCount);
     MemoryRelayPicture counted;
     auto check = [&](const char* when) {
@@ -113,6 +117,26 @@ TEST(LitRelayPicture, CountsEqualTheRelayCopyPartByPart) {
     for (const auto c : counted.columns) litColumns += c != 0 ? 1 : 0;
     EXPECT_GT(litColumns, 0u);
 }
+
+// The counts are taken 16 lanes at a time with the baseline lanes, 32 with
+// the wider ones.
+std::string widthName(const ::testing::TestParamInfo<RelayLaneRAM::LaneWidth>& info) {
+    switch (info.param) {
+        case RelayLaneRAM::LaneWidth::Sse2:
+            return "Sse2";
+        case RelayLaneRAM::LaneWidth::Avx2:
+            return "Avx2";
+        case RelayLaneRAM::LaneWidth::Avx512:
+            return "Avx512";
+        default:
+            return "Widest";
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(Lanes, LitRelayPictureWidths,
+                         ::testing::Values(RelayLaneRAM::LaneWidth::Sse2, RelayLaneRAM::LaneWidth::Avx2,
+                                           RelayLaneRAM::LaneWidth::Avx512),
+                         widthName);
 
 // A write lights the cell column path only where it goes: the addressed
 // row's columns light more relays than they do once Write is off, and the
