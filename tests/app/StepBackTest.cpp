@@ -162,6 +162,53 @@ TEST(StepBack, RandomProgramsOnTheByteArrayReturnExactly) {
     }
 }
 
+// One cycle at a time, back over every input and onto every checkpoint
+// (where nothing is replayed, so the restore alone must be exact), then
+// forward again: each state equals the plain run's. A step back lands
+// after the inputs given before a cycle: that is where its checkpoint is.
+TEST(StepBack, CycleByCycleBackAndForwardOverEveryInput) {
+    constexpr std::uint64_t cycles = 200;
+    static constexpr StepHistory::Limits close{16, 20};
+    for (unsigned seed : {6u, 7u}) {
+        SCOPED_TRACE("seed " + std::to_string(seed));
+        const MemoryImage program = randomProgram(seed);
+        Session plain(computerWith(false));
+        plain.load(program);
+        plain.releaseReset();
+        std::vector<Seen> beforeCycle;
+        std::vector<Seen> afterCycle;
+        for (std::uint64_t cycle = 0; cycle < cycles; ++cycle) {
+            inputsBefore(cycle, plain.computer());
+            beforeCycle.push_back(see(plain.computer()));
+            plain.computer().runCycle();
+            afterCycle.push_back(see(plain.computer()));
+        }
+
+        Session stepped(computerWith(false));
+        Computer& computer = stepped.computer();
+        StepHistory history(computer, &close);
+        stepped.load(program);
+        stepped.releaseReset();
+        for (std::uint64_t cycle = 0; cycle < cycles; ++cycle) {
+            inputsBefore(cycle, computer);
+            computer.runCycle();
+        }
+        for (std::uint64_t cycle = cycles; cycle-- > 0;) {
+            ASSERT_EQ(history.stepBack(1), 1u) << "at cycle " << cycle;
+            const Seen back = see(computer);
+            ASSERT_TRUE(back == beforeCycle[cycle])
+                << "back before cycle " << cycle << ", " << firstDifference(back, beforeCycle[cycle]);
+        }
+        for (std::uint64_t cycle = 0; cycle < cycles; ++cycle) {
+            inputsBefore(cycle, computer);
+            computer.runCycle();
+            const Seen again = see(computer);
+            ASSERT_TRUE(again == afterCycle[cycle])
+                << "forward after cycle " << cycle << ", " << firstDifference(again, afterCycle[cycle]);
+        }
+    }
+}
+
 TEST(StepBack, RandomProgramsOnTheRelayBuiltMemoryReturnExactly) {
     // Its default: checkpoints 2,048 cycles apart, so this replays 300 cycles.
     checkStepBack({true, 420, 300, nullptr}, 4);
