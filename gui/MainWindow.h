@@ -47,6 +47,8 @@ public:
     static constexpr int stepInstructionId = 32775;
     static constexpr int documentationId = 32776;
     static constexpr int reloadId = 32780;
+    static constexpr int stepBackCycleId = 32781;
+    static constexpr int stepBackInstructionId = 32782;
 
     // The area below the menu bar.
     static constexpr int clientWidth = 469;
@@ -78,6 +80,8 @@ public:
     QAction* useFastRamAction() const { return useFastRamAction_; }
     QAction* stepCycleAction() const { return stepCycleAction_; }
     QAction* stepInstructionAction() const { return stepInstructionAction_; }
+    QAction* stepBackCycleAction() const { return stepBackCycleAction_; }
+    QAction* stepBackInstructionAction() const { return stepBackInstructionAction_; }
     QAction* reloadAction() const { return reloadAction_; }
     QMenu* openRecentMenu() const { return recentMenu_; }
 
@@ -149,6 +153,8 @@ private:
     QAction* useFastRamAction_ = nullptr;
     QAction* stepCycleAction_ = nullptr;
     QAction* stepInstructionAction_ = nullptr;
+    QAction* stepBackCycleAction_ = nullptr;
+    QAction* stepBackInstructionAction_ = nullptr;
     QAction* reloadAction_ = nullptr;
     QMenu* recentMenu_ = nullptr;
     QAction* exitAction_ = nullptr;
