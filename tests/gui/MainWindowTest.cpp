@@ -220,7 +220,8 @@ private slots:
         QCOMPARE(f.window.reloadAction()->shortcut(), QKeySequence(Qt::CTRL | Qt::Key_R));
         QCOMPARE(f.window.openRecentMenu()->menuAction(), f.window.fileMenu()->actions().at(2));
         QCOMPARE(texts(f.window.optionsMenu()), (QStringList{"Use &Fast Ram"}));
-        QCOMPARE(texts(f.window.runMenu()), (QStringList{"Step &Cycle", "Step &Instruction"}));
+        QCOMPARE(texts(f.window.runMenu()), (QStringList{"Step &Cycle", "Step &Instruction", "Step &Back Cycle",
+                                                         "Step Back I&nstruction"}));
         QCOMPARE(f.window.stepCycleAction()->shortcut(), QKeySequence(Qt::Key_F10));
         QCOMPARE(f.window.stepInstructionAction()->shortcut(), QKeySequence(Qt::Key_F11));
         QCOMPARE(texts(f.window.helpMenu()), (QStringList{"&Documentation", "&About ..."}));
