@@ -87,12 +87,12 @@ void StepBack(benchmark::State& state, bool fastRam) {
     }
 }
 
-BENCHMARK_CAPTURE(DebuggerCycle, fast/plain, true, plain);
-BENCHMARK_CAPTURE(DebuggerCycle, fast/history, true, history);
-BENCHMARK_CAPTURE(DebuggerCycle, fast/stops, true, stops);
-BENCHMARK_CAPTURE(DebuggerCycle, relay/plain, false, plain)->Iterations(8192);
-BENCHMARK_CAPTURE(DebuggerCycle, relay/history, false, history)->Iterations(8192);
-BENCHMARK_CAPTURE(DebuggerCycle, relay/stops, false, stops)->Iterations(8192);
+BENCHMARK_CAPTURE(DebuggerCycle, fast / plain, true, plain);
+BENCHMARK_CAPTURE(DebuggerCycle, fast / history, true, history);
+BENCHMARK_CAPTURE(DebuggerCycle, fast / stops, true, stops);
+BENCHMARK_CAPTURE(DebuggerCycle, relay / plain, false, plain)->Iterations(8192);
+BENCHMARK_CAPTURE(DebuggerCycle, relay / history, false, history)->Iterations(8192);
+BENCHMARK_CAPTURE(DebuggerCycle, relay / stops, false, stops)->Iterations(8192);
 BENCHMARK_CAPTURE(StepBack, fast, true)->Unit(benchmark::kMillisecond)->Iterations(20);
 BENCHMARK_CAPTURE(StepBack, relay, false)->Unit(benchmark::kMillisecond)->Iterations(3);
 

@@ -78,7 +78,8 @@ Seen see(const Computer& computer) {
     seen.lamps = readLamps(computer);
     seen.memory.resize(0x10000);
     const SixtyFourKbRAM& memory = computer.controlPanel.memory();
-    for (std::size_t a = 0; a < seen.memory.size(); ++a) seen.memory[a] = memory.peek(static_cast<std::uint16_t>(a));
+    for (std::size_t a = 0; a < seen.memory.size(); ++a)
+        seen.memory[a] = memory.peek(static_cast<std::uint16_t>(a));
     if (const auto* relays = dynamic_cast<const RelayLaneRAM*>(&memory)) {
         seen.memoryRelays.resize(RelayLaneRAM::relayCount);
         relays->copyRelayStates(seen.memoryRelays.data());
@@ -283,7 +284,8 @@ TEST(StepBack, TheMachineStepsBackByCyclesAndInstructions) {
     for (int i = 4; i >= 0; --i) {
         EXPECT_GT(machine.stepBackInstruction(), 0);
         EXPECT_TRUE(see(machine) == stops[static_cast<std::size_t>(i)])
-            << "instruction " << i << ": " << firstDifference(see(machine), stops[static_cast<std::size_t>(i)]);
+            << "instruction " << i << ": "
+            << firstDifference(see(machine), stops[static_cast<std::size_t>(i)]);
     }
     const Seen here = see(machine);
     machine.stepCycle();
