@@ -5,7 +5,8 @@
 
 namespace tarnwick {
 
-StepHistory::StepHistory(Computer& computer, const Limits* limits) : computer_(computer), fixedLimits_(limits) {
+StepHistory::StepHistory(Computer& computer, const Limits* limits)
+    : computer_(computer), fixedLimits_(limits) {
     if (fixedLimits_) limits_ = *fixedLimits_;
     computer_.watchCycles(this);
 }
@@ -71,7 +72,9 @@ std::uint64_t StepHistory::cycle() const {
     return now_;
 }
 
-std::uint64_t StepHistory::oldestLocked() const { return checkpoints_.empty() ? now_ : checkpoints_.front().cycle; }
+std::uint64_t StepHistory::oldestLocked() const {
+    return checkpoints_.empty() ? now_ : checkpoints_.front().cycle;
+}
 
 std::uint64_t StepHistory::cyclesBack() const {
     std::scoped_lock lock(lock_);
@@ -112,7 +115,8 @@ std::uint64_t StepHistory::stepBack(std::uint64_t cycles) {
     return before - target;
 }
 
-std::uint64_t StepHistory::stepBackTo(const std::function<bool(const Computer&)>& after, std::uint64_t limit) {
+std::uint64_t StepHistory::stepBackTo(const std::function<bool(const Computer&)>& after,
+                                      std::uint64_t limit) {
     std::scoped_lock lock(lock_);
     if (!available_ || checkpoints_.empty() || now_ == oldestLocked() || limit == 0) return 0;
     const std::uint64_t before = now_;
@@ -125,7 +129,8 @@ std::uint64_t StepHistory::stepBackTo(const std::function<bool(const Computer&)>
     replaying_.store(true, std::memory_order_release);
     for (std::size_t i = 0; i < checkpoints_.size(); ++i) {
         const Checkpoint& from = checkpoints_[i];
-        const std::uint64_t end = i + 1 < checkpoints_.size() ? std::min(checkpoints_[i + 1].cycle, last) : last;
+        const std::uint64_t end =
+            i + 1 < checkpoints_.size() ? std::min(checkpoints_[i + 1].cycle, last) : last;
         if (end <= earliest || from.cycle >= end) continue;
         if (!computer_.restoreState(from.state)) break;
         for (std::uint64_t c = from.cycle; c < end; ++c) {

@@ -55,7 +55,8 @@ void StopConditions::clear() {
 
 std::optional<StopConditions::Stop> StopConditions::checkSet(const Computer& computer) const {
     // The lines the memory received in this cycle, as the control panel passed them on.
-    static const MachineMap::MappedSignal* const writeLine = MachineMap::get().findSignal("controlPanel.write");
+    static const MachineMap::MappedSignal* const writeLine =
+        MachineMap::get().findSignal("controlPanel.write");
     static const MachineMap::MappedSignal* const addressLines =
         MachineMap::get().findSignal("controlPanel.address");
 

@@ -106,6 +106,9 @@ MainWindow::MainWindow(Machine& machine)
 }
 
 MainWindow::~MainWindow() {
+    // No thread may call `stopped` once it is gone.
+    machine_.stopSimulation();
+    machine_.stopped = {};
     // The worker sets lamps whose widgets go with this window.
     if (machine_.transferActive()) {
         machine_.stopTransfer();
@@ -156,6 +159,16 @@ void MainWindow::buildMenus() {
     stepCycleAction_->setShortcut(QKeySequence(Qt::Key_F10));
     stepInstructionAction_ = addCommand(runMenu_, QStringLiteral("Step &Instruction"), stepInstructionId);
     stepInstructionAction_->setShortcut(QKeySequence(Qt::Key_F11));
+    stepBackCycleAction_ = addCommand(runMenu_, QStringLiteral("Step &Back Cycle"), stepBackCycleId);
+    stepBackCycleAction_->setShortcut(QKeySequence(Qt::SHIFT | Qt::Key_F10));
+    stepBackInstructionAction_ =
+        addCommand(runMenu_, QStringLiteral("Step Back I&nstruction"), stepBackInstructionId);
+    stepBackInstructionAction_->setShortcut(QKeySequence(Qt::SHIFT | Qt::Key_F11));
+    // A breakpoint or watchpoint turns Pause on from the simulation thread;
+    // stepping becomes possible, so the menu is brought up to date here.
+    machine_.stopped = [this](const StopConditions::Stop&) {
+        QMetaObject::invokeMethod(this, &MainWindow::updateActions, Qt::QueuedConnection);
+    };
     // Kept up to date after every command as well, so that the shortcuts are
     // disabled too while stepping cannot act.
     connect(runMenu_, &QMenu::aboutToShow, this, &MainWindow::updateActions);
@@ -419,6 +432,12 @@ void MainWindow::command(int id, int code) {
         case stepInstructionId:
             machine_.stepInstruction();
             break;
+        case stepBackCycleId:
+            machine_.stepBackCycle();
+            break;
+        case stepBackInstructionId:
+            machine_.stepBackInstruction();
+            break;
         default:
             break;
     }
@@ -440,6 +459,9 @@ void MainWindow::updateActions() {
     runToCursorAction_->setEnabled(idle && programWindow_ && programWindow_->isVisible() &&
                                    programWindow_->cursorAddress() && machine_.powerSwitch.isOn() &&
                                    !machine_.simulationAlive());
+    const bool canStepBack = canStep && machine_.canStepBack();
+    stepBackCycleAction_->setEnabled(canStepBack);
+    stepBackInstructionAction_->setEnabled(canStepBack);
 }
 
 void MainWindow::setBusy(bool busy) {

@@ -55,6 +55,8 @@ public:
     static constexpr int viewMemoryId = 32790;
     static constexpr int viewProgramId = 32791;
     static constexpr int runToCursorId = 32792;
+    static constexpr int stepBackCycleId = 32781;
+    static constexpr int stepBackInstructionId = 32782;
 
     // The area below the menu bar.
     static constexpr int clientWidth = 469;
@@ -96,6 +98,8 @@ public:
     QAction* useFastRamAction() const { return useFastRamAction_; }
     QAction* stepCycleAction() const { return stepCycleAction_; }
     QAction* stepInstructionAction() const { return stepInstructionAction_; }
+    QAction* stepBackCycleAction() const { return stepBackCycleAction_; }
+    QAction* stepBackInstructionAction() const { return stepBackInstructionAction_; }
     QAction* reloadAction() const { return reloadAction_; }
     QMenu* openRecentMenu() const { return recentMenu_; }
     QAction* viewMemoryAction() const { return viewMemoryAction_; }
@@ -192,6 +196,8 @@ private:
     QAction* useFastRamAction_ = nullptr;
     QAction* stepCycleAction_ = nullptr;
     QAction* stepInstructionAction_ = nullptr;
+    QAction* stepBackCycleAction_ = nullptr;
+    QAction* stepBackInstructionAction_ = nullptr;
     QAction* reloadAction_ = nullptr;
     QMenu* recentMenu_ = nullptr;
     QAction* viewMemoryAction_ = nullptr;

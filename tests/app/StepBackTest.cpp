@@ -43,6 +43,20 @@ MemoryImage randomProgram(unsigned seed) {
     return image;
 }
 
+// Both flags set and cleared every few instructions, so that the flags'
+// flip-flops, which hold their state from cycle to cycle, differ between
+// checkpoints.
+MemoryImage flagProgram() {
+    MemoryImage image;
+    image.first = 0;
+    image.last = 0x21;
+    image.bytes = {0x10, 0x00, 0x20, 0x21, 0x00, 0x20, 0x20, 0x00, 0x21, 0x21, 0x00, 0x21, 0x30, 0x00, 0x00};
+    image.bytes.resize(0x22, 0);
+    image.bytes[0x20] = 0x37;
+    image.bytes[0x21] = 0x01;
+    return image;
+}
+
 // What a plain run and a stepped-back run are compared by, read without the
 // history's own code: every mapped relay, every lamp and switch the map does
 // not hold, and the memory byte by byte (and relay by relay when it is built
@@ -64,7 +78,8 @@ Seen see(const Computer& computer) {
     seen.lamps = readLamps(computer);
     seen.memory.resize(0x10000);
     const SixtyFourKbRAM& memory = computer.controlPanel.memory();
-    for (std::size_t a = 0; a < seen.memory.size(); ++a) seen.memory[a] = memory.peek(static_cast<std::uint16_t>(a));
+    for (std::size_t a = 0; a < seen.memory.size(); ++a)
+        seen.memory[a] = memory.peek(static_cast<std::uint16_t>(a));
     if (const auto* relays = dynamic_cast<const RelayLaneRAM*>(&memory)) {
         seen.memoryRelays.resize(RelayLaneRAM::relayCount);
         relays->copyRelayStates(seen.memoryRelays.data());
@@ -162,6 +177,53 @@ TEST(StepBack, RandomProgramsOnTheByteArrayReturnExactly) {
     }
 }
 
+// One cycle at a time, back over every input and onto every checkpoint
+// (where nothing is replayed, so the restore alone must be exact), then
+// forward again: each state equals the plain run's. A step back lands
+// after the inputs given before a cycle: that is where its checkpoint is.
+TEST(StepBack, CycleByCycleBackAndForwardOverEveryInput) {
+    constexpr std::uint64_t cycles = 200;
+    static constexpr StepHistory::Limits close{16, 20};
+    for (unsigned seed : {0u, 6u, 7u}) {
+        SCOPED_TRACE("seed " + std::to_string(seed));
+        const MemoryImage program = seed == 0 ? flagProgram() : randomProgram(seed);
+        Session plain(computerWith(false));
+        plain.load(program);
+        plain.releaseReset();
+        std::vector<Seen> beforeCycle;
+        std::vector<Seen> afterCycle;
+        for (std::uint64_t cycle = 0; cycle < cycles; ++cycle) {
+            inputsBefore(cycle, plain.computer());
+            beforeCycle.push_back(see(plain.computer()));
+            plain.computer().runCycle();
+            afterCycle.push_back(see(plain.computer()));
+        }
+
+        Session stepped(computerWith(false));
+        Computer& computer = stepped.computer();
+        StepHistory history(computer, &close);
+        stepped.load(program);
+        stepped.releaseReset();
+        for (std::uint64_t cycle = 0; cycle < cycles; ++cycle) {
+            inputsBefore(cycle, computer);
+            computer.runCycle();
+        }
+        for (std::uint64_t cycle = cycles; cycle-- > 0;) {
+            ASSERT_EQ(history.stepBack(1), 1u) << "at cycle " << cycle;
+            const Seen back = see(computer);
+            ASSERT_TRUE(back == beforeCycle[cycle])
+                << "back before cycle " << cycle << ", " << firstDifference(back, beforeCycle[cycle]);
+        }
+        for (std::uint64_t cycle = 0; cycle < cycles; ++cycle) {
+            inputsBefore(cycle, computer);
+            computer.runCycle();
+            const Seen again = see(computer);
+            ASSERT_TRUE(again == afterCycle[cycle])
+                << "forward after cycle " << cycle << ", " << firstDifference(again, afterCycle[cycle]);
+        }
+    }
+}
+
 TEST(StepBack, RandomProgramsOnTheRelayBuiltMemoryReturnExactly) {
     // Its default: checkpoints 2,048 cycles apart, so this replays 300 cycles.
     checkStepBack({true, 420, 300, nullptr}, 4);
@@ -222,7 +284,8 @@ TEST(StepBack, TheMachineStepsBackByCyclesAndInstructions) {
     for (int i = 4; i >= 0; --i) {
         EXPECT_GT(machine.stepBackInstruction(), 0);
         EXPECT_TRUE(see(machine) == stops[static_cast<std::size_t>(i)])
-            << "instruction " << i << ": " << firstDifference(see(machine), stops[static_cast<std::size_t>(i)]);
+            << "instruction " << i << ": "
+            << firstDifference(see(machine), stops[static_cast<std::size_t>(i)]);
     }
     const Seen here = see(machine);
     machine.stepCycle();

@@ -53,13 +53,15 @@ TEST(Breakpoints, StopInTheFirstCycleOfTheInstructionNeitherEarlierNorLater) {
             session->stopConditions.setBreakpoint(c.address, true);
             ASSERT_EQ(session->run(1000), Session::End::breakpoint);
             EXPECT_EQ(session->cycle(), c.cycle);
-            EXPECT_EQ(session->lastStop(), (StopConditions::Stop{StopConditions::Kind::breakpoint, c.address}));
+            EXPECT_EQ(session->lastStop(),
+                      (StopConditions::Stop{StopConditions::Kind::breakpoint, c.address}));
             // Not late: the address is out, the code not yet latched.
             const LampReading l = session->lamps();
             EXPECT_EQ(l.address, c.address);
             EXPECT_EQ(l.phase, 0);
             EXPECT_TRUE(l.clock);
-            EXPECT_EQ(session->computer().codeValue(), previousCode) << "still the previous instruction's code";
+            EXPECT_EQ(session->computer().codeValue(), previousCode)
+                << "still the previous instruction's code";
             // Not early: the very next cycle fetches it.
             session->runCycle();
             EXPECT_TRUE(session->computer().codeStrobe.output());
@@ -131,7 +133,9 @@ TEST(Breakpoints, PauseTheRunningMachine) {
         const auto deadline = std::chrono::steady_clock::now() + 10s;
         while (machine.simulationAlive() && std::chrono::steady_clock::now() < deadline)
             std::this_thread::sleep_for(1ms);
-        ASSERT_FALSE(machine.simulationAlive()) << "the breakpoint did not stop the thread within 10 s; cycles " << machine.threadCycles() << " address " << readLamps(machine).address;
+        ASSERT_FALSE(machine.simulationAlive())
+            << "the breakpoint did not stop the thread within 10 s; cycles " << machine.threadCycles()
+            << " address " << readLamps(machine).address;
         EXPECT_TRUE(machine.pauseSwitch.isOn());
         EXPECT_EQ(told.load(), 1);
         EXPECT_EQ(machine.lastStop(), (StopConditions::Stop{StopConditions::Kind::breakpoint, 0x0007}));

@@ -217,7 +217,8 @@ private slots:
         QCOMPARE(f.window.reloadAction()->shortcut(), QKeySequence(Qt::CTRL | Qt::Key_R));
         QCOMPARE(f.window.openRecentMenu()->menuAction(), f.window.fileMenu()->actions().at(2));
         QCOMPARE(texts(f.window.optionsMenu()), (QStringList{"Use &Fast Ram"}));
-        QCOMPARE(texts(f.window.runMenu()), (QStringList{"Step &Cycle", "Step &Instruction"}));
+        QCOMPARE(texts(f.window.runMenu()), (QStringList{"Step &Cycle", "Step &Instruction", "Step &Back Cycle",
+                                                         "Step Back I&nstruction"}));
         QCOMPARE(f.window.stepCycleAction()->shortcut(), QKeySequence(Qt::Key_F10));
         QCOMPARE(f.window.stepInstructionAction()->shortcut(), QKeySequence(Qt::Key_F11));
         QCOMPARE(texts(f.window.helpMenu()), (QStringList{"&Documentation", "&About ..."}));
@@ -715,7 +716,8 @@ private slots:
         f.waitUntilIdle(5000);
         QVERIFY(!QApplication::overrideCursor());
         for (QAction* action : items)
-            if (action != f.window.stepCycleAction() && action != f.window.stepInstructionAction())
+            if (action != f.window.stepCycleAction() && action != f.window.stepInstructionAction() &&
+                action != f.window.stepBackCycleAction() && action != f.window.stepBackInstructionAction())
                 QVERIFY2(action->isEnabled(), qPrintable(action->text()));
         QVERIFY(f.window.stepCycleAction()->isEnabled());  // Power on, Pause on
         QVERIFY(f.window.speedSlider()->isEnabled());
@@ -1296,6 +1298,76 @@ private slots:
         click(f.window.powerSwitch());
         QVERIFY(!cycle->isEnabled());
         QVERIFY(!instruction->isEnabled());
+    }
+
+    // Shift+F10 and Shift+F11 undo what F10 and F11 did, lamps and all, and
+    // F10 then brings the same states again; greyed while the clock may run.
+    void stepBackKeysReturnToEarlierStates() {
+        Front f;
+        loadImage(f.machine, 0, workedExample());
+        QAction* backCycle = f.window.stepBackCycleAction();
+        QAction* backInstruction = f.window.stepBackInstructionAction();
+        QCOMPARE(backCycle->shortcut(), QKeySequence(Qt::SHIFT | Qt::Key_F10));
+        QCOMPARE(backInstruction->shortcut(), QKeySequence(Qt::SHIFT | Qt::Key_F11));
+        QVERIFY(!backCycle->isEnabled());
+        click(f.window.pauseSwitch());
+        click(f.window.resetSwitch());
+        f.window.activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(&f.window));
+        QVERIFY(backCycle->isEnabled());
+
+        auto lamps = [&] { return readLamps(f.machine); };
+        auto same = [](const LampReading& a, const LampReading& b) {
+            return a.clock == b.clock && a.phaseMask == b.phaseMask && a.address == b.address && a.code == b.code &&
+                   a.operand == b.operand && a.accumulator == b.accumulator && a.zero == b.zero &&
+                   a.carry == b.carry;
+        };
+        std::vector<LampReading> instructions{lamps()};
+        for (int i = 0; i < 3; ++i) {
+            QTest::keyClick(&f.window, Qt::Key_F11);
+            instructions.push_back(lamps());
+        }
+        QCOMPARE(instructions.back().code, 0x11u);
+        std::vector<LampReading> cycles{lamps()};
+        for (int i = 0; i < 5; ++i) {
+            QTest::keyClick(&f.window, Qt::Key_F10);
+            cycles.push_back(lamps());
+        }
+        for (int i = 4; i >= 0; --i) {
+            QTest::keyClick(&f.window, Qt::Key_F10, Qt::ShiftModifier);
+            QVERIFY2(same(lamps(), cycles[static_cast<std::size_t>(i)]), qPrintable(QString::number(i)));
+        }
+        for (int i = 1; i <= 5; ++i) {
+            QTest::keyClick(&f.window, Qt::Key_F10);
+            QVERIFY2(same(lamps(), cycles[static_cast<std::size_t>(i)]), qPrintable(QString::number(i)));
+        }
+        for (int i = 5; i > 0; --i) QTest::keyClick(&f.window, Qt::Key_F10, Qt::ShiftModifier);
+        QTest::keyClick(&f.window, Qt::Key_F11, Qt::ShiftModifier);
+        QVERIFY(same(lamps(), instructions[2]));
+        QCOMPARE(lamps().code, 0x20u);
+
+        click(f.window.pauseSwitch());
+        QVERIFY(!backCycle->isEnabled());
+        QVERIFY(!backInstruction->isEnabled());
+        f.machine.stopSimulation();
+    }
+
+    // A breakpoint reached while running: Pause goes on by itself, the lamps
+    // show the instruction's first cycle, and stepping is offered.
+    void aBreakpointPausesTheRunningMachine() {
+        Front f;
+        loadImage(f.machine, 0, workedExample());
+        f.machine.setClockPeriod(Machine::fastestClockPeriod);
+        f.machine.stopConditions.setBreakpoint(0x0006, true);
+        click(f.window.resetSwitch());
+        QTRY_VERIFY_WITH_TIMEOUT(f.machine.pauseSwitch.isOn(), 10000);
+        QTRY_VERIFY_WITH_TIMEOUT(!f.machine.simulationAlive(), 5000);
+        QCOMPARE(readLamps(f.machine).address, 0x0006u);
+        QVERIFY(f.machine.phaseLamps[0].isOn());
+        QCOMPARE(lampValue(f.machine.codeLamps, LampOrder::highBitFirst), 0x20u);
+        QTRY_VERIFY_WITH_TIMEOUT(f.window.stepCycleAction()->isEnabled(), 5000);
+        QVERIFY(f.window.stepBackCycleAction()->isEnabled());
+        f.machine.stopSimulation();
     }
 
     void speedTooltipShowsThePeriodAndTheRateAchieved() {

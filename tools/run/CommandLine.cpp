@@ -314,6 +314,10 @@ Options parseOptions(const std::vector<std::string>& arguments) {
     if (operands.size() > 1)
         throw UsageError{"more than one IMAGE given ('" + std::string(operands[1]) + "')"};
     options.image = std::string(operands[0]);
+    // Only a source has labels: for a memory file a --dump that is not two
+    // hexadecimal addresses is simply wrong.
+    if (options.dumpText && !assembler::isAssemblerSource(options.image))
+        throw UsageError{dumpExpected(*options.dumpText)};
     if (options.compareMemories) {
         // Each of these would describe one memory's run, and the point of the
         // comparison is that there is only one.

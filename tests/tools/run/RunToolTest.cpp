@@ -142,13 +142,14 @@ TEST_F(RunTool, WorkedExampleHaltsAtCycle26) {
     EXPECT_EQ(r.err, "");
     EXPECT_EQ(r.out,
               "{\"halted\":true,\"cycles\":26,\"accumulator\":141,\"carry\":false,\"zero\":false,"
-              "\"programCounter\":9,\"code\":255,\"operand\":34}\n");
+              "\"programCounter\":9,\"code\":255,\"operand\":34,\"stopped\":\"halt\",\"stoppedAt\":9}\n");
 }
 
 TEST_F(RunTool, DumpIsTheSameOnBothMemories) {
     const std::string expected =
         "{\"halted\":true,\"cycles\":26,\"accumulator\":141,\"carry\":false,\"zero\":false,"
-        "\"programCounter\":9,\"code\":255,\"operand\":34,\"memory\":{\"first\":32,\"bytes\":[90,51,141]}}\n";
+        "\"programCounter\":9,\"code\":255,\"operand\":34,\"stopped\":\"halt\",\"stoppedAt\":9,"
+        "\"memory\":{\"first\":32,\"bytes\":[90,51,141]}}\n";
     for (const std::vector<std::string>& arguments :
          {std::vector<std::string>{"--dump", "20:22", workedExample()},
           std::vector<std::string>{"--relay-ram", "--dump=0x20:0X22", workedExample()}}) {
@@ -192,13 +193,13 @@ TEST_F(RunTool, CycleLimitEndsWithStatus1) {
     const Case cases[] = {
         {{"--max-cycles", "10", loop},
          "{\"halted\":false,\"cycles\":10,\"accumulator\":0,\"carry\":false,\"zero\":false,"
-         "\"programCounter\":0,\"code\":48,\"operand\":0}\n"},
+         "\"programCounter\":0,\"code\":48,\"operand\":0,\"stopped\":\"maxCycles\"}\n"},
         {{"--max-cycles=13", loop},
          "{\"halted\":false,\"cycles\":13,\"accumulator\":0,\"carry\":false,\"zero\":false,"
-         "\"programCounter\":2,\"code\":48,\"operand\":0}\n"},
+         "\"programCounter\":2,\"code\":48,\"operand\":0,\"stopped\":\"maxCycles\"}\n"},
         {{loop, "--max-cycles", "0"},
          "{\"halted\":false,\"cycles\":0,\"accumulator\":0,\"carry\":false,\"zero\":false,"
-         "\"programCounter\":0,\"code\":0,\"operand\":0}\n"},
+         "\"programCounter\":0,\"code\":0,\"operand\":0,\"stopped\":\"maxCycles\"}\n"},
     };
     for (const Case& c : cases) {
         const Result r = run(c.arguments);
@@ -220,14 +221,14 @@ TEST_F(RunTool, HelpExplainsTheOptions) {
     EXPECT_EQ(r.out.rfind(
                   "Usage: tarnwick-run [--relay-ram[=tree]] [--max-cycles N] [--dump FIRST:LAST] [--trace]\n"
                   "                    [--vcd FILE [--gtkw FILE]] [--probe PATTERN]... [--stats]\n"
-                  "                    [--compare-memories] IMAGE\n"
+                  "                    [--compare-memories] [--break ADDR]... [--watch ADDR]... IMAGE\n"
                   "       tarnwick-run --signals\n",
                   0),
               0u);
     for (const char* option :
          {"--relay-ram", "--max-cycles N", "--dump FIRST:LAST", "--trace", "--vcd FILE", "--stats",
-          "--compare-memories", "--gtkw FILE", "--probe PATTERN", "--signals", ".asm", "Exit status",
-          "3 the memories differ"}) {
+          "--compare-memories", "--gtkw FILE", "--probe PATTERN", "--signals", "--break ADDR", "--watch ADDR",
+          "label", ".asm", "Exit status", "3 the memories differ", "4 stopped at a --break or --watch address"}) {
         EXPECT_NE(r.out.find(option), std::string::npos) << option;
     }
 }
@@ -634,7 +635,8 @@ TEST_F(RunTool, CompareMemoriesAgreesOnSmallExamples) {
     EXPECT_EQ(full.err, "");
     EXPECT_EQ(full.out,
               "{\"halted\":true,\"cycles\":26,\"accumulator\":141,\"carry\":false,\"zero\":false,"
-              "\"programCounter\":9,\"code\":255,\"operand\":34,\"memory\":{\"first\":48,\"bytes\":[0,0]},"
+              "\"programCounter\":9,\"code\":255,\"operand\":34,\"stopped\":\"halt\",\"stoppedAt\":9,"
+              "\"memory\":{\"first\":48,\"bytes\":[0,0]},"
               "\"memoriesCompared\":[\"byte array\",\"relay-built\",\"relay-built "
               "tree\"],\"addressesCompared\":65536,\"relaysCompared\":10280899}\n");
     for (const char* name : {"countdown.RAM", "runlight.RAM", "add16.RAM", "multiply.RAM"}) {
