@@ -214,13 +214,17 @@ private slots:
         };
         QStringList titles;
         for (QAction* action : f.window.menuBar()->actions()) titles << action->text();
-        QCOMPARE(titles, (QStringList{"&File", "&Options", "&Run", "&Help"}));
+        QCOMPARE(titles, (QStringList{"&File", "&Options", "&Run", "&View", "&Help"}));
         QCOMPARE(texts(f.window.fileMenu()), (QStringList{"&Load Memory File...", "&Reload", "Open &Recent",
                                                            "&Save Memory File...", "-", "E&xit"}));
         QCOMPARE(f.window.reloadAction()->shortcut(), QKeySequence(Qt::CTRL | Qt::Key_R));
         QCOMPARE(f.window.openRecentMenu()->menuAction(), f.window.fileMenu()->actions().at(2));
         QCOMPARE(texts(f.window.optionsMenu()), (QStringList{"Use &Fast Ram"}));
-        QCOMPARE(texts(f.window.runMenu()), (QStringList{"Step &Cycle", "Step &Instruction"}));
+        QCOMPARE(texts(f.window.runMenu()), (QStringList{"Step &Cycle", "Step &Instruction", "-", "Run to C&ursor"}));
+        QCOMPARE(f.window.runToCursorAction()->shortcut(), QKeySequence(Qt::CTRL | Qt::Key_F10));
+        QCOMPARE(texts(f.window.viewMenu()), (QStringList{"&Memory", "&Program"}));
+        QCOMPARE(f.window.viewMemoryAction()->shortcut(), QKeySequence(Qt::CTRL | Qt::Key_M));
+        QCOMPARE(f.window.viewProgramAction()->shortcut(), QKeySequence(Qt::CTRL | Qt::Key_P));
         QCOMPARE(f.window.stepCycleAction()->shortcut(), QKeySequence(Qt::Key_F10));
         QCOMPARE(f.window.stepInstructionAction()->shortcut(), QKeySequence(Qt::Key_F11));
         QCOMPARE(texts(f.window.helpMenu()), (QStringList{"&Documentation", "&About ..."}));
@@ -714,7 +718,9 @@ private slots:
         f.waitUntilIdle(5000);
         QVERIFY(!QApplication::overrideCursor());
         for (QAction* action : items)
-            if (action != f.window.stepCycleAction() && action != f.window.stepInstructionAction())
+            // Run to Cursor also needs the Program window's cursor on a line.
+            if (action != f.window.stepCycleAction() && action != f.window.stepInstructionAction() &&
+                action != f.window.runToCursorAction())
                 QVERIFY2(action->isEnabled(), qPrintable(action->text()));
         QVERIFY(f.window.stepCycleAction()->isEnabled());  // Power on, Pause on
         QVERIFY(f.window.speedSlider()->isEnabled());
