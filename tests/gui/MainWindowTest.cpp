@@ -218,7 +218,12 @@ private slots:
         QCOMPARE(f.window.openRecentMenu()->menuAction(), f.window.fileMenu()->actions().at(2));
         QCOMPARE(texts(f.window.optionsMenu()), (QStringList{"Use &Fast Ram"}));
         QCOMPARE(texts(f.window.runMenu()), (QStringList{"Step &Cycle", "Step &Instruction", "Step &Back Cycle",
-                                                         "Step Back I&nstruction"}));
+                                                         "Step Back I&nstruction", "-", "Run to C&ursor"}));
+        QCOMPARE(f.window.runToCursorAction()->shortcut(), QKeySequence(Qt::CTRL | Qt::Key_F10));
+        QVERIFY(texts(f.window.viewMenu()).contains(QStringLiteral("&Memory")));
+        QVERIFY(texts(f.window.viewMenu()).contains(QStringLiteral("&Program")));
+        QCOMPARE(f.window.viewMemoryAction()->shortcut(), QKeySequence(Qt::CTRL | Qt::Key_M));
+        QCOMPARE(f.window.viewProgramAction()->shortcut(), QKeySequence(Qt::CTRL | Qt::Key_P));
         QCOMPARE(f.window.stepCycleAction()->shortcut(), QKeySequence(Qt::Key_F10));
         QCOMPARE(f.window.stepInstructionAction()->shortcut(), QKeySequence(Qt::Key_F11));
         QCOMPARE(texts(f.window.helpMenu()), (QStringList{"&Documentation", "&About ..."}));
@@ -716,8 +721,10 @@ private slots:
         f.waitUntilIdle(5000);
         QVERIFY(!QApplication::overrideCursor());
         for (QAction* action : items)
+            // Run to Cursor also needs the Program window's cursor on a line.
             if (action != f.window.stepCycleAction() && action != f.window.stepInstructionAction() &&
-                action != f.window.stepBackCycleAction() && action != f.window.stepBackInstructionAction())
+                action != f.window.stepBackCycleAction() && action != f.window.stepBackInstructionAction() &&
+                action != f.window.runToCursorAction())
                 QVERIFY2(action->isEnabled(), qPrintable(action->text()));
         QVERIFY(f.window.stepCycleAction()->isEnabled());  // Power on, Pause on
         QVERIFY(f.window.speedSlider()->isEnabled());

@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <vector>
 
+#include "app/Machine.h"
 #include "app/Session.h"
 #include "machine/MachineSnapshot.h"
 
@@ -107,6 +108,33 @@ TEST_P(MemoryCopyTest, PowerOffEraseAndSwapLeaveTheCopyEqualToMemory) {
 
 INSTANTIATE_TEST_SUITE_P(BothMemories, MemoryCopyTest, ::testing::Values(true, false),
                          [](const auto& info) { return info.param ? "byteArray" : "relayBuilt"; });
+
+// Stepping back restores the memory's own state: the copy follows it back
+// over the store and forward again.
+TEST(MemoryCopyStepBackTest, FollowsARestoredState) {
+    Machine machine(true);
+    machine.useFastRam = true;
+    machine.resetSwitch.setState(1);
+    machine.powerSwitch.setState(1);
+    machine.powerCommand();
+    const std::uint8_t program[] = {0x10, 0x00, 0x20, 0x20, 0x00, 0x21, 0x11, 0x00, 0x22, 0xFF};
+    for (std::uint16_t a = 0; a < sizeof program; ++a) machine.loadByte(a, program[a]);
+    machine.loadByte(0x20, 0x5A);
+    machine.loadByte(0x21, 0x33);
+    machine.pauseSwitch.setState(1);
+    machine.resetSwitch.setState(0);
+    machine.resetCommand();
+    MachineSnapshot snapshot;
+    for (int i = 0; i < 60 && machine.controlPanel.peek(0x22) == 0; ++i) machine.stepCycle();
+    machine.copyState(snapshot);
+    ASSERT_EQ(snapshot.memory[0x22], 0x8D);
+    int back = 0;
+    while (back < 20 && machine.stepBackCycle() == 1) ++back;
+    ASSERT_GE(back, 10) << "the history should reach back before the store";
+    machine.copyState(snapshot);
+    EXPECT_EQ(snapshot.memory[0x22], machine.controlPanel.peek(0x22));
+    EXPECT_EQ(snapshot.memory[0x22], 0x00);
+}
 
 // The address of the instruction being executed, from the program counter
 // and the phase, at every cycle of the worked example: each cycle's address
