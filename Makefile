@@ -49,7 +49,7 @@ build: deps
 run: build
 	./build/tarnwick
 
-test: test-plain test-asan test-tsan test-fuzz test-clang test-debug
+test: format-check test-plain test-asan test-tsan test-fuzz test-clang test-debug
 
 # The front-panel suites run three times: a suite that passes only sometimes
 # fails here rather than at random later.

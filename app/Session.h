@@ -3,7 +3,6 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
-
 #include <optional>
 
 #include "app/StopConditions.h"

@@ -18,8 +18,8 @@
 
 #include <QApplication>
 #include <QImage>
-#include <QTabWidget>
 #include <QPainter>
+#include <QTabWidget>
 #include <algorithm>
 #include <cstdint>
 #include <iterator>
@@ -108,14 +108,16 @@ void CyclesWithView(benchmark::State& state, bool fastRam) {
         clock_gettime(CLOCK_THREAD_CPUTIME_ID, &t2);
         state.ResumeTiming();
         auto seconds = [](timespec a, timespec b) {
-            return static_cast<double>(b.tv_sec - a.tv_sec) + static_cast<double>(b.tv_nsec - a.tv_nsec) * 1e-9;
+            return static_cast<double>(b.tv_sec - a.tv_sec) +
+                   static_cast<double>(b.tv_nsec - a.tv_nsec) * 1e-9;
         };
         plain += seconds(t0, t1);
         viewed += seconds(t1, t2);
     }
     state.counters["overhead"] = viewed / plain - 1;
     state.counters["cycle_us"] = plain / static_cast<double>(state.iterations() * cyclesPerFrame) * 1e6;
-    state.counters["viewed_cycle_us"] = viewed / static_cast<double>(state.iterations() * cyclesPerFrame) * 1e6;
+    state.counters["viewed_cycle_us"] =
+        viewed / static_cast<double>(state.iterations() * cyclesPerFrame) * 1e6;
 }
 BENCHMARK_CAPTURE(CyclesWithView, fast, true)->Name("CyclesWithView/fast")->Iterations(200);
 BENCHMARK_CAPTURE(CyclesWithView, relay, false)->Name("CyclesWithView/relay")->Iterations(20);

@@ -51,7 +51,8 @@ std::vector<tarnwick::NamedSignal> thirtyTwoRows() {
     const auto& map = tarnwick::MachineMap::get();
     for (std::size_t k = 0; rows.size() < 24 && k < map.signals().size(); k += 7)
         rows.push_back(*tarnwick::findNamedSignal(map.signals()[k].name));
-    for (std::size_t k = 0; rows.size() < 32; k += 97) rows.push_back(*tarnwick::findNamedSignal(map.relays()[k].name));
+    for (std::size_t k = 0; rows.size() < 32; k += 97)
+        rows.push_back(*tarnwick::findNamedSignal(map.relays()[k].name));
     return rows;
 }
 

@@ -71,8 +71,14 @@ void ViewedCycleRelayViewed(benchmark::State& state) { run(state, false, true); 
 
 BENCHMARK(ViewedCycleFastPlain)->Name("ViewedCycle/plain");
 BENCHMARK(ViewedCycleFastViewed)->Name("ViewedCycle/viewed");
-BENCHMARK(ViewedCycleRelayPlain)->Name("ViewedCycle/relay/plain")->Unit(benchmark::kMillisecond)->Iterations(40);
-BENCHMARK(ViewedCycleRelayViewed)->Name("ViewedCycle/relay/viewed")->Unit(benchmark::kMillisecond)->Iterations(40);
+BENCHMARK(ViewedCycleRelayPlain)
+    ->Name("ViewedCycle/relay/plain")
+    ->Unit(benchmark::kMillisecond)
+    ->Iterations(40);
+BENCHMARK(ViewedCycleRelayViewed)
+    ->Name("ViewedCycle/relay/viewed")
+    ->Unit(benchmark::kMillisecond)
+    ->Iterations(40);
 
 }  // namespace
 

@@ -34,8 +34,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     // Whatever parses serialises back to the same header and range.
     const std::vector<std::uint8_t> again = tarnwick::serialiseMemoryFile(*result.image);
     const tarnwick::MemoryFileResult reparsed = tarnwick::parseMemoryFile(again);
-    check(reparsed && reparsed.image->first == result.image->first && reparsed.image->last == result.image->last &&
-          reparsed.image->bytes == result.image->bytes);
+    check(reparsed && reparsed.image->first == result.image->first &&
+          reparsed.image->last == result.image->last && reparsed.image->bytes == result.image->bytes);
     const tarnwick::MemoryImage& image = *result.image;
     check(result.error.empty());
     check(size >= tarnwick::memoryFileHeaderSize);

@@ -24,7 +24,8 @@ MemoryFileResult readImageFile(const std::string& path) {
     return readImageFile(path, source);
 }
 
-MemoryFileResult readImageFile(const std::string& path, std::shared_ptr<const assembler::ProgramText>& source) {
+MemoryFileResult readImageFile(const std::string& path,
+                               std::shared_ptr<const assembler::ProgramText>& source) {
     // Only as many errors as the box shows are ever collected.
     assembler::ImageResult result = assembler::readImage(path, loadErrorsShown);
     source = result.image ? result.source : nullptr;

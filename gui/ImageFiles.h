@@ -22,7 +22,8 @@ inline constexpr std::size_t loadErrorsShown = 20;
 MemoryFileResult readImageFile(const std::string& path);
 // The same, also handing over a source's lines and addresses (none for a
 // memory file or a rejected source).
-MemoryFileResult readImageFile(const std::string& path, std::shared_ptr<const assembler::ProgramText>& source);
+MemoryFileResult readImageFile(const std::string& path,
+                               std::shared_ptr<const assembler::ProgramText>& source);
 
 // The message box text for a result without an image.
 std::string loadErrorText(const assembler::ImageResult& result, std::size_t shown = loadErrorsShown);

@@ -27,15 +27,15 @@
 #include "gui/AboutBox.h"
 #include "gui/AddressRangeDialog.h"
 #include "gui/ControlPanelWindow.h"
-#include "gui/SignalsWindow.h"
 #include "gui/Documentation.h"
 #include "gui/ImageFiles.h"
 #include "gui/IndicatorLampWidget.h"
 #include "gui/MemoryWindow.h"
-#include "gui/ProgramWindow.h"
 #include "gui/PanelLook.h"
+#include "gui/ProgramWindow.h"
 #include "gui/RelaysWindow.h"
 #include "gui/RememberedState.h"
+#include "gui/SignalsWindow.h"
 #include "gui/ToggleSwitchWidget.h"
 #include "machine/Lamps.h"
 
@@ -318,7 +318,8 @@ void MainWindow::buildDebugViews() {
 }
 
 void MainWindow::onStopped() {
-    if (cursorBreakpoint_) machine_.stopConditions.setBreakpoint(*std::exchange(cursorBreakpoint_, std::nullopt), false);
+    if (cursorBreakpoint_)
+        machine_.stopConditions.setBreakpoint(*std::exchange(cursorBreakpoint_, std::nullopt), false);
     if (programWindow_ && programWindow_->isVisible()) programWindow_->refresh();
     if (memoryWindow_ && memoryWindow_->isVisible()) memoryWindow_->model()->refresh();
     updateActions();
@@ -338,7 +339,9 @@ MemoryWindow* MainWindow::memoryWindow() {
 }
 
 ProgramWindow* MainWindow::programWindow() {
-    if (!programWindow_) programWindow_ = new ProgramWindow(machine_, [this] { return loadedSource_; }, this);
+    if (!programWindow_)
+        programWindow_ = new ProgramWindow(
+            machine_, [this] { return loadedSource_; }, this);
     return programWindow_;
 }
 
@@ -346,7 +349,8 @@ void MainWindow::runToCursor() {
     if (!programWindow_ || !machine_.powerSwitch.isOn()) return;
     const std::optional<std::uint16_t> address = programWindow_->cursorAddress();
     if (!address) return;
-    if (cursorBreakpoint_) machine_.stopConditions.setBreakpoint(*std::exchange(cursorBreakpoint_, std::nullopt), false);
+    if (cursorBreakpoint_)
+        machine_.stopConditions.setBreakpoint(*std::exchange(cursorBreakpoint_, std::nullopt), false);
     if (!machine_.stopConditions.hasBreakpoint(*address)) {
         machine_.stopConditions.setBreakpoint(*address, true);
         cursorBreakpoint_ = address;

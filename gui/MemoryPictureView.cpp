@@ -50,8 +50,8 @@ void MemoryPictureView::setPicture(const MemoryRelayPicture& picture, std::optio
         for (int node = 0; node < count; ++node) {
             const int left = node * width / count;
             const int right = std::max(left + 1, (node + 1) * width / count - (count < 256 ? 1 : 0));
-            const QRgb colour = shade(picture.nodes[static_cast<std::size_t>(first + node)], nodes.first,
-                                      nodes.second);
+            const QRgb colour =
+                shade(picture.nodes[static_cast<std::size_t>(first + node)], nodes.first, nodes.second);
             for (int y = level * levelPixels; y < (level + 1) * levelPixels - 1; ++y) {
                 auto* line = reinterpret_cast<QRgb*>(image_.scanLine(y));
                 std::fill(line + left, line + right, colour);
@@ -60,7 +60,8 @@ void MemoryPictureView::setPicture(const MemoryRelayPicture& picture, std::optio
     }
     for (int block = 0; block < MemoryRelayPicture::blockCount; ++block) {
         const QPoint corner((block % 32) * blockPixels, levelsHeight + (block / 32) * blockPixels);
-        const QRgb frame = shade(picture.blocks[static_cast<std::size_t>(block)], blocks.first, blocks.second);
+        const QRgb frame =
+            shade(picture.blocks[static_cast<std::size_t>(block)], blocks.first, blocks.second);
         for (int i = 0; i < blockPixels - 1; ++i) {
             image_.setPixel(corner.x() + i, corner.y(), frame);
             image_.setPixel(corner.x() + i, corner.y() + blockPixels - 2, frame);
@@ -70,8 +71,8 @@ void MemoryPictureView::setPicture(const MemoryRelayPicture& picture, std::optio
         for (int row = 0; row < 8; ++row) {
             for (int column = 0; column < 8; ++column) {
                 const QRgb colour =
-                    shade(picture.columns[static_cast<std::size_t>(block * 64 + row * 8 + column)], columns.first,
-                          columns.second);
+                    shade(picture.columns[static_cast<std::size_t>(block * 64 + row * 8 + column)],
+                          columns.first, columns.second);
                 const QPoint at = columnPosition(block, row, column);
                 for (int dy = 0; dy < columnPixels; ++dy) {
                     auto* line = reinterpret_cast<QRgb*>(image_.scanLine(at.y() + dy));

@@ -22,7 +22,9 @@ const QColor programCounterColour(255, 226, 110);
 const QColor operandColour(170, 208, 255);
 const QColor writtenColour(255, 140, 90);
 
-QString hexByte(std::uint8_t byte) { return QStringLiteral("%1").arg(byte, 2, 16, QLatin1Char('0')).toUpper(); }
+QString hexByte(std::uint8_t byte) {
+    return QStringLiteral("%1").arg(byte, 2, 16, QLatin1Char('0')).toUpper();
+}
 
 QString hexAddress(std::uint16_t address) {
     return QStringLiteral("%1").arg(address, 4, 16, QLatin1Char('0')).toUpper();
@@ -137,10 +139,12 @@ void MemoryModel::refresh() {
         bool flashingNow = false;
         for (int i = 0; i < rowBytes; ++i) flashingNow = flashingNow || flashUntil_[from + i] > now;
         dirty[row] = flashingNow || rowFlashing_[row] ||
-                     !std::equal(s.memory.begin() + from, s.memory.begin() + from + rowBytes, old.memory.begin() + from);
+                     !std::equal(s.memory.begin() + from, s.memory.begin() + from + rowBytes,
+                                 old.memory.begin() + from);
         rowFlashing_[row] = flashingNow;
     }
-    for (std::uint16_t a : {old.programCounter, old.operand, s.programCounter, s.operand}) dirty[a / rowBytes] = true;
+    for (std::uint16_t a : {old.programCounter, old.operand, s.programCounter, s.operand})
+        dirty[a / rowBytes] = true;
     if (old.powered != s.powered) dirty.fill(true);
     for (int row = 0; row < rows;) {
         if (!dirty[row]) {
@@ -155,7 +159,8 @@ void MemoryModel::refresh() {
 }
 
 MemoryWindow::MemoryWindow(Machine& machine,
-                           std::function<std::optional<std::uint16_t>(const QString&)> labelAddress, QWidget* parent)
+                           std::function<std::optional<std::uint16_t>(const QString&)> labelAddress,
+                           QWidget* parent)
     : QWidget(parent, Qt::Window), machine_(machine), labelAddress_(std::move(labelAddress)) {
     setWindowTitle(QStringLiteral("Memory"));
     model_ = new MemoryModel(machine_, this);
@@ -211,8 +216,10 @@ MemoryWindow::MemoryWindow(Machine& machine,
 
 std::optional<std::uint16_t> MemoryWindow::parseAddress(const QString& text) {
     QString digits = text.trimmed();
-    if (digits.startsWith(QStringLiteral("0x"), Qt::CaseInsensitive)) digits = digits.mid(2);
-    else if (digits.endsWith(QLatin1Char('h'), Qt::CaseInsensitive)) digits.chop(1);
+    if (digits.startsWith(QStringLiteral("0x"), Qt::CaseInsensitive))
+        digits = digits.mid(2);
+    else if (digits.endsWith(QLatin1Char('h'), Qt::CaseInsensitive))
+        digits.chop(1);
     if (digits.isEmpty() || digits.size() > 4) return std::nullopt;
     bool ok = false;
     const uint value = digits.toUInt(&ok, 16);
@@ -245,8 +252,9 @@ void MemoryWindow::showContextMenu(const QPoint& position) {
     QMenu menu(this);
     StopConditions& stops = machine_.stopConditions;
     const bool watched = stops.hasWatchpoint(address);
-    QAction* watchAction = menu.addAction(watched ? QStringLiteral("Stop &Watching %1h").arg(hexAddress(address))
-                                                  : QStringLiteral("&Watch Writes to %1h").arg(hexAddress(address)));
+    QAction* watchAction =
+        menu.addAction(watched ? QStringLiteral("Stop &Watching %1h").arg(hexAddress(address))
+                               : QStringLiteral("&Watch Writes to %1h").arg(hexAddress(address)));
     QAction* editAction = menu.addAction(QStringLiteral("&Edit"));
     editAction->setEnabled(model_->flags(index) & Qt::ItemIsEditable);
     QAction* chosen = menu.exec(view_->viewport()->mapToGlobal(position));

@@ -29,12 +29,14 @@ QVariant ProgramModel::data(const QModelIndex& index, int role) const {
     const int row = index.row();
     const assembler::ProgramText::Line& line = text_->lines[static_cast<std::size_t>(row)];
     const bool current = currentRow_ == row;
-    const bool breakpoint = line.address && line.size > 0 && machine_.stopConditions.hasBreakpoint(*line.address);
+    const bool breakpoint =
+        line.address && line.size > 0 && machine_.stopConditions.hasBreakpoint(*line.address);
     switch (role) {
         case Qt::DisplayRole:
             if (index.column() == gutterColumn) {
                 QString mark = breakpoint ? QStringLiteral("\u25CF") : QStringLiteral(" ");
-                if (current) mark += phase_ ? QStringLiteral("\u25B6%1").arg(*phase_) : QStringLiteral("\u25B6");
+                if (current)
+                    mark += phase_ ? QStringLiteral("\u25B6%1").arg(*phase_) : QStringLiteral("\u25B6");
                 return mark;
             }
             if (index.column() == addressColumn) return line.address ? hex(*line.address, 4) : QString();
@@ -48,9 +50,11 @@ QVariant ProgramModel::data(const QModelIndex& index, int role) const {
         case Qt::ToolTipRole:
             if (index.column() == gutterColumn)
                 return line.address && line.size > 0 ? QStringLiteral("Click to set or clear a breakpoint")
-                                                      : QString();
+                                                     : QString();
             if (current && phase_)
-                return QStringLiteral("Being executed: phase %1, clock %2").arg(*phase_).arg(clock_ ? "on" : "off");
+                return QStringLiteral("Being executed: phase %1, clock %2")
+                    .arg(*phase_)
+                    .arg(clock_ ? "on" : "off");
             return {};
         default:
             return {};
@@ -84,7 +88,8 @@ void ProgramModel::setState(const MachineSnapshot& snapshot) {
     phase_ = snapshot.phase;
     clock_ = snapshot.clock;
     if (text_ && snapshot.powered) {
-        const std::uint16_t address = instructionAddress(snapshot.programCounter, snapshot.phase, snapshot.code);
+        const std::uint16_t address =
+            instructionAddress(snapshot.programCounter, snapshot.phase, snapshot.code);
         if (const auto line = text_->lineOf(address)) currentRow_ = static_cast<int>(*line);
     }
     if (oldRow == currentRow_ && oldPhase == phase_ && oldClock == clock_) return;
@@ -102,7 +107,8 @@ std::optional<std::uint16_t> ProgramModel::addressOfRow(int row) const {
 }
 
 ProgramWindow::ProgramWindow(Machine& machine,
-                             std::function<std::shared_ptr<const assembler::ProgramText>()> source, QWidget* parent)
+                             std::function<std::shared_ptr<const assembler::ProgramText>()> source,
+                             QWidget* parent)
     : QWidget(parent, Qt::Window),
       machine_(machine),
       source_(std::move(source)),
@@ -121,7 +127,8 @@ ProgramWindow::ProgramWindow(Machine& machine,
     const QFontMetrics metrics(fixed);
     view_->verticalHeader()->setDefaultSectionSize(metrics.height() + 2);
     view_->setColumnWidth(ProgramModel::gutterColumn, metrics.horizontalAdvance(QStringLiteral("00000")));
-    view_->setColumnWidth(ProgramModel::addressColumn, metrics.horizontalAdvance(QStringLiteral("Address00")));
+    view_->setColumnWidth(ProgramModel::addressColumn,
+                          metrics.horizontalAdvance(QStringLiteral("Address00")));
     view_->horizontalHeader()->setStretchLastSection(true);
     connect(view_, &QTableView::clicked, this, &ProgramWindow::onClicked);
 
@@ -143,8 +150,9 @@ QString ProgramWindow::registerText(const MachineSnapshot& s) {
     const assembler::Instruction* found = nullptr;
     for (const assembler::Instruction& instruction : assembler::instructionSet)
         if (instruction.code == s.code) found = &instruction;
-    QString code = found ? QString::fromLatin1(found->mnemonic.data(), static_cast<qsizetype>(found->mnemonic.size()))
-                         : QStringLiteral("(code %1)").arg(hex(s.code, 2));
+    QString code =
+        found ? QString::fromLatin1(found->mnemonic.data(), static_cast<qsizetype>(found->mnemonic.size()))
+              : QStringLiteral("(code %1)").arg(hex(s.code, 2));
     if (!isOneByteCode(s.code)) code += QLatin1Char(' ') + hex(s.operand, 4);
     const QString phase = s.phase ? QString::number(*s.phase) : QStringLiteral("-");
     return QStringLiteral("PC %1   %2   A %3   ZF %4   CF %5   phase %6 clock %7")
@@ -175,7 +183,8 @@ void ProgramWindow::refresh() {
     } else {
         // Made again when memory has changed, at most every disassemblyMs.
         const bool changed = !disassembledMemory_ || *disassembledMemory_ != snapshot_->memory;
-        if (shownSource_ || (changed && (!disassembledMemory_ || sinceDisassembly_.elapsed() >= disassemblyMs))) {
+        if (shownSource_ ||
+            (changed && (!disassembledMemory_ || sinceDisassembly_.elapsed() >= disassemblyMs))) {
             shownSource_.reset();
             disassembledMemory_ = std::make_unique<std::array<std::uint8_t, 0x10000>>(snapshot_->memory);
             sinceDisassembly_.start();

@@ -28,12 +28,15 @@ public:
     enum Column { gutterColumn, addressColumn, textColumn, columnCount_ };
 
     // Breakpoints are the machine's stop conditions.
-    ProgramModel(const Machine& machine, QObject* parent = nullptr) : QAbstractTableModel(parent), machine_(machine) {}
+    ProgramModel(const Machine& machine, QObject* parent = nullptr)
+        : QAbstractTableModel(parent), machine_(machine) {}
 
     int rowCount(const QModelIndex& parent = {}) const override {
         return parent.isValid() || !text_ ? 0 : static_cast<int>(text_->lines.size());
     }
-    int columnCount(const QModelIndex& parent = {}) const override { return parent.isValid() ? 0 : columnCount_; }
+    int columnCount(const QModelIndex& parent = {}) const override {
+        return parent.isValid() ? 0 : columnCount_;
+    }
     QVariant data(const QModelIndex& index, int role) const override;
     QVariant headerData(int section, Qt::Orientation orientation, int role) const override;
 

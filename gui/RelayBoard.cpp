@@ -49,9 +49,10 @@ RelayBoard::RelayBoard(QWidget* parent) : QWidget(parent) {
             column = 0;
             if (newSection) {
                 section = relaySection;
-                sections_.push_back({QString::fromLatin1(sectionName(relays[k].section).data(),
-                                                         static_cast<qsizetype>(sectionName(relays[k].section).size())),
-                                     QRect(margin, y, lampsPerRow * lampPitch, sectionHeight)});
+                sections_.push_back(
+                    {QString::fromLatin1(sectionName(relays[k].section).data(),
+                                         static_cast<qsizetype>(sectionName(relays[k].section).size())),
+                     QRect(margin, y, lampsPerRow * lampPitch, sectionHeight)});
                 y += sectionHeight;
             }
             Circuit c;
@@ -133,7 +134,8 @@ QString RelayBoard::relayDescription(int relay) const {
                 .arg(supply && coil ? QStringLiteral("carries current") : QStringLiteral("open"));
     text += QStringLiteral("\nnormally-closed contact: %1")
                 .arg(supply && !coil ? QStringLiteral("carries current") : QStringLiteral("open"));
-    if (snapshot_->changed(static_cast<std::size_t>(relay))) text += QStringLiteral("\nchanged in the last step");
+    if (snapshot_->changed(static_cast<std::size_t>(relay)))
+        text += QStringLiteral("\nchanged in the last step");
     return text;
 }
 
@@ -146,7 +148,8 @@ void RelayBoard::paintEvent(QPaintEvent* event) {
     font.setBold(true);
     painter.setFont(font);
     for (const auto& section : sections_)
-        if (section.box.intersects(event->rect())) painter.drawText(section.box, Qt::AlignLeft | Qt::AlignVCenter, section.name);
+        if (section.box.intersects(event->rect()))
+            painter.drawText(section.box, Qt::AlignLeft | Qt::AlignVCenter, section.name);
     font.setBold(false);
     font.setPixelSize(10);
     painter.setFont(font);
@@ -154,8 +157,9 @@ void RelayBoard::paintEvent(QPaintEvent* event) {
         const Circuit& circuit = circuits_[c];
         if (static_cast<int>(c) == selected_) {
             const QRect last = lamps_[static_cast<std::size_t>(circuit.first + circuit.count - 1)];
-            painter.fillRect(QRect(circuit.heading.topLeft(), QPoint(circuit.heading.right(), last.bottom() + 1)),
-                             QColor(40, 70, 120));
+            painter.fillRect(
+                QRect(circuit.heading.topLeft(), QPoint(circuit.heading.right(), last.bottom() + 1)),
+                QColor(40, 70, 120));
         }
         if (circuit.heading.intersects(event->rect()))
             painter.drawText(circuit.heading, Qt::AlignLeft | Qt::AlignVCenter,
@@ -188,7 +192,8 @@ void RelayBoard::contextMenuEvent(QContextMenuEvent* event) {
     const int relay = relayAt(event->pos());
     if (relay < 0) return;
     QMenu menu(this);
-    const QString name = QString::fromStdString(MachineMap::get().relays()[static_cast<std::size_t>(relay)].name);
+    const QString name =
+        QString::fromStdString(MachineMap::get().relays()[static_cast<std::size_t>(relay)].name);
     connect(menu.addAction(QStringLiteral("Add to Signals")), &QAction::triggered, this,
             [this, name] { emit addToSignalsRequested(name); });
     menu.exec(event->globalPos());

@@ -17,7 +17,7 @@ class RelayBoard : public QWidget {
     Q_OBJECT
 
 public:
-    static constexpr int lampPitch = 9;    // pixels from one lamp to the next
+    static constexpr int lampPitch = 9;  // pixels from one lamp to the next
     static constexpr int lampSize = 7;
     static constexpr int lampsPerRow = 64;
 

@@ -41,10 +41,11 @@ bool inCircuit(const std::string& name, const QString& circuit) {
 
 QString valueText(std::uint64_t value, int width) {
     if (width == 0) return QString::number(value);
-    return QStringLiteral("%1h").arg(value, (width + 3) / 4, 16, QLatin1Char('0')).toUpper().replace(
-        QLatin1Char('H'), QLatin1Char('h'));
+    return QStringLiteral("%1h")
+        .arg(value, (width + 3) / 4, 16, QLatin1Char('0'))
+        .toUpper()
+        .replace(QLatin1Char('H'), QLatin1Char('h'));
 }
-
 
 }  // namespace
 
@@ -187,8 +188,9 @@ void RelaysWindow::refresh() {
 
 void RelaysWindow::updateMemoryTab() {
     if (!snapshot_.relayMemory) {
-        memoryNote_->setText(QStringLiteral("The byte array is in use: it has no relays. Turn \"Use Fast Ram\" off "
-                                            "to see the relay-built memory."));
+        memoryNote_->setText(
+            QStringLiteral("The byte array is in use: it has no relays. Turn \"Use Fast Ram\" off "
+                           "to see the relay-built memory."));
         picture_->hide();
         return;
     }
@@ -199,7 +201,8 @@ void RelaysWindow::updateMemoryTab() {
     std::optional<std::uint16_t> address;
     if (const auto* lines = MachineMap::get().findSignal("controlPanel.address")) {
         const auto& outputs = MachineMap::get().namedSignals();
-        address = static_cast<std::uint16_t>(snapshot_.signalValues[static_cast<std::size_t>(lines - outputs.data())]);
+        address = static_cast<std::uint16_t>(
+            snapshot_.signalValues[static_cast<std::size_t>(lines - outputs.data())]);
     }
     picture_->setPicture(*snapshot_.memory, address);
     picture_->show();
@@ -217,10 +220,11 @@ void RelaysWindow::updateDetails() {
     const int circuit = board_->selectedCircuit();
     if (circuit < 0) return;
     const auto& c = board_->circuits()[static_cast<std::size_t>(circuit)];
-    circuitTitle_->setText(QStringLiteral("%1: %2 relays, section %3")
-                               .arg(c.name)
-                               .arg(c.count)
-                               .arg(QString::fromLatin1(sectionName(static_cast<Section>(c.section)).data())));
+    circuitTitle_->setText(
+        QStringLiteral("%1: %2 relays, section %3")
+            .arg(c.name)
+            .arg(c.count)
+            .arg(QString::fromLatin1(sectionName(static_cast<Section>(c.section)).data())));
     const MachineMap& map = MachineMap::get();
     if (details_->topLevelItemCount() == 0) {
         auto* outputs = new QTreeWidgetItem(details_, {QStringLiteral("Outputs")});
@@ -232,7 +236,8 @@ void RelaysWindow::updateDetails() {
         }
         // The map names a circuit's outputs, not its input lines: its inputs
         // are what its relays take at the next step, supply and coil.
-        auto* inputs = new QTreeWidgetItem(details_, {QStringLiteral("Inputs (supply, coil at the next step)")});
+        auto* inputs =
+            new QTreeWidgetItem(details_, {QStringLiteral("Inputs (supply, coil at the next step)")});
         for (int k = c.first; k < c.first + c.count; ++k) {
             auto* item = new QTreeWidgetItem(inputs, {name(map.relays()[static_cast<std::size_t>(k)].name)});
             item->setData(0, Qt::UserRole, name(map.relays()[static_cast<std::size_t>(k)].name));
@@ -278,7 +283,8 @@ bool RelaysWindow::find(const QString& text) {
     };
     auto showSignal = [&](std::size_t k) {
         const QString signalName = name(outputs[k].name);
-        const int circuit = board_->circuitNamed(signalName.section(QLatin1Char('.'), 0, 0).section(QLatin1Char('['), 0, 0));
+        const int circuit =
+            board_->circuitNamed(signalName.section(QLatin1Char('.'), 0, 0).section(QLatin1Char('['), 0, 0));
         if (circuit >= 0) showCircuit(circuit);
         board_->markRelay(-1);
         for (QTreeWidgetItem* item : details_->findItems(signalName, Qt::MatchExactly | Qt::MatchRecursive))

@@ -39,7 +39,9 @@ QString lastFolder() { return settings().value(folderKey).toString(); }
 
 void setLastFolder(const QString& folder) { settings().setValue(folderKey, folder); }
 
-QByteArray relaysWindowGeometry() { return settings().value(QStringLiteral("relaysWindow/geometry")).toByteArray(); }
+QByteArray relaysWindowGeometry() {
+    return settings().value(QStringLiteral("relaysWindow/geometry")).toByteArray();
+}
 void setRelaysWindowGeometry(const QByteArray& geometry) {
     settings().setValue(QStringLiteral("relaysWindow/geometry"), geometry);
 }

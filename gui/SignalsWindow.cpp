@@ -113,7 +113,8 @@ void SignalsWindow::removeRow(int row) {
 
 void SignalsWindow::moveRow(int row, int delta) {
     const int to = row + delta;
-    if (row < 0 || to < 0 || row >= static_cast<int>(rows_.size()) || to >= static_cast<int>(rows_.size())) return;
+    if (row < 0 || to < 0 || row >= static_cast<int>(rows_.size()) || to >= static_cast<int>(rows_.size()))
+        return;
     std::swap(rows_[static_cast<std::size_t>(row)], rows_[static_cast<std::size_t>(to)]);
     if (selectedRow_ == row) selectedRow_ = to;
     applyRows();
@@ -191,9 +192,11 @@ QString SignalsWindow::valueText(int row) const {
 void SignalsWindow::updateCursorLabel() {
     const auto cycle = cursorCycle();
     if (!cycle) {
-        cursorLabel_->setText(QStringLiteral("Click the diagram to place the cursor; Left and Right move it."));
+        cursorLabel_->setText(
+            QStringLiteral("Click the diagram to place the cursor; Left and Right move it."));
     } else if (*cycle == 0) {
-        cursorLabel_->setText(QStringLiteral("Cursor: a cycle before cycle 1 (Reset on, Power off or the clock not yet going)"));
+        cursorLabel_->setText(QStringLiteral(
+            "Cursor: a cycle before cycle 1 (Reset on, Power off or the clock not yet going)"));
     } else {
         cursorLabel_->setText(QStringLiteral("Cursor: cycle %1").arg(*cycle));
     }
@@ -243,7 +246,8 @@ void SignalsWindow::chooseExportFile() {
     }
     if (!path) return;
     if (const auto problem = exportVcd(*path))
-        QMessageBox::warning(this, windowTitle(), QStringLiteral("Could not export %1: %2").arg(*path, *problem));
+        QMessageBox::warning(this, windowTitle(),
+                             QStringLiteral("Could not export %1: %2").arg(*path, *problem));
 }
 
 void SignalsWindow::chooseSignals() {
@@ -385,8 +389,8 @@ void SignalsDiagram::paintEvent(QPaintEvent*) {
             p.fillRect(0, top, nameWidth, rowHeight, palette().highlight());
         p.setPen(static_cast<int>(r) == window_.selectedRow_ ? palette().highlightedText().color() : ink);
         const QString value = window_.valueText(static_cast<int>(r));
-        const QString name = metrics.elidedText(QString::fromStdString(row.signal.name), Qt::ElideLeft,
-                                                nameWidth - 60);
+        const QString name =
+            metrics.elidedText(QString::fromStdString(row.signal.name), Qt::ElideLeft, nameWidth - 60);
         p.drawText(QRect(4, top, nameWidth - 64, rowHeight), Qt::AlignVCenter | Qt::AlignLeft, name);
         p.drawText(QRect(nameWidth - 60, top, 56, rowHeight), Qt::AlignVCenter | Qt::AlignRight, value);
 
@@ -455,9 +459,8 @@ void SignalChooser::applyFilter() {
     const bool glob = text.contains(QLatin1Char('*'));
     for (int i = 0; i < list_->count(); ++i) {
         QListWidgetItem* item = list_->item(i);
-        const bool match = text.isEmpty() ||
-                           (glob ? namePatternMatches(pattern, item->text().toStdString())
-                                 : item->text().contains(text, Qt::CaseInsensitive));
+        const bool match = text.isEmpty() || (glob ? namePatternMatches(pattern, item->text().toStdString())
+                                                   : item->text().contains(text, Qt::CaseInsensitive));
         item->setHidden(!match);
     }
 }

@@ -111,8 +111,8 @@ private:
     SignalRecorder::Snapshot shown_;
     int selectedRow_ = -1;
     int zoom_ = defaultZoom;
-    std::uint64_t viewStart_ = 0;  // absolute entry at the left edge
-    bool following_ = true;        // the view keeps the newest entry in sight
+    std::uint64_t viewStart_ = 0;          // absolute entry at the left edge
+    bool following_ = true;                // the view keeps the newest entry in sight
     std::optional<std::uint64_t> cursor_;  // absolute entry
     FileChooser exportChooser_;
 

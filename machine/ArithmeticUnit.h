@@ -178,33 +178,24 @@ public:
 
     static constexpr auto members() {
         using C = ArithmeticUnit;
-        return std::make_tuple(TARNWICK_MEMBER(C, subtractGate_),
-                               TARNWICK_MEMBER(C, operandComplementer_),
-                               TARNWICK_MEMBER(C, carryUseGate_),
-                               TARNWICK_MEMBER(C, arithmeticGroupGate_),
-                               TARNWICK_MEMBER(C, flagClockGate_),
-                               TARNWICK_MEMBER(C, carryFlag_),
-                               TARNWICK_MEMBER(C, carryInGate_),
-                               TARNWICK_MEMBER(C, carryInSelect_),
-                               TARNWICK_MEMBER(C, adder_),
-                               TARNWICK_MEMBER(C, andUnit_),
-                               TARNWICK_MEMBER(C, orUnit_),
-                               TARNWICK_MEMBER(C, xorUnit_),
-                               TARNWICK_MEMBER(C, shiftRightPath_),
-                               TARNWICK_MEMBER(C, shiftLeftPath_),
-                               TARNWICK_MEMBER(C, rotateLeftPath_),
-                               TARNWICK_MEMBER(C, rotateRightPath_),
-                               TARNWICK_MEMBER(C, firstMultiplexer_),
-                               TARNWICK_MEMBER(C, secondMultiplexer_),
-                               TARNWICK_MEMBER(C, accumulator_),
-                               TARNWICK_MEMBER(C, zeroDetector_),
+        return std::make_tuple(TARNWICK_MEMBER(C, subtractGate_), TARNWICK_MEMBER(C, operandComplementer_),
+                               TARNWICK_MEMBER(C, carryUseGate_), TARNWICK_MEMBER(C, arithmeticGroupGate_),
+                               TARNWICK_MEMBER(C, flagClockGate_), TARNWICK_MEMBER(C, carryFlag_),
+                               TARNWICK_MEMBER(C, carryInGate_), TARNWICK_MEMBER(C, carryInSelect_),
+                               TARNWICK_MEMBER(C, adder_), TARNWICK_MEMBER(C, andUnit_),
+                               TARNWICK_MEMBER(C, orUnit_), TARNWICK_MEMBER(C, xorUnit_),
+                               TARNWICK_MEMBER(C, shiftRightPath_), TARNWICK_MEMBER(C, shiftLeftPath_),
+                               TARNWICK_MEMBER(C, rotateLeftPath_), TARNWICK_MEMBER(C, rotateRightPath_),
+                               TARNWICK_MEMBER(C, firstMultiplexer_), TARNWICK_MEMBER(C, secondMultiplexer_),
+                               TARNWICK_MEMBER(C, accumulator_), TARNWICK_MEMBER(C, zeroDetector_),
                                TARNWICK_MEMBER(C, zeroFlag_));
     }
     static constexpr auto outputs() {
         using C = ArithmeticUnit;
-        return std::make_tuple(Output<C>{"accumulator", 8, [](const C& c, int i) { return bool(c.accumulatorBit(i)); }},
-                               Output<C>{"carry", 0, [](const C& c, int) { return bool(c.carry()); }},
-                               Output<C>{"zero", 0, [](const C& c, int) { return bool(c.zero()); }});
+        return std::make_tuple(
+            Output<C>{"accumulator", 8, [](const C& c, int i) { return bool(c.accumulatorBit(i)); }},
+            Output<C>{"carry", 0, [](const C& c, int) { return bool(c.carry()); }},
+            Output<C>{"zero", 0, [](const C& c, int) { return bool(c.zero()); }});
     }
 
 private:

@@ -34,10 +34,8 @@ public:
 
     static constexpr auto members() {
         using C = ClockOscillator;
-        return std::make_tuple(TARNWICK_MEMBER(C, buzzer_),
-                               TARNWICK_MEMBER(C, stopRelay_),
-                               TARNWICK_MEMBER(C, gate_),
-                               TARNWICK_MEMBER(C, outputRelay_));
+        return std::make_tuple(TARNWICK_MEMBER(C, buzzer_), TARNWICK_MEMBER(C, stopRelay_),
+                               TARNWICK_MEMBER(C, gate_), TARNWICK_MEMBER(C, outputRelay_));
     }
     static constexpr auto outputs() {
         using C = ClockOscillator;

@@ -108,30 +108,29 @@ public:
     // The code register and one line per code with a line, named by its code.
     static constexpr auto outputs() {
         using C = InstructionDecoder;
-        return std::make_tuple(
-            Output<C>{"q", 8, [](const C& c, int i) { return c.q(i); }},
-            Output<C>{"line10", 0, [](const C& c, int) { return c.line<0x10>(); }},
-            Output<C>{"line11", 0, [](const C& c, int) { return c.line<0x11>(); }},
-            Output<C>{"line20", 0, [](const C& c, int) { return c.line<0x20>(); }},
-            Output<C>{"line21", 0, [](const C& c, int) { return c.line<0x21>(); }},
-            Output<C>{"line22", 0, [](const C& c, int) { return c.line<0x22>(); }},
-            Output<C>{"line23", 0, [](const C& c, int) { return c.line<0x23>(); }},
-            Output<C>{"line30", 0, [](const C& c, int) { return c.line<0x30>(); }},
-            Output<C>{"line31", 0, [](const C& c, int) { return c.line<0x31>(); }},
-            Output<C>{"line32", 0, [](const C& c, int) { return c.line<0x32>(); }},
-            Output<C>{"line33", 0, [](const C& c, int) { return c.line<0x33>(); }},
-            Output<C>{"line34", 0, [](const C& c, int) { return c.line<0x34>(); }},
-            Output<C>{"line40", 0, [](const C& c, int) { return c.line<0x40>(); }},
-            Output<C>{"line41", 0, [](const C& c, int) { return c.line<0x41>(); }},
-            Output<C>{"line42", 0, [](const C& c, int) { return c.line<0x42>(); }},
-            Output<C>{"line44", 0, [](const C& c, int) { return c.line<0x44>(); }},
-            Output<C>{"line45", 0, [](const C& c, int) { return c.line<0x45>(); }},
-            Output<C>{"line46", 0, [](const C& c, int) { return c.line<0x46>(); }},
-            Output<C>{"line47", 0, [](const C& c, int) { return c.line<0x47>(); }},
-            Output<C>{"line50", 0, [](const C& c, int) { return c.line<0x50>(); }},
-            Output<C>{"line51", 0, [](const C& c, int) { return c.line<0x51>(); }},
-            Output<C>{"haltLine", 0, [](const C& c, int) { return c.haltLine(); }},
-            Output<C>{"oneByteLine", 0, [](const C& c, int) { return c.oneByteLine(); }});
+        return std::make_tuple(Output<C>{"q", 8, [](const C& c, int i) { return c.q(i); }},
+                               Output<C>{"line10", 0, [](const C& c, int) { return c.line<0x10>(); }},
+                               Output<C>{"line11", 0, [](const C& c, int) { return c.line<0x11>(); }},
+                               Output<C>{"line20", 0, [](const C& c, int) { return c.line<0x20>(); }},
+                               Output<C>{"line21", 0, [](const C& c, int) { return c.line<0x21>(); }},
+                               Output<C>{"line22", 0, [](const C& c, int) { return c.line<0x22>(); }},
+                               Output<C>{"line23", 0, [](const C& c, int) { return c.line<0x23>(); }},
+                               Output<C>{"line30", 0, [](const C& c, int) { return c.line<0x30>(); }},
+                               Output<C>{"line31", 0, [](const C& c, int) { return c.line<0x31>(); }},
+                               Output<C>{"line32", 0, [](const C& c, int) { return c.line<0x32>(); }},
+                               Output<C>{"line33", 0, [](const C& c, int) { return c.line<0x33>(); }},
+                               Output<C>{"line34", 0, [](const C& c, int) { return c.line<0x34>(); }},
+                               Output<C>{"line40", 0, [](const C& c, int) { return c.line<0x40>(); }},
+                               Output<C>{"line41", 0, [](const C& c, int) { return c.line<0x41>(); }},
+                               Output<C>{"line42", 0, [](const C& c, int) { return c.line<0x42>(); }},
+                               Output<C>{"line44", 0, [](const C& c, int) { return c.line<0x44>(); }},
+                               Output<C>{"line45", 0, [](const C& c, int) { return c.line<0x45>(); }},
+                               Output<C>{"line46", 0, [](const C& c, int) { return c.line<0x46>(); }},
+                               Output<C>{"line47", 0, [](const C& c, int) { return c.line<0x47>(); }},
+                               Output<C>{"line50", 0, [](const C& c, int) { return c.line<0x50>(); }},
+                               Output<C>{"line51", 0, [](const C& c, int) { return c.line<0x51>(); }},
+                               Output<C>{"haltLine", 0, [](const C& c, int) { return c.haltLine(); }},
+                               Output<C>{"oneByteLine", 0, [](const C& c, int) { return c.oneByteLine(); }});
     }
 
 private:

@@ -62,9 +62,9 @@ inline LampReading readLamps(const Computer& c) {
 
 inline std::ostream& operator<<(std::ostream& out, const LampReading& l) {
     const auto flags = out.flags();
-    out << std::hex << "{clock " << l.clock << " phases " << l.phaseMask << " address " << l.address << " code "
-        << l.code << " operand " << l.operand << " A " << l.accumulator << " Z " << l.zero << " C " << l.carry
-        << "}";
+    out << std::hex << "{clock " << l.clock << " phases " << l.phaseMask << " address " << l.address
+        << " code " << l.code << " operand " << l.operand << " A " << l.accumulator << " Z " << l.zero
+        << " C " << l.carry << "}";
     out.flags(flags);
     return out;
 }

@@ -34,7 +34,8 @@ struct MachineMap::OutputSink {
                                 [read, bits](const void* p) {
                                     const C& whole = *static_cast<const C*>(p);
                                     std::uint64_t value = 0;
-                                    for (int i = 0; i < bits; ++i) value |= std::uint64_t{read(whole, i)} << i;
+                                    for (int i = 0; i < bits; ++i)
+                                        value |= std::uint64_t{read(whole, i)} << i;
                                     return value;
                                 }});
     }
@@ -71,12 +72,14 @@ const MachineMap& MachineMap::get() {
 }
 
 const MachineMap::MappedRelay* MachineMap::findRelay(std::string_view name) const {
-    const auto found = std::find_if(relays_.begin(), relays_.end(), [&](const auto& r) { return r.name == name; });
+    const auto found =
+        std::find_if(relays_.begin(), relays_.end(), [&](const auto& r) { return r.name == name; });
     return found == relays_.end() ? nullptr : &*found;
 }
 
 const MachineMap::MappedSignal* MachineMap::findSignal(std::string_view name) const {
-    const auto found = std::find_if(signals_.begin(), signals_.end(), [&](const auto& s) { return s.name == name; });
+    const auto found =
+        std::find_if(signals_.begin(), signals_.end(), [&](const auto& s) { return s.name == name; });
     return found == signals_.end() ? nullptr : &*found;
 }
 

@@ -85,7 +85,8 @@ std::uint64_t NamedSignal::read(const Computer& computer) const {
             return MachineMap::value(computer, *signal);
         case Kind::busBit:
             // One bit read, not the whole bus.
-            return signal->bit(reinterpret_cast<const unsigned char*>(&computer) + signal->offset, bit) ? 1 : 0;
+            return signal->bit(reinterpret_cast<const unsigned char*>(&computer) + signal->offset, bit) ? 1
+                                                                                                        : 0;
         case Kind::relay:
             return MachineMap::relay(computer, *relay).normallyOpen() ? 1 : 0;
     }

@@ -69,11 +69,20 @@ std::vector<std::string> allSignalNames();
 // data in and out, Write, code, operand (high and low byte), accumulator,
 // zero and carry flags.
 std::vector<NamedSignal> panelSignals();
-inline constexpr std::string_view panelSignalNames[] = {
-    "clockOscillator.clock",   "phaseSequencer.phase[0]", "phaseSequencer.phase[1]",
-    "phaseSequencer.phase[2]", "phaseSequencer.phase[3]", "controlPanel.address",
-    "controlPanel.dataIn",     "controlPanel.dataOut",    "controlPanel.write",
-    "decoder.q",               "highOperand.q",           "lowOperand.q",
-    "arithmeticUnit.accumulator", "arithmeticUnit.zero",  "arithmeticUnit.carry"};
+inline constexpr std::string_view panelSignalNames[] = {"clockOscillator.clock",
+                                                        "phaseSequencer.phase[0]",
+                                                        "phaseSequencer.phase[1]",
+                                                        "phaseSequencer.phase[2]",
+                                                        "phaseSequencer.phase[3]",
+                                                        "controlPanel.address",
+                                                        "controlPanel.dataIn",
+                                                        "controlPanel.dataOut",
+                                                        "controlPanel.write",
+                                                        "decoder.q",
+                                                        "highOperand.q",
+                                                        "lowOperand.q",
+                                                        "arithmeticUnit.accumulator",
+                                                        "arithmeticUnit.zero",
+                                                        "arithmeticUnit.carry"};
 
 }  // namespace tarnwick

@@ -1,7 +1,7 @@
 #pragma once
 
-#include "relay/Counters.h"
 #include "relay/Circuit.h"
+#include "relay/Counters.h"
 #include "relay/Gates.h"
 
 namespace tarnwick {
@@ -37,14 +37,14 @@ public:
 
     static constexpr auto members() {
         using C = PhaseSequencer;
-        return std::make_tuple(TARNWICK_MEMBER(C, ring_),
-                               TARNWICK_MEMBER(C, fetchPhaseGate_),
+        return std::make_tuple(TARNWICK_MEMBER(C, ring_), TARNWICK_MEMBER(C, fetchPhaseGate_),
                                TARNWICK_MEMBER(C, countPulseGate_));
     }
     static constexpr auto outputs() {
         using C = PhaseSequencer;
-        return std::make_tuple(Output<C>{"phase", 4, [](const C& c, int i) { return bool(c.phase(i)); }},
-                               Output<C>{"countPulse", 0, [](const C& c, int) { return bool(c.countPulse()); }});
+        return std::make_tuple(
+            Output<C>{"phase", 4, [](const C& c, int i) { return bool(c.phase(i)); }},
+            Output<C>{"countPulse", 0, [](const C& c, int) { return bool(c.countPulse()); }});
     }
 
 private:

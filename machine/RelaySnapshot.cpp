@@ -64,7 +64,8 @@ void Computer::copyRelays(RelaySnapshot& snapshot, bool withMemory) {
     copyRuns(*this, snapshot.relays.data());
     snapshot.before = relaysBefore_;
     snapshot.signalValues.resize(map.signals().size());
-    for (std::size_t k = 0; k < map.signals().size(); ++k) snapshot.signalValues[k] = MachineMap::value(*this, map.signals()[k]);
+    for (std::size_t k = 0; k < map.signals().size(); ++k)
+        snapshot.signalValues[k] = MachineMap::value(*this, map.signals()[k]);
     const auto* lanes = dynamic_cast<const RelayLaneRAM*>(&controlPanel.memory());
     snapshot.relayMemory = withMemory && lanes != nullptr;
     if (snapshot.relayMemory) {

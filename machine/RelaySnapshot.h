@@ -30,9 +30,7 @@ struct RelaySnapshot {
     // A relay's normally-open contact carries current: supply and coil on.
     static bool lit(std::uint8_t relay) { return (relay & 0x0C) == 0x0C; }
     // A relay's state (its current supply and coil) changed in the last step.
-    bool changed(std::size_t k) const {
-        return !before.empty() && ((relays[k] ^ before[k]) & 0x0C) != 0;
-    }
+    bool changed(std::size_t k) const { return !before.empty() && ((relays[k] ^ before[k]) & 0x0C) != 0; }
 };
 
 }  // namespace tarnwick

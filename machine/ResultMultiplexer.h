@@ -28,8 +28,7 @@ public:
 
     static constexpr auto members() {
         using C = MultiplexerBit;
-        return std::make_tuple(TARNWICK_MEMBER(C, gates_),
-                               TARNWICK_MEMBER(C, orGate_));
+        return std::make_tuple(TARNWICK_MEMBER(C, gates_), TARNWICK_MEMBER(C, orGate_));
     }
     static constexpr auto outputs() {
         using C = MultiplexerBit;
@@ -82,10 +81,8 @@ public:
 
     static constexpr auto members() {
         using C = ResultMultiplexer;
-        return std::make_tuple(TARNWICK_MEMBER(C, bits_),
-                               TARNWICK_MEMBER(C, selectNorGate_),
-                               TARNWICK_MEMBER(C, anySelectRelay_),
-                               TARNWICK_MEMBER(C, defaultGate_));
+        return std::make_tuple(TARNWICK_MEMBER(C, bits_), TARNWICK_MEMBER(C, selectNorGate_),
+                               TARNWICK_MEMBER(C, anySelectRelay_), TARNWICK_MEMBER(C, defaultGate_));
     }
     static constexpr auto outputs() {
         using C = ResultMultiplexer;

@@ -143,8 +143,10 @@ std::string recordingVcd(const SignalRecorder::Snapshot& snapshot, const std::ve
         if (changes.empty()) continue;
         out += '#' + std::to_string(entry - first) + '\n';
         lastTime = entry - first;
-        if (initial) out += "$dumpvars\n" + changes + "$end\n";
-        else out += changes;
+        if (initial)
+            out += "$dumpvars\n" + changes + "$end\n";
+        else
+            out += changes;
     }
     // The dump lasts to its last entry even when that changed nothing.
     if (last - first > lastTime) out += '#' + std::to_string(last - first) + '\n';

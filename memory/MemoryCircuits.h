@@ -68,14 +68,15 @@ public:
     }
     static constexpr auto outputs() {
         using D = BasicTwoWayDemultiplexer;
-        return std::make_tuple(Output<D>{"lowOutput", 0, [](const D& d, int) { return bool(d.lowOutput()); }},
-                               Output<D>{"highOutput", 0, [](const D& d, int) { return bool(d.highOutput()); }});
+        return std::make_tuple(
+            Output<D>{"lowOutput", 0, [](const D& d, int) { return bool(d.lowOutput()); }},
+            Output<D>{"highOutput", 0, [](const D& d, int) { return bool(d.highOutput()); }});
     }
 
 private:
-    R selectRelay_;                    // S
-    BasicTwoInputAndGate<R> lowGate_;  // L
-    BasicTwoInputAndGate<R> highGate_; // H
+    R selectRelay_;                     // S
+    BasicTwoInputAndGate<R> lowGate_;   // L
+    BasicTwoInputAndGate<R> highGate_;  // H
 };
 
 using TwoWayDemultiplexer = BasicTwoWayDemultiplexer<>;
@@ -145,7 +146,8 @@ public:
     }
 
     static constexpr auto members() {
-        return std::make_tuple(TARNWICK_MEMBER(EightWayChains, selectRelays_), TARNWICK_MEMBER(EightWayChains, chains_));
+        return std::make_tuple(TARNWICK_MEMBER(EightWayChains, selectRelays_),
+                               TARNWICK_MEMBER(EightWayChains, chains_));
     }
 
 private:
@@ -191,7 +193,9 @@ public:
     }
     TARNWICK_INLINE void step() { chains_.step(); }
 
-    static constexpr auto members() { return std::make_tuple(TARNWICK_MEMBER(BasicEightWayDecoder, chains_)); }
+    static constexpr auto members() {
+        return std::make_tuple(TARNWICK_MEMBER(BasicEightWayDecoder, chains_));
+    }
     static constexpr auto outputs() {
         using D = BasicEightWayDecoder;
         return std::make_tuple(Output<D>{"output", 8, [](const D& d, int i) { return bool(d.output(i)); }});

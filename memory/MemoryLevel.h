@@ -21,8 +21,7 @@ public:
     static constexpr std::uint64_t ticksPerStep =
         TwoWayDemultiplexer::ticksPerStep + 8 * 7 + 2 * Half::ticksPerStep;
 
-    MemoryLevel()
-        : lowHalf_(std::make_unique<Half>()), highHalf_(std::make_unique<Half>()) {}
+    MemoryLevel() : lowHalf_(std::make_unique<Half>()), highHalf_(std::make_unique<Half>()) {}
     MemoryLevel(const MemoryLevel&) = delete;
     MemoryLevel& operator=(const MemoryLevel&) = delete;
     // Lower halves are released before higher ones.
@@ -83,8 +82,9 @@ public:
     }
 
     static constexpr auto members() {
-        return std::make_tuple(TARNWICK_MEMBER(MemoryLevel, writeDemultiplexer_), TARNWICK_MEMBER(MemoryLevel, lowHalf_),
-                               TARNWICK_MEMBER(MemoryLevel, highHalf_), TARNWICK_MEMBER(MemoryLevel, outputSelector_));
+        return std::make_tuple(
+            TARNWICK_MEMBER(MemoryLevel, writeDemultiplexer_), TARNWICK_MEMBER(MemoryLevel, lowHalf_),
+            TARNWICK_MEMBER(MemoryLevel, highHalf_), TARNWICK_MEMBER(MemoryLevel, outputSelector_));
     }
 
     const Half& lowHalf() const { return *lowHalf_; }

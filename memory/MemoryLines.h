@@ -12,27 +12,23 @@ using LineSetter = void (SixtyFourKbRAM::*)(bool);
 using LineGetter = bool (SixtyFourKbRAM::*)();
 
 inline constexpr LineSetter addressLineSetters[16] = {
-    &SixtyFourKbRAM::setAddressBit0,  &SixtyFourKbRAM::setAddressBit1,
-    &SixtyFourKbRAM::setAddressBit2,  &SixtyFourKbRAM::setAddressBit3,
-    &SixtyFourKbRAM::setAddressBit4,  &SixtyFourKbRAM::setAddressBit5,
-    &SixtyFourKbRAM::setAddressBit6,  &SixtyFourKbRAM::setAddressBit7,
-    &SixtyFourKbRAM::setAddressBit8,  &SixtyFourKbRAM::setAddressBit9,
-    &SixtyFourKbRAM::setAddressBit10, &SixtyFourKbRAM::setAddressBit11,
-    &SixtyFourKbRAM::setAddressBit12, &SixtyFourKbRAM::setAddressBit13,
-    &SixtyFourKbRAM::setAddressBit14, &SixtyFourKbRAM::setAddressBit15,
+    &SixtyFourKbRAM::setAddressBit0,  &SixtyFourKbRAM::setAddressBit1,  &SixtyFourKbRAM::setAddressBit2,
+    &SixtyFourKbRAM::setAddressBit3,  &SixtyFourKbRAM::setAddressBit4,  &SixtyFourKbRAM::setAddressBit5,
+    &SixtyFourKbRAM::setAddressBit6,  &SixtyFourKbRAM::setAddressBit7,  &SixtyFourKbRAM::setAddressBit8,
+    &SixtyFourKbRAM::setAddressBit9,  &SixtyFourKbRAM::setAddressBit10, &SixtyFourKbRAM::setAddressBit11,
+    &SixtyFourKbRAM::setAddressBit12, &SixtyFourKbRAM::setAddressBit13, &SixtyFourKbRAM::setAddressBit14,
+    &SixtyFourKbRAM::setAddressBit15,
 };
 
 inline constexpr LineSetter dataInLineSetters[8] = {
-    &SixtyFourKbRAM::setDataInBit0, &SixtyFourKbRAM::setDataInBit1,
-    &SixtyFourKbRAM::setDataInBit2, &SixtyFourKbRAM::setDataInBit3,
-    &SixtyFourKbRAM::setDataInBit4, &SixtyFourKbRAM::setDataInBit5,
+    &SixtyFourKbRAM::setDataInBit0, &SixtyFourKbRAM::setDataInBit1, &SixtyFourKbRAM::setDataInBit2,
+    &SixtyFourKbRAM::setDataInBit3, &SixtyFourKbRAM::setDataInBit4, &SixtyFourKbRAM::setDataInBit5,
     &SixtyFourKbRAM::setDataInBit6, &SixtyFourKbRAM::setDataInBit7,
 };
 
 inline constexpr LineGetter dataOutLineGetters[8] = {
-    &SixtyFourKbRAM::getDataOutBit0, &SixtyFourKbRAM::getDataOutBit1,
-    &SixtyFourKbRAM::getDataOutBit2, &SixtyFourKbRAM::getDataOutBit3,
-    &SixtyFourKbRAM::getDataOutBit4, &SixtyFourKbRAM::getDataOutBit5,
+    &SixtyFourKbRAM::getDataOutBit0, &SixtyFourKbRAM::getDataOutBit1, &SixtyFourKbRAM::getDataOutBit2,
+    &SixtyFourKbRAM::getDataOutBit3, &SixtyFourKbRAM::getDataOutBit4, &SixtyFourKbRAM::getDataOutBit5,
     &SixtyFourKbRAM::getDataOutBit6, &SixtyFourKbRAM::getDataOutBit7,
 };
 

@@ -28,7 +28,7 @@ void dropReferences(ChunkHeader* chunk, std::size_t count) noexcept {
     // acq_rel: whoever frees the chunk sees every other thread's last use.
     if (chunk->references.fetch_sub(count, std::memory_order_acq_rel) == count) {
         chunk->~ChunkHeader();
-        ::operator delete(static_cast<void*>(chunk), std::align_val_t{kChunkBytes});
+        ::operator delete (static_cast<void*>(chunk), std::align_val_t{kChunkBytes});
     }
 }
 
@@ -62,7 +62,7 @@ void* PartPool::allocate(std::size_t size, std::size_t alignment) {
     if (filling.chunk == nullptr || part + size > filling.end) {
         // Obtain the new chunk before closing the old one: if that fails,
         // nothing has changed.
-        void* raw = ::operator new(kChunkBytes, std::align_val_t{kChunkBytes});
+        void* raw = ::operator new (kChunkBytes, std::align_val_t{kChunkBytes});
         filling.close();
         filling.chunk = new (raw) ChunkHeader;
         filling.next = reinterpret_cast<std::uintptr_t>(raw) + kFirstPart;

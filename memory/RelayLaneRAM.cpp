@@ -71,12 +71,14 @@ template <class L>
 using Chains = detail::EightWayChains<>;
 constexpr int kChainRelays = relayCount<FourInputAndGate>();
 constexpr int kChainsAt = relayIndexOf<EightWayDecoder>("chains") + relayIndexOf<Chains>("chains");
-constexpr int kSelectRelaysAt = relayIndexOf<EightWayDecoder>("chains") + relayIndexOf<Chains>("selectRelays");
+constexpr int kSelectRelaysAt =
+    relayIndexOf<EightWayDecoder>("chains") + relayIndexOf<Chains>("selectRelays");
 constexpr int kDecoderRelays = checkedRelayCount<EightWayDecoder>();
 constexpr int kSelectorChainsAt = relayIndexOf<EightWaySelector>("chains");
 constexpr int kOrGateAt = relayIndexOf<EightWaySelector>("orGate");
 constexpr int kSelectorRelays = checkedRelayCount<EightWaySelector>();
-static_assert(kSelectorChainsAt == 0 && kSelectRelaysAt == 0 && kChainsAt + 8 * kChainRelays == kDecoderRelays,
+static_assert(kSelectorChainsAt == 0 && kSelectRelaysAt == 0 &&
+                  kChainsAt + 8 * kChainRelays == kDecoderRelays,
               "the chain step below takes the select relays first, then the chains");
 
 constexpr int kReset = relayIndexOf<MemoryCell>("resetGate");
@@ -192,8 +194,7 @@ template <class L>
     L cellEnable[8];
     stepChains(
         v, lines.select, enables,
-        [&](int k, L relay) TARNWICK_LANE_INLINE { store(at(kCellDecoderAt + k), relay); },
-        cellEnable);
+        [&](int k, L relay) TARNWICK_LANE_INLINE { store(at(kCellDecoderAt + k), relay); }, cellEnable);
 
     L cellOutput[8];
 #pragma GCC unroll 8
@@ -449,7 +450,8 @@ RelayLaneRAM::LaneWidth RelayLaneRAM::widthFor(LaneWidth asked) {
     return LaneWidth::Sse2;
 }
 
-RelayLaneRAM::RelayLaneRAM(LaneWidth width) : storage_(std::make_unique<Storage>()), lanes_(widthFor(width)) {}
+RelayLaneRAM::RelayLaneRAM(LaneWidth width)
+    : storage_(std::make_unique<Storage>()), lanes_(widthFor(width)) {}
 
 RelayLaneRAM::~RelayLaneRAM() = default;
 
@@ -494,9 +496,9 @@ void RelayLaneRAM::copyRelayStates(std::uint8_t* out) const { storage_->copyNode
 
 namespace {
 // The store itself, then the fields in the order below.
-constexpr std::size_t laneFieldsSize = 5 * sizeof(bool) + 2 * sizeof(std::uint16_t) + 3 * sizeof(std::uint8_t) +
-                                       sizeof(int) + sizeof(std::uint64_t);
-}
+constexpr std::size_t laneFieldsSize = 5 * sizeof(bool) + 2 * sizeof(std::uint16_t) +
+                                       3 * sizeof(std::uint8_t) + sizeof(int) + sizeof(std::uint64_t);
+}  // namespace
 
 bool RelayLaneRAM::saveState(std::vector<std::uint8_t>& state) const {
     static_assert(std::is_trivially_copyable_v<Storage>);
@@ -551,7 +553,8 @@ namespace {
 
 // The cell columns' lit relays, as many lanes at a time as L holds.
 template <class L>
-[[gnu::always_inline]] inline void countColumns(const std::uint8_t (*blocks)[kBlockStride], std::uint8_t* columns) {
+[[gnu::always_inline]] inline void countColumns(const std::uint8_t (*blocks)[kBlockStride],
+                                                std::uint8_t* columns) {
     for (int b = 0; b < kBlocks; ++b) {
         const std::uint8_t* block = blocks[b];
         for (int first = 0; first < kColumnLanes; first += static_cast<int>(sizeof(L))) {
@@ -565,7 +568,8 @@ template <class L>
     }
 }
 
-[[gnu::target("avx2")]] void countColumnsAvx2(const std::uint8_t (*blocks)[kBlockStride], std::uint8_t* columns) {
+[[gnu::target("avx2")]] void countColumnsAvx2(const std::uint8_t (*blocks)[kBlockStride],
+                                              std::uint8_t* columns) {
     countColumns<Lanes32>(blocks, columns);
 }
 

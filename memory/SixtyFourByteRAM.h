@@ -30,8 +30,8 @@ struct NoLines {
     TARNWICK_INLINE void operator()(Parts&...) const {}
 };
 
-template <class Decoder, class CellAt, class Selector, class DecoderLines = NoLines, class CellLines = NoLines,
-          class SelectorLines = NoLines>
+template <class Decoder, class CellAt, class Selector, class DecoderLines = NoLines,
+          class CellLines = NoLines, class SelectorLines = NoLines>
 TARNWICK_INLINE inline void stepCellColumn(Decoder& decoder, CellAt&& cell, Selector& selector,
                                            DecoderLines decoderLines = {}, CellLines cellLines = {},
                                            SelectorLines selectorLines = {}) {
@@ -224,12 +224,14 @@ public:
     std::uint8_t peek(std::uint32_t address) const {
         const EightByteRow& row = *rows_[(address >> 3) & 7];
         std::uint8_t byte = 0;
-        for (int j = 0; j < 8; ++j) byte |= static_cast<std::uint8_t>(row.column(j).cell(address & 7).output() << j);
+        for (int j = 0; j < 8; ++j)
+            byte |= static_cast<std::uint8_t>(row.column(j).cell(address & 7).output() << j);
         return byte;
     }
 
     static constexpr auto members() {
-        return std::make_tuple(TARNWICK_MEMBER(SixtyFourByteRAM, rowDecoder_), TARNWICK_MEMBER(SixtyFourByteRAM, rows_),
+        return std::make_tuple(TARNWICK_MEMBER(SixtyFourByteRAM, rowDecoder_),
+                               TARNWICK_MEMBER(SixtyFourByteRAM, rows_),
                                TARNWICK_MEMBER(SixtyFourByteRAM, bitSelectors_));
     }
 

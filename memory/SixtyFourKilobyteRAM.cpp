@@ -6,9 +6,7 @@ namespace tarnwick {
 
 // The pool's current chunk is closed whether the tree was built or not, so
 // that releasing the tree returns every chunk to the heap.
-SixtyFourKilobyteRAM::SixtyFourKilobyteRAM() try : body_() {
-    PartPool::closeChunk();
-} catch (...) {
+SixtyFourKilobyteRAM::SixtyFourKilobyteRAM() try : body_() { PartPool::closeChunk(); } catch (...) {
     PartPool::closeChunk();
 }
 

@@ -105,7 +105,8 @@ void SixtyFourKilobyteRAMControlPanel::refreshCopy() {
 void SixtyFourKilobyteRAMControlPanel::copyRecentWrites(std::vector<Write>& out) const {
     out.clear();
     const std::size_t start = (nextWrite_ + recentWriteCount - writesKept_) % recentWriteCount;
-    for (std::size_t i = 0; i < writesKept_; ++i) out.push_back(recentWrites_[(start + i) % recentWriteCount]);
+    for (std::size_t i = 0; i < writesKept_; ++i)
+        out.push_back(recentWrites_[(start + i) % recentWriteCount]);
 }
 
 void SixtyFourKilobyteRAMControlPanel::noteWrite(std::uint16_t address) {

@@ -155,7 +155,8 @@ public:
         using P = SixtyFourKilobyteRAMControlPanel;
         return std::make_tuple(
             Output<P>{"address", 16, [](const P& p, int i) { return p.selectors[i].output(); }},
-            Output<P>{"dataIn", 8, [](const P& p, int i) { return p.selectors[firstDataSelector + i].output(); }},
+            Output<P>{"dataIn", 8,
+                      [](const P& p, int i) { return p.selectors[firstDataSelector + i].output(); }},
             Output<P>{"write", 0, [](const P& p, int) { return p.selectors[writeSelector].output(); }},
             Output<P>{"dataOut", 8, [](const P& p, int i) { return p.dataLamps[i].isOn(); }});
     }

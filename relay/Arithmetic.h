@@ -30,7 +30,10 @@ public:
         andGate_.step();
     }
 
-    static constexpr auto members() { return std::make_tuple(TARNWICK_MEMBER(XorGate, orGate_), TARNWICK_MEMBER(XorGate, nandGate_), TARNWICK_MEMBER(XorGate, andGate_)); }
+    static constexpr auto members() {
+        return std::make_tuple(TARNWICK_MEMBER(XorGate, orGate_), TARNWICK_MEMBER(XorGate, nandGate_),
+                               TARNWICK_MEMBER(XorGate, andGate_));
+    }
     static constexpr auto outputs() {
         return std::make_tuple(
             Output<XorGate>{"output", 0, [](const XorGate& c, int) { return bool(c.output()); }});
@@ -63,7 +66,9 @@ public:
         carryGate_.step();
     }
 
-    static constexpr auto members() { return std::make_tuple(TARNWICK_MEMBER(HalfAdder, sumGate_), TARNWICK_MEMBER(HalfAdder, carryGate_)); }
+    static constexpr auto members() {
+        return std::make_tuple(TARNWICK_MEMBER(HalfAdder, sumGate_), TARNWICK_MEMBER(HalfAdder, carryGate_));
+    }
     static constexpr auto outputs() {
         return std::make_tuple(
             Output<HalfAdder>{"sum", 0, [](const HalfAdder& c, int) { return bool(c.sum()); }},
@@ -98,7 +103,11 @@ public:
         carryOutGate_.step();
     }
 
-    static constexpr auto members() { return std::make_tuple(TARNWICK_MEMBER(FullAdder, carryInHalf_), TARNWICK_MEMBER(FullAdder, operandHalf_), TARNWICK_MEMBER(FullAdder, carryOutGate_)); }
+    static constexpr auto members() {
+        return std::make_tuple(TARNWICK_MEMBER(FullAdder, carryInHalf_),
+                               TARNWICK_MEMBER(FullAdder, operandHalf_),
+                               TARNWICK_MEMBER(FullAdder, carryOutGate_));
+    }
     static constexpr auto outputs() {
         return std::make_tuple(
             Output<FullAdder>{"sum", 0, [](const FullAdder& c, int) { return bool(c.sum()); }},
@@ -135,7 +144,8 @@ public:
     static constexpr auto outputs() {
         return std::make_tuple(
             Output<EightBitAdder>{"sum", 8, [](const EightBitAdder& c, int i) { return bool(c.sum(i)); }},
-            Output<EightBitAdder>{"carryOut", 0, [](const EightBitAdder& c, int) { return bool(c.carryOut()); }});
+            Output<EightBitAdder>{"carryOut", 0,
+                                  [](const EightBitAdder& c, int) { return bool(c.carryOut()); }});
     }
 
 private:
@@ -158,8 +168,8 @@ public:
 
     static constexpr auto members() { return std::make_tuple(TARNWICK_MEMBER(EightBitLogic, gates_)); }
     static constexpr auto outputs() {
-        return std::make_tuple(
-            Output<EightBitLogic>{"output", 8, [](const EightBitLogic& c, int i) { return bool(c.output(i)); }});
+        return std::make_tuple(Output<EightBitLogic>{
+            "output", 8, [](const EightBitLogic& c, int i) { return bool(c.output(i)); }});
     }
 
 private:
@@ -195,8 +205,8 @@ public:
 
     static constexpr auto members() { return std::make_tuple(TARNWICK_MEMBER(EightBitComplementer, gates_)); }
     static constexpr auto outputs() {
-        return std::make_tuple(
-            Output<EightBitComplementer>{"output", 8, [](const EightBitComplementer& c, int i) { return bool(c.output(i)); }});
+        return std::make_tuple(Output<EightBitComplementer>{
+            "output", 8, [](const EightBitComplementer& c, int i) { return bool(c.output(i)); }});
     }
 
 private:

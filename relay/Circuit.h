@@ -40,14 +40,14 @@ struct Member {
 };
 
 // Inside a circuit's members(): a member and where the compiler put it.
-#define TARNWICK_MEMBER(Owner, field)                                               \
-    ::tarnwick::Member<Owner, decltype(Owner::field)> {                             \
-        ::tarnwick::memberName(#field), &Owner::field, offsetof(Owner, field)       \
+#define TARNWICK_MEMBER(Owner, field)                                         \
+    ::tarnwick::Member<Owner, decltype(Owner::field)> {                       \
+        ::tarnwick::memberName(#field), &Owner::field, offsetof(Owner, field) \
     }
 // The same for an owner whose layout is not standard (the computer).
-#define TARNWICK_PART(Owner, field)                                                             \
-    ::tarnwick::Member<Owner, decltype(Owner::field)> {                                         \
-        ::tarnwick::memberName(#field), &Owner::field, ::tarnwick::noOffset                      \
+#define TARNWICK_PART(Owner, field)                                         \
+    ::tarnwick::Member<Owner, decltype(Owner::field)> {                     \
+        ::tarnwick::memberName(#field), &Owner::field, ::tarnwick::noOffset \
     }
 
 // One output: bit(circuit, i) is bit i of a bus of width bits (0 for a single bit).
@@ -60,10 +60,14 @@ struct Output {
 
 // A relay: the byte kind or a lane vector of relays (LaneRelay).
 template <class T>
-concept RelayType = std::is_same_v<T, Relay> || requires { typename T::LaneRelayTag; };
+concept RelayType = std::is_same_v<T, Relay> || requires {
+    typename T::LaneRelayTag;
+};
 
 template <class T>
-concept Described = requires { T::members(); };
+concept Described = requires {
+    T::members();
+};
 
 // What a member holds: the element type and how many, for arrays and for
 // parts owned through a pointer.
@@ -119,7 +123,8 @@ consteval std::size_t relayCount() {
         return count;
     } else {
         using Held = Holding<T>;
-        static_assert(Held::isArray || Held::isOwned, "a member that is neither a relay nor a described circuit");
+        static_assert(Held::isArray || Held::isOwned,
+                      "a member that is neither a relay nor a described circuit");
         return Held::count * relayCount<typename Held::Element>();
     }
 }

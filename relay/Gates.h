@@ -45,8 +45,8 @@ public:
 
     static constexpr auto members() { return std::make_tuple(TARNWICK_MEMBER(SeriesChain, relays_)); }
     static constexpr auto outputs() {
-        return std::make_tuple(
-            Output<SeriesChain>{"output", 0, [](const SeriesChain& gate, int) { return bool(gate.output()); }});
+        return std::make_tuple(Output<SeriesChain>{
+            "output", 0, [](const SeriesChain& gate, int) { return bool(gate.output()); }});
     }
 
 private:
@@ -78,7 +78,8 @@ public:
     }
     TARNWICK_INLINE Signal output() const {
         Signal any{};
-        for (const R& relay : relays_) any = any | (NormallyOpen ? relay.normallyOpen() : relay.normallyClosed());
+        for (const R& relay : relays_)
+            any = any | (NormallyOpen ? relay.normallyOpen() : relay.normallyClosed());
         return any;
     }
     TARNWICK_INLINE void step() {
@@ -153,7 +154,8 @@ public:
 
     static constexpr auto members() { return std::make_tuple(TARNWICK_MEMBER(Buzzer, relay_)); }
     static constexpr auto outputs() {
-        return std::make_tuple(Output<Buzzer>{"output", 0, [](const Buzzer& buzzer, int) { return buzzer.output(); }});
+        return std::make_tuple(
+            Output<Buzzer>{"output", 0, [](const Buzzer& buzzer, int) { return buzzer.output(); }});
     }
 
 private:

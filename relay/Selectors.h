@@ -73,8 +73,8 @@ public:
 
     static constexpr auto members() { return std::make_tuple(TARNWICK_MEMBER(MultiBitSelector, bits_)); }
     static constexpr auto outputs() {
-        return std::make_tuple(
-            Output<MultiBitSelector>{"output", N, [](const MultiBitSelector& s, int i) { return s.output(i); }});
+        return std::make_tuple(Output<MultiBitSelector>{
+            "output", N, [](const MultiBitSelector& s, int i) { return s.output(i); }});
     }
 
 private:

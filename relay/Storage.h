@@ -90,17 +90,17 @@ public:
     }
 
 private:
-    Relay clockRelay_;              // C
-    Relay dataRelay_;               // D
-    TwoInputAndGate masterSet_;     // G1
-    TwoInputAndGate masterReset_;   // G2
+    Relay clockRelay_;             // C
+    Relay dataRelay_;              // D
+    TwoInputAndGate masterSet_;    // G1
+    TwoInputAndGate masterReset_;  // G2
     TwoInputNorGate n1_;
-    TwoInputNorGate n2_;            // holds the master's bit
+    TwoInputNorGate n2_;  // holds the master's bit
     TwoInputAndGate g3_;
     TwoInputAndGate g4_;
-    TwoInputOrGate clearOr_;        // O
-    TwoInputNorGate n3_;            // q
-    TwoInputNorGate n4_;            // notQ
+    TwoInputOrGate clearOr_;  // O
+    TwoInputNorGate n3_;      // q
+    TwoInputNorGate n4_;      // notQ
 };
 
 // The classic six-gate edge-triggered D flip-flop with preset and clear,
@@ -150,9 +150,9 @@ public:
 
     static constexpr auto members() {
         using F = BasicSixNorFlipFlop;
-        return std::make_tuple(TARNWICK_MEMBER(F, clockRelay_), TARNWICK_MEMBER(F, g1_), TARNWICK_MEMBER(F, g2_),
-                               TARNWICK_MEMBER(F, g3_), TARNWICK_MEMBER(F, g4_), TARNWICK_MEMBER(F, g5_),
-                               TARNWICK_MEMBER(F, g6_));
+        return std::make_tuple(TARNWICK_MEMBER(F, clockRelay_), TARNWICK_MEMBER(F, g1_),
+                               TARNWICK_MEMBER(F, g2_), TARNWICK_MEMBER(F, g3_), TARNWICK_MEMBER(F, g4_),
+                               TARNWICK_MEMBER(F, g5_), TARNWICK_MEMBER(F, g6_));
     }
     static constexpr auto outputs() {
         using F = BasicSixNorFlipFlop;

@@ -3,8 +3,8 @@
 #include <string>
 #include <vector>
 
-#include "tests/support/Documented.h"
 #include "asm/Assembler.h"
+#include "tests/support/Documented.h"
 
 namespace tarnwick::assembler {
 namespace {

@@ -8,10 +8,10 @@
 #include <string_view>
 #include <vector>
 
-#include "memory/MemoryFile.h"
 #include "asm/Assembler.h"
 #include "asm/Disassembler.h"
 #include "asm/InstructionSet.h"
+#include "memory/MemoryFile.h"
 
 namespace tarnwick::assembler {
 namespace {

@@ -2,7 +2,8 @@
 // the worked example loaded, a breakpoint on its store, run until it stops
 // there (Memory window) and on to its halt (Program window at the store).
 //
-//     QT_QPA_PLATFORM=offscreen tarnwick_debug_views_screenshot docs/memory-window.png docs/program-window.png
+//     QT_QPA_PLATFORM=offscreen tarnwick_debug_views_screenshot docs/memory-window.png
+//     docs/program-window.png
 //
 // Exits non-zero if a picture could not be made.
 
@@ -32,7 +33,8 @@ int main(int argc, char* argv[]) {
     const std::vector<std::uint8_t> program{0x10, 0x00, 0x20, 0x20, 0x00, 0x21, 0x11, 0x00, 0x22, 0xFF};
     machine.powerSwitch.setState(1);
     machine.powerCommand();
-    for (std::size_t a = 0; a < program.size(); ++a) machine.loadByte(static_cast<std::uint16_t>(a), program[a]);
+    for (std::size_t a = 0; a < program.size(); ++a)
+        machine.loadByte(static_cast<std::uint16_t>(a), program[a]);
     machine.loadByte(0x20, 0x5A);
     machine.loadByte(0x21, 0x33);
     machine.pauseSwitch.setState(1);

@@ -26,7 +26,8 @@ void loadWorkedExample(Machine& machine) {
 }
 
 QString shown(MemoryModel& model, std::uint16_t address) {
-    return model.data(model.index(address / MemoryModel::rowBytes, address % MemoryModel::rowBytes), Qt::DisplayRole)
+    return model
+        .data(model.index(address / MemoryModel::rowBytes, address % MemoryModel::rowBytes), Qt::DisplayRole)
         .toString();
 }
 

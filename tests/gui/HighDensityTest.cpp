@@ -5,11 +5,11 @@
 #include <QtTest>
 #include <functional>
 
-#include "panel/PanelControl.h"
 #include "gui/CommandTarget.h"
 #include "gui/IndicatorLampWidget.h"
 #include "gui/PanelLook.h"
 #include "gui/ToggleSwitchWidget.h"
+#include "panel/PanelControl.h"
 
 namespace tarnwick::test {
 namespace {

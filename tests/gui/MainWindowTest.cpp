@@ -217,8 +217,9 @@ private slots:
         QCOMPARE(f.window.reloadAction()->shortcut(), QKeySequence(Qt::CTRL | Qt::Key_R));
         QCOMPARE(f.window.openRecentMenu()->menuAction(), f.window.fileMenu()->actions().at(2));
         QCOMPARE(texts(f.window.optionsMenu()), (QStringList{"Use &Fast Ram"}));
-        QCOMPARE(texts(f.window.runMenu()), (QStringList{"Step &Cycle", "Step &Instruction", "Step &Back Cycle",
-                                                         "Step Back I&nstruction", "-", "Run to C&ursor"}));
+        QCOMPARE(texts(f.window.runMenu()),
+                 (QStringList{"Step &Cycle", "Step &Instruction", "Step &Back Cycle",
+                              "Step Back I&nstruction", "-", "Run to C&ursor"}));
         QCOMPARE(f.window.runToCursorAction()->shortcut(), QKeySequence(Qt::CTRL | Qt::Key_F10));
         QVERIFY(texts(f.window.viewMenu()).contains(QStringLiteral("&Memory")));
         QVERIFY(texts(f.window.viewMenu()).contains(QStringLiteral("&Program")));
@@ -1325,9 +1326,9 @@ private slots:
 
         auto lamps = [&] { return readLamps(f.machine); };
         auto same = [](const LampReading& a, const LampReading& b) {
-            return a.clock == b.clock && a.phaseMask == b.phaseMask && a.address == b.address && a.code == b.code &&
-                   a.operand == b.operand && a.accumulator == b.accumulator && a.zero == b.zero &&
-                   a.carry == b.carry;
+            return a.clock == b.clock && a.phaseMask == b.phaseMask && a.address == b.address &&
+                   a.code == b.code && a.operand == b.operand && a.accumulator == b.accumulator &&
+                   a.zero == b.zero && a.carry == b.carry;
         };
         std::vector<LampReading> instructions{lamps()};
         for (int i = 0; i < 3; ++i) {

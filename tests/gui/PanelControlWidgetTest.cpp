@@ -6,10 +6,10 @@
 #include <thread>
 #include <vector>
 
-#include "panel/PanelControl.h"
 #include "gui/CommandTarget.h"
 #include "gui/IndicatorLampWidget.h"
 #include "gui/ToggleSwitchWidget.h"
+#include "panel/PanelControl.h"
 #include "tests/gui/PaintProbe.h"
 #include "tests/gui/PanelTestSupport.h"
 

@@ -43,7 +43,8 @@ MemoryImage workedExample() {
 
 std::vector<std::uint8_t> relaysThroughMap(const Computer& computer) {
     std::vector<std::uint8_t> bytes;
-    for (const auto& relay : MachineMap::get().relays()) bytes.push_back(MachineMap::relay(computer, relay).bits());
+    for (const auto& relay : MachineMap::get().relays())
+        bytes.push_back(MachineMap::relay(computer, relay).bits());
     return bytes;
 }
 
@@ -84,10 +85,11 @@ void expectLampsMatchRelays(RelaysWindow& relays, const Computer& computer, cons
         lit += expected ? 1 : 0;
         const QColor wanted = expected ? RelayBoard::litColour : RelayBoard::unlitColour;
         if (shown != wanted && ++wrong <= 5)
-            qWarning("%s: %s shows %s, its contact is %s", when, map[k].name.c_str(), qPrintable(shown.name()),
-                     expected ? "closed" : "open");
+            qWarning("%s: %s shows %s, its contact is %s", when, map[k].name.c_str(),
+                     qPrintable(shown.name()), expected ? "closed" : "open");
     }
-    QVERIFY2(wrong == 0, qPrintable(QStringLiteral("%1: %2 lamps wrong").arg(QLatin1StringView(when)).arg(wrong)));
+    QVERIFY2(wrong == 0,
+             qPrintable(QStringLiteral("%1: %2 lamps wrong").arg(QLatin1StringView(when)).arg(wrong)));
     QVERIFY2(lit > 0 || QLatin1StringView(when).startsWith(QLatin1StringView("off")), when);
 }
 
@@ -145,7 +147,8 @@ private slots:
             for (std::size_t k = 0; k < map.size(); ++k) {
                 const bool differs = ((before[k] ^ after[k]) & 0x0C) != 0;
                 changed += differs ? 1 : 0;
-                const QColor ring = image.pixelColor(relays->board()->lampRect(static_cast<int>(k)).topLeft());
+                const QColor ring =
+                    image.pixelColor(relays->board()->lampRect(static_cast<int>(k)).topLeft());
                 QVERIFY2((ring == RelayBoard::changedColour) == differs,
                          qPrintable(QStringLiteral("%1 after cycle %2: %3")
                                         .arg(QString::fromStdString(map[k].name))
@@ -170,7 +173,8 @@ private slots:
         RelayBoard* board = relays->board();
         const int circuit = board->circuitNamed(QStringLiteral("arithmeticUnit"));
         QVERIFY(circuit >= 0);
-        QTest::mouseClick(board, Qt::LeftButton, {}, board->circuits()[static_cast<std::size_t>(circuit)].heading.center());
+        QTest::mouseClick(board, Qt::LeftButton, {},
+                          board->circuits()[static_cast<std::size_t>(circuit)].heading.center());
         QCOMPARE(board->selectedCircuit(), circuit);
         const auto items = relays->circuitDetails()->findItems(QStringLiteral("arithmeticUnit.accumulator"),
                                                                Qt::MatchExactly | Qt::MatchRecursive);
@@ -186,7 +190,8 @@ private slots:
             QVERIFY(signal != nullptr);
             const std::uint64_t value = MachineMap::value(f.machine, *signal);
             const QString text = outputs->child(i)->text(1);
-            QCOMPARE(text.endsWith(QLatin1Char('h')) ? text.chopped(1).toULongLong(nullptr, 16) : text.toULongLong(),
+            QCOMPARE(text.endsWith(QLatin1Char('h')) ? text.chopped(1).toULongLong(nullptr, 16)
+                                                     : text.toULongLong(),
                      value);
         }
         // The tooltip of a lit relay names it and its contacts.
@@ -213,7 +218,8 @@ private slots:
         QTest::keyClick(relays->searchBox(), Qt::Key_Return);
         QCOMPARE(board->selectedCircuit(), board->circuitNamed(QStringLiteral("programCounter")));
 
-        const auto* relay = MachineMap::get().findRelay("arithmeticUnit.adder.bits[3].carryOutGate.relays[1]");
+        const auto* relay =
+            MachineMap::get().findRelay("arithmeticUnit.adder.bits[3].carryOutGate.relays[1]");
         QVERIFY(relay != nullptr);
         QVERIFY(relays->find(QString::fromStdString(relay->name)));
         QCOMPARE(board->selectedCircuit(), board->circuitNamed(QStringLiteral("arithmeticUnit")));

@@ -6,8 +6,6 @@
 //
 // Exits non-zero if the picture could not be made.
 
-#include "gui/SignalsWindow.h"
-
 #include <QApplication>
 #include <QPixmap>
 #include <cstdio>
@@ -15,6 +13,7 @@
 #include "app/Machine.h"
 #include "app/MemoryLoader.h"
 #include "gui/FrontPanel.h"
+#include "gui/SignalsWindow.h"
 #include "memory/MemoryFile.h"
 
 int main(int argc, char* argv[]) {
@@ -35,7 +34,8 @@ int main(int argc, char* argv[]) {
     tarnwick::SignalsWindow& signals_ = *frontPanel.window().signalsWindow();
     signals_.addRow("decoder.line30");
     signals_.addRow("decoder.line40");
-    signals_.resize(1000, tarnwick::SignalsDiagram::rulerHeight + 18 * tarnwick::SignalsDiagram::rowHeight + 90);
+    signals_.resize(1000,
+                    tarnwick::SignalsDiagram::rulerHeight + 18 * tarnwick::SignalsDiagram::rowHeight + 90);
 
     machine.pauseSwitch.setState(1);
     machine.powerSwitch.setState(1);

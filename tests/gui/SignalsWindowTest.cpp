@@ -3,8 +3,6 @@
 // keyboard, rows added, removed and moved, Export VCD, and the window across
 // a memory swap, Power off, Reset and the front panel closing.
 
-#include "gui/SignalsWindow.h"
-
 #include <QDir>
 #include <QFile>
 #include <QLineEdit>
@@ -20,6 +18,7 @@
 
 #include "app/MemoryLoader.h"
 #include "gui/FrontPanel.h"
+#include "gui/SignalsWindow.h"
 #include "machine/Lamps.h"
 #include "memory/MemoryFile.h"
 #include "tests/gui/PanelTestSupport.h"
@@ -121,7 +120,8 @@ private slots:
             program.window().showSignalsWindow();
             SignalsWindow& w = *program.window().signalsWindow();
             loadAndRelease(machine, examplePath(name));
-            while (machine.codeValue() != 0xFF && w.recorder().snapshot().cycles.back() < std::uint64_t(cycles))
+            while (machine.codeValue() != 0xFF &&
+                   w.recorder().snapshot().cycles.back() < std::uint64_t(cycles))
                 QCOMPARE(machine.stepCycle(), 1);
             w.refresh();
 
@@ -166,10 +166,12 @@ private slots:
         for (int i = 0; i < 40; ++i) QCOMPARE(machine.stepCycle(), 1);
         w.refresh();
         const std::size_t last = w.shown().cycles.size() - 1;
-        QCOMPARE(rowValue(w, "controlPanel.address", last), std::uint64_t(lampValue(machine.addressLamps, LampOrder::lowBitFirst)));
+        QCOMPARE(rowValue(w, "controlPanel.address", last),
+                 std::uint64_t(lampValue(machine.addressLamps, LampOrder::lowBitFirst)));
         QCOMPARE(rowValue(w, "arithmeticUnit.accumulator", last),
                  std::uint64_t(lampValue(machine.accumulatorLamps, LampOrder::highBitFirst)));
-        QCOMPARE(rowValue(w, "decoder.q", last), std::uint64_t(lampValue(machine.codeLamps, LampOrder::highBitFirst)));
+        QCOMPARE(rowValue(w, "decoder.q", last),
+                 std::uint64_t(lampValue(machine.codeLamps, LampOrder::highBitFirst)));
 
         // The cursor on the newest entry: its cycle and the lamps' values.
         QTest::keyClick(w.diagram(), Qt::Key_End);
@@ -177,8 +179,11 @@ private slots:
         const std::uint64_t cycle = *w.cursorCycle();
         QVERIFY(cycle > 30);
         const int accumulator = rowOf(w, "arithmeticUnit.accumulator");
-        QCOMPARE(w.valueText(accumulator),
-                 QStringLiteral("%1").arg(lampValue(machine.accumulatorLamps, LampOrder::highBitFirst), 2, 16, QLatin1Char('0')).toUpper());
+        QCOMPARE(
+            w.valueText(accumulator),
+            QStringLiteral("%1")
+                .arg(lampValue(machine.accumulatorLamps, LampOrder::highBitFirst), 2, 16, QLatin1Char('0'))
+                .toUpper());
         QTest::keyClick(w.diagram(), Qt::Key_Left);
         QCOMPARE(*w.cursorCycle(), cycle - 1);
         QTest::keyClick(w.diagram(), Qt::Key_Right);
@@ -262,7 +267,8 @@ private slots:
         const QString bad = dir.filePath(QStringLiteral("no/such/dir.vcd"));
         QVERIFY(w.exportVcd(bad).has_value());
         QVERIFY(!QFile::exists(bad));
-        QCOMPARE(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden), QStringList{QStringLiteral("shown.vcd")});
+        QCOMPARE(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden),
+                 QStringList{QStringLiteral("shown.vcd")});
     }
 
     void recordingGoesOnAcrossMemorySwapPowerOffAndReset() {
@@ -290,7 +296,8 @@ private slots:
             const auto s = w.recorder().snapshot();
             QVERIFY(s.recorded > before + 6);
             QCOMPARE(s.cycles.back(), std::uint64_t(6));
-            QCOMPARE(s.rows[5].values.back(), std::uint64_t(lampValue(machine.addressLamps, LampOrder::lowBitFirst)));
+            QCOMPARE(s.rows[5].values.back(),
+                     std::uint64_t(lampValue(machine.addressLamps, LampOrder::lowBitFirst)));
         }
 
         // Reset: numbering starts again.

@@ -20,7 +20,8 @@ std::size_t describedRelays() {
     std::size_t count = 0;
     std::apply(
         [&](const auto&... circuit) {
-            ((count += relayCount<typename std::remove_cvref_t<decltype(circuit.member)>::MemberType>()), ...);
+            ((count += relayCount<typename std::remove_cvref_t<decltype(circuit.member)>::MemberType>()),
+             ...);
         },
         Computer::circuits());
     return count;
@@ -84,10 +85,11 @@ TEST(MachineMap, SignalsHaveUniqueNamesAndWidths) {
         EXPECT_LE(signal.width, 16);
         EXPECT_EQ(map.findRelay(signal.name), nullptr) << signal.name << " names a relay too";
     }
-    for (const auto& [name, width] : {std::pair{"arithmeticUnit.accumulator", 8}, std::pair{"decoder.q", 8},
-                                      std::pair{"decoder.line10", 0}, std::pair{"programCounter.q", 16},
-                                      std::pair{"phaseSequencer.phase", 4}, std::pair{"controlPanel.address", 16},
-                                      std::pair{"arithmeticUnit.adder.bits[7].carryOut", 0}}) {
+    for (const auto& [name, width] :
+         {std::pair{"arithmeticUnit.accumulator", 8}, std::pair{"decoder.q", 8},
+          std::pair{"decoder.line10", 0}, std::pair{"programCounter.q", 16},
+          std::pair{"phaseSequencer.phase", 4}, std::pair{"controlPanel.address", 16},
+          std::pair{"arithmeticUnit.adder.bits[7].carryOut", 0}}) {
         const auto* signal = map.findSignal(name);
         ASSERT_NE(signal, nullptr) << name;
         EXPECT_EQ(signal->width, width) << name;
@@ -137,7 +139,8 @@ TEST(MachineMap, SignalsAndRelaysReadWhatTheMachineShows) {
         EXPECT_EQ(MachineMap::value(c, *address), lamps.address) << "cycle " << cycle;
         EXPECT_EQ(MachineMap::value(c, *carry), lamps.carry ? 1u : 0u) << "cycle " << cycle;
         EXPECT_EQ(MachineMap::value(c, *zero), lamps.zero ? 1u : 0u) << "cycle " << cycle;
-        EXPECT_EQ(MachineMap::value(c, *dataOut), lampValue(c.controlPanel.dataLamps, LampOrder::lowBitFirst));
+        EXPECT_EQ(MachineMap::value(c, *dataOut),
+                  lampValue(c.controlPanel.dataLamps, LampOrder::lowBitFirst));
         EXPECT_EQ(MachineMap::relay(c, *clockOffRelay).normallyClosed(), c.clockOscillator.clockOff());
         session.runCycle();
     }
@@ -147,7 +150,8 @@ TEST(MachineMap, SignalsAndRelaysReadWhatTheMachineShows) {
 TEST(MachineMap, NamesTheRelayMemoryByPattern) {
     EXPECT_EQ(MachineMap::memoryRelayCount(), RelayLaneRAM::relayCount);
     EXPECT_EQ(MachineMap::memoryRelayName(0), "memory.level[15].node[0].writeDemultiplexer.selectRelay");
-    EXPECT_EQ(MachineMap::memoryRelayName(4), "memory.level[15].node[0].writeDemultiplexer.highGate.relays[1]");
+    EXPECT_EQ(MachineMap::memoryRelayName(4),
+              "memory.level[15].node[0].writeDemultiplexer.highGate.relays[1]");
     EXPECT_EQ(MachineMap::memoryRelayName(45), "memory.level[6].node[0].writeDemultiplexer.selectRelay");
     // Ten demultiplexers down the lowest addresses, then block 0.
     EXPECT_EQ(MachineMap::memoryRelayName(50), "memory.block[0].rowDecoder.chains.selectRelays[0]");

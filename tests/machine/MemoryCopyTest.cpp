@@ -82,7 +82,8 @@ TEST_P(MemoryCopyTest, FollowsAProgramWritingAllOverMemory) {
     expectCopyMatchesMemory(session, "after the program", Read::stepped);
     ASSERT_FALSE(snapshot.recentWrites.empty());
     EXPECT_LE(snapshot.recentWrites.back().step, snapshot.memorySteps);
-    EXPECT_NE(snapshot.memory[snapshot.recentWrites.back().address], 0) << "the newest write is a stored value";
+    EXPECT_NE(snapshot.memory[snapshot.recentWrites.back().address], 0)
+        << "the newest write is a stored value";
 }
 
 TEST_P(MemoryCopyTest, PowerOffEraseAndSwapLeaveTheCopyEqualToMemory) {

@@ -6,17 +6,18 @@
 
 #include <vector>
 
+#include "MachineTestSupport.h"
 #include "app/Session.h"
 #include "machine/MachineMap.h"
 #include "machine/RelaySnapshot.h"
-#include "MachineTestSupport.h"
 
 namespace tarnwick {
 namespace {
 
 std::vector<std::uint8_t> relaysThroughMap(const Computer& computer) {
     std::vector<std::uint8_t> bytes;
-    for (const auto& relay : MachineMap::get().relays()) bytes.push_back(MachineMap::relay(computer, relay).bits());
+    for (const auto& relay : MachineMap::get().relays())
+        bytes.push_back(MachineMap::relay(computer, relay).bits());
     return bytes;
 }
 
@@ -57,7 +58,8 @@ TEST(RelaySnapshot, CopiesEveryRelayAndSignalAndTheRelaysBeforeEachCycle) {
         }
         ASSERT_EQ(snapshot.signalValues.size(), map.signals().size());
         for (std::size_t k = 0; k < map.signals().size(); ++k)
-            EXPECT_EQ(snapshot.signalValues[k], MachineMap::value(computer, map.signals()[k])) << map.signals()[k].name;
+            EXPECT_EQ(snapshot.signalValues[k], MachineMap::value(computer, map.signals()[k]))
+                << map.signals()[k].name;
     }
     EXPECT_TRUE(anyChanged);
     computer.keepRelaysBeforeStep(false);

@@ -111,7 +111,8 @@ TEST(NamedSignals, PanelSignalsReadWhatTheLampsShow) {
         EXPECT_EQ(v["arithmeticUnit.accumulator"], l.accumulator);
         EXPECT_EQ(v["arithmeticUnit.zero"], l.zero);
         EXPECT_EQ(v["arithmeticUnit.carry"], l.carry);
-        EXPECT_EQ(v["controlPanel.dataOut"], lampValue(s.computer().controlPanel.dataLamps, LampOrder::lowBitFirst));
+        EXPECT_EQ(v["controlPanel.dataOut"],
+                  lampValue(s.computer().controlPanel.dataLamps, LampOrder::lowBitFirst));
         ++checked;
     };
     EXPECT_EQ(session.run(100), Session::End::halted);
@@ -191,7 +192,8 @@ TEST(SignalRecorder, RowsKeepTheirHistoryAndNewRowsStartEmpty) {
     EXPECT_EQ(s.rows[0].signal.name, "arithmeticUnit.carry");
     EXPECT_EQ(s.rows[0].firstEntry, 5u);
     EXPECT_EQ(s.rows[1].firstEntry, 0u);
-    EXPECT_THROW(recorder.setRows(std::vector<NamedSignal>(SignalRecorder::maximumRows + 1, *findNamedSignal("decoder.q"))),
+    EXPECT_THROW(recorder.setRows(std::vector<NamedSignal>(SignalRecorder::maximumRows + 1,
+                                                           *findNamedSignal("decoder.q"))),
                  std::invalid_argument);
 }
 

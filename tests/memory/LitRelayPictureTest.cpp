@@ -11,8 +11,8 @@
 #include <string>
 #include <vector>
 
-#include "memory/MemoryCircuits.h"
 #include "MemoryTestSupport.h"
+#include "memory/MemoryCircuits.h"
 #include "memory/RelayLaneRAM.h"
 #include "memory/SixtyFourByteRAM.h"
 
@@ -65,7 +65,8 @@ private:
     std::size_t at_ = 0;
 };
 
-void expectPicturesEqual(const MemoryRelayPicture& counted, const MemoryRelayPicture& expected, const char* when) {
+void expectPicturesEqual(const MemoryRelayPicture& counted, const MemoryRelayPicture& expected,
+                         const char* when) {
     int wrong = 0;
     for (std::size_t k = 0; k < counted.columns.size() && wrong < 5; ++k)
         if (counted.columns[k] != expected.columns[k]) {

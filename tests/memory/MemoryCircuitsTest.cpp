@@ -1,6 +1,6 @@
-#include "memory/MemoryCircuits.h"
-
 #include <gtest/gtest.h>
+
+#include "memory/MemoryCircuits.h"
 
 namespace tarnwick {
 namespace {
@@ -38,7 +38,7 @@ TEST(TwoWayDemultiplexer, RoutesInputToTheSelectedOutput) {
         bool select, input, low, high;
     };
     const Row rows[] = {
-        {false, true, true, false}, {true, true, false, true},   {true, false, false, false},
+        {false, true, true, false},   {true, true, false, true}, {true, false, false, false},
         {false, false, false, false}, {true, true, false, true}, {false, true, true, false},
     };
     TwoWayDemultiplexer demultiplexer;
@@ -106,7 +106,8 @@ TEST(EightWayDecoder, EnablesExactlyTheSelectedOutput) {
             decoder.step();
             setSelectBits(decoder, to);
             decoder.step();
-            for (int r = 0; r < 8; ++r) EXPECT_EQ(decoder.output(r), r == to) << from << "->" << to << " r=" << r;
+            for (int r = 0; r < 8; ++r)
+                EXPECT_EQ(decoder.output(r), r == to) << from << "->" << to << " r=" << r;
         }
     }
 }
@@ -173,23 +174,23 @@ TEST(MemoryCell, WritesHoldsAndLosesItsBit) {
         CellState after;
     };
     const Row rows[] = {
-        {true, false, false, CellState::Empty},        // a new cell stays empty when powered
-        {true, false, true, CellState::Empty},         // data alone writes nothing
+        {true, false, false, CellState::Empty},  // a new cell stays empty when powered
+        {true, false, true, CellState::Empty},   // data alone writes nothing
         {true, false, false, CellState::Empty},
-        {true, true, true, CellState::HoldingOne},     // first write sets
-        {true, false, false, CellState::HoldingOne},   // and holds
+        {true, true, true, CellState::HoldingOne},    // first write sets
+        {true, false, false, CellState::HoldingOne},  // and holds
         {true, false, false, CellState::HoldingOne},
         {true, false, true, CellState::HoldingOne},
-        {true, true, false, CellState::HoldingZero},   // a write of 0 resets
+        {true, true, false, CellState::HoldingZero},  // a write of 0 resets
         {true, false, true, CellState::HoldingZero},
         {true, true, false, CellState::HoldingZero},
         {true, true, true, CellState::HoldingOne},
-        {false, false, false, CellState::Empty},       // no voltage: the bit is lost
-        {true, false, false, CellState::Empty},        // and stays lost when power returns
+        {false, false, false, CellState::Empty},  // no voltage: the bit is lost
+        {true, false, false, CellState::Empty},   // and stays lost when power returns
         {true, false, true, CellState::Empty},
-        {false, true, true, CellState::Empty},         // unpowered writes store nothing
+        {false, true, true, CellState::Empty},  // unpowered writes store nothing
         {true, false, false, CellState::Empty},
-        {true, true, false, CellState::HoldingZero},   // an empty cell can be written with 0
+        {true, true, false, CellState::HoldingZero},  // an empty cell can be written with 0
         {true, true, true, CellState::HoldingOne},
     };
     MemoryCell cell;

@@ -17,7 +17,9 @@ inline std::uint8_t access(SixtyFourKbRAM& ram, std::uint16_t address, std::uint
     return readDataOut(ram);
 }
 
-inline std::uint8_t read(SixtyFourKbRAM& ram, std::uint16_t address) { return access(ram, address, 0, false); }
+inline std::uint8_t read(SixtyFourKbRAM& ram, std::uint16_t address) {
+    return access(ram, address, 0, false);
+}
 
 inline std::uint8_t write(SixtyFourKbRAM& ram, std::uint16_t address, std::uint8_t data) {
     return access(ram, address, data, true);

@@ -63,11 +63,10 @@ TEST(SixtyFourKilobyteRAM, LevelsAndBlocksHaveTheirRelayCounts) {
     const auto& l6 = l7.highHalf();
     const auto& block = l6.lowHalf();
     const Row rows[] = {
-        {5'140'419, relaysOf(l14)}, {2'570'179, relaysOf(l13)}, {1'285'059, relaysOf(l12)},
-        {642'499, relaysOf(l11)},   {321'219, relaysOf(l10)},   {160'579, relaysOf(l9)},
-        {80'259, relaysOf(l8)},     {40'099, relaysOf(l7)},     {20'019, relaysOf(l6)},
-        {9'979, relaysOf(block)},   {1'200, relaysOf(block.row(3))},
-        {150, relaysOf(block.row(3).column(5))},
+        {5'140'419, relaysOf(l14)}, {2'570'179, relaysOf(l13)},      {1'285'059, relaysOf(l12)},
+        {642'499, relaysOf(l11)},   {321'219, relaysOf(l10)},        {160'579, relaysOf(l9)},
+        {80'259, relaysOf(l8)},     {40'099, relaysOf(l7)},          {20'019, relaysOf(l6)},
+        {9'979, relaysOf(block)},   {1'200, relaysOf(block.row(3))}, {150, relaysOf(block.row(3).column(5))},
     };
     for (const Row& row : rows) EXPECT_EQ(row.measured, row.relays);
 }
@@ -121,9 +120,8 @@ TEST(SixtyFourKilobyteRAM, AddressesDifferingInOneLineHoldTheirOwnBytes) {
         std::uint8_t data;
     };
     const Row rows[] = {
-        {0x0000, 0x5A}, {0x8000, 0xA5}, {0x0040, 0x3C}, {0x0008, 0xC3}, {0x0001, 0x0F},
-        {0x0002, 0x96}, {0x0004, 0x69}, {0x0010, 0x18}, {0x0020, 0x81}, {0x0080, 0x7E},
-        {0x4000, 0xE7},
+        {0x0000, 0x5A}, {0x8000, 0xA5}, {0x0040, 0x3C}, {0x0008, 0xC3}, {0x0001, 0x0F}, {0x0002, 0x96},
+        {0x0004, 0x69}, {0x0010, 0x18}, {0x0020, 0x81}, {0x0080, 0x7E}, {0x4000, 0xE7},
     };
     SixtyFourKilobyteRAM ram;
     ram.setVoltage(true);

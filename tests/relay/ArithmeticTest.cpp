@@ -1,8 +1,8 @@
-#include "relay/Arithmetic.h"
-
 #include <gtest/gtest.h>
 
 #include <cstdint>
+
+#include "relay/Arithmetic.h"
 
 namespace tarnwick {
 namespace {
@@ -72,7 +72,7 @@ TEST(Arithmetic, EightBitAdderRipplesInOneStep) {
     };
     // Each case follows a settled previous one: a changed operand must show
     // its full result after one step, never an intermediate value.
-    const Case cases[] = {{255, 1, false}, {255, 0, true}, {0, 0, false}, {128, 128, false},
+    const Case cases[] = {{255, 1, false},     {255, 0, true},     {0, 0, false},  {128, 128, false},
                           {0x5A, 0x33, false}, {0xF0, 0xDF, true}, {1, 254, true}, {17, 42, true}};
     for (const Case& c : cases) {
         const AdderResult result = add(adder, c.a, c.b, c.carryIn);

@@ -1,16 +1,14 @@
-#include "relay/Counters.h"
-
 #include <gtest/gtest.h>
 
-#include <cstdio>
-#include <string>
-
-#include "tests/support/StepTable.h"
-
 #include <cstdint>
+#include <cstdio>
 #include <cstring>
 #include <random>
+#include <string>
 #include <type_traits>
+
+#include "relay/Counters.h"
+#include "tests/support/StepTable.h"
 
 namespace tarnwick {
 namespace {
@@ -170,17 +168,24 @@ TEST(RingCounter, WalksOneHotFromStageThree) {
         {
             RingStep{0, "0001", true},
             RingStep{0, "0001"},
-            RingStep{1, "1000"}, RingStep{0, "1000"},
-            RingStep{1, "0100"}, RingStep{0, "0100"},
-            RingStep{1, "0010"}, RingStep{0, "0010"},
-            RingStep{1, "0001"}, RingStep{0, "0001"},
-            RingStep{1, "1000", false, "round again"}, RingStep{0, "1000"},
+            RingStep{1, "1000"},
+            RingStep{0, "1000"},
+            RingStep{1, "0100"},
+            RingStep{0, "0100"},
+            RingStep{1, "0010"},
+            RingStep{0, "0010"},
+            RingStep{1, "0001"},
+            RingStep{0, "0001"},
+            RingStep{1, "1000", false, "round again"},
+            RingStep{0, "1000"},
         },
         [](RingCounter& r, const RingStep& row) {
             r.setClock(row.clock);
             r.setReset(row.reset);
         },
-        [](const RingCounter& r) { return testing::bits({r.output(0), r.output(1), r.output(2), r.output(3)}); });
+        [](const RingCounter& r) {
+            return testing::bits({r.output(0), r.output(1), r.output(2), r.output(3)});
+        });
 }
 
 TEST(RingCounter, NeverResetHasNoOnStage) {
@@ -233,8 +238,8 @@ TEST(SixteenBitCounter, SideBySideStepLeavesEveryRelayAsTheReferenceStep) {
         std::memcpy(fastBytes, &fast, sizeof fast);
         std::memcpy(referenceBytes, &reference, sizeof reference);
         for (std::size_t i = 0; i < sizeof fast; ++i) {
-            ASSERT_EQ(fastBytes[i], referenceBytes[i]) << "relay byte " << i << " (stage " << i / 26
-                                                       << "), round " << round;
+            ASSERT_EQ(fastBytes[i], referenceBytes[i])
+                << "relay byte " << i << " (stage " << i / 26 << "), round " << round;
         }
     }
 }

@@ -1,8 +1,8 @@
-#include "relay/Gates.h"
-
 #include <gtest/gtest.h>
 
 #include <functional>
+
+#include "relay/Gates.h"
 
 namespace tarnwick {
 namespace {

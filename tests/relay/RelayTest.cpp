@@ -1,6 +1,6 @@
-#include "relay/Relay.h"
-
 #include <gtest/gtest.h>
+
+#include "relay/Relay.h"
 
 namespace tarnwick {
 namespace {

@@ -1,6 +1,6 @@
-#include "relay/Selectors.h"
-
 #include <gtest/gtest.h>
+
+#include "relay/Selectors.h"
 
 namespace tarnwick {
 namespace {
@@ -10,8 +10,8 @@ TEST(TwoWaySelector, PassesTheSelectedInputAfterOneStep) {
         bool select, a, b, out;
     };
     const Row rows[] = {
-        {false, true, false, true}, {true, true, false, false}, {false, false, true, false},
-        {true, false, true, true},  {false, true, true, true},  {true, true, true, true},
+        {false, true, false, true},   {true, true, false, false},  {false, false, true, false},
+        {true, false, true, true},    {false, true, true, true},   {true, true, true, true},
         {false, false, false, false}, {true, false, false, false},
     };
     // All rows on one selector: every change of select, A and B written before

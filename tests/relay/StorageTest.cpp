@@ -1,7 +1,6 @@
-#include "relay/Storage.h"
-
 #include <gtest/gtest.h>
 
+#include "relay/Storage.h"
 #include "tests/support/StepTable.h"
 
 namespace tarnwick {
@@ -32,7 +31,9 @@ void expectFlipFlopSteps(std::initializer_list<Step> rows) {
             f.setClear(row.clear);
             if constexpr (requires { f.setPreset(true); }) f.setPreset(row.preset);
         },
-        [](const FlipFlop& f) { return bits({f.q(), f.notQ()}); });
+        [](const FlipFlop& f) {
+            return bits({f.q(), f.notQ()});
+        });
 }
 
 template <class FlipFlop>
@@ -76,8 +77,9 @@ TYPED_TEST(FlipFlopTest, PowerLossForgetsTheBit) {
     ff.setVoltage(false);
     expectSteps(ff, {Step{1, 0, "00"}}, set, read);
     ff.setVoltage(true);
-    expectSteps(ff, {Step{1, 0, "00"}, Step{1, 0, "00"}, Step{1, 0, "00", false, false, "after power returns"}}, set,
-                read);
+    expectSteps(ff,
+                {Step{1, 0, "00"}, Step{1, 0, "00"}, Step{1, 0, "00", false, false, "after power returns"}},
+                set, read);
 }
 
 TEST(MasterSlaveFlipFlop, ClearWithClockOnAndMasterOneShowsNeither) {

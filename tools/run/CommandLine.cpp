@@ -157,7 +157,8 @@ std::optional<std::uint16_t> dumpEnd(std::uint16_t first, std::string_view text,
     }
     if (unsigned{first} + *count > 0xFFFFu) {
         char message[96];
-        std::snprintf(message, sizeof message, "--dump: %04X%s runs past FFFF", first, std::string(text).c_str());
+        std::snprintf(message, sizeof message, "--dump: %04X%s runs past FFFF", first,
+                      std::string(text).c_str());
         problem = message;
         return std::nullopt;
     }
@@ -305,11 +306,13 @@ Options parseOptions(const std::vector<std::string>& arguments) {
     }
     if (options.help || options.version) return options;
     if (options.listSignals) {
-        if (!operands.empty() || arguments.size() > 1) throw UsageError{"--signals takes no other option or IMAGE"};
+        if (!operands.empty() || arguments.size() > 1)
+            throw UsageError{"--signals takes no other option or IMAGE"};
         return options;
     }
     resolveProbes(options);
-    if (!options.gtkw.empty() && options.vcd.empty()) throw UsageError{"--gtkw needs --vcd FILE: it opens that dump"};
+    if (!options.gtkw.empty() && options.vcd.empty())
+        throw UsageError{"--gtkw needs --vcd FILE: it opens that dump"};
     if (operands.empty()) throw UsageError{"no IMAGE given"};
     if (operands.size() > 1)
         throw UsageError{"more than one IMAGE given ('" + std::string(operands[1]) + "')"};
@@ -406,7 +409,8 @@ std::uint16_t resolveAddress(std::string_view text, std::string_view option, con
         const auto base = labels.find(std::string(text.substr(0, sign)));
         const auto offset = parseHexAddress(text.substr(sign + 1));
         if (base != labels.end() && offset) {
-            const long address = text[sign] == '+' ? long{base->second} + long{*offset} : long{base->second} - long{*offset};
+            const long address =
+                text[sign] == '+' ? long{base->second} + long{*offset} : long{base->second} - long{*offset};
             if (address < 0 || address > 0xFFFF)
                 throw UsageError{std::string(option) + " " + name + " is outside 0 to FFFF"};
             return static_cast<std::uint16_t>(address);
@@ -451,10 +455,14 @@ void setStops(Session& session, const Options& options, const Labels& labels) {
 
 const char* stoppedText(Session::End end) {
     switch (end) {
-        case Session::End::halted: return "halt";
-        case Session::End::breakpoint: return "breakpoint";
-        case Session::End::watchpoint: return "watchpoint";
-        default: return "maxCycles";
+        case Session::End::halted:
+            return "halt";
+        case Session::End::breakpoint:
+            return "breakpoint";
+        case Session::End::watchpoint:
+            return "watchpoint";
+        default:
+            return "maxCycles";
     }
 }
 
@@ -543,7 +551,8 @@ int runComparison(const Options& options, const MemoryImage& image, const std::v
             "[" + std::to_string(d->referenceByte) + "," + std::to_string(d->otherByte) + "]}\n";
         switch (d->kind) {
             case Difference::Kind::lamps:
-                pending += ",\"lamps\":[" + lampsJson(d->referenceLamps) + "," + lampsJson(d->otherLamps) + "]}\n";
+                pending +=
+                    ",\"lamps\":[" + lampsJson(d->referenceLamps) + "," + lampsJson(d->otherLamps) + "]}\n";
                 break;
             case Difference::Kind::memoryByte:
                 pending += ",\"address\":" + std::to_string(d->address) + ",\"bytes\":" + bytes;
@@ -698,7 +707,8 @@ std::string gtkwText(const Options& options) {
         const std::filesystem::path absolute = std::filesystem::absolute(path, error);
         return "\"" + (error ? path : absolute.string()) + "\"";
     };
-    std::string text = "[*] tarnwick-run " + std::string(version) + ": the front panel's signals in panel order\n";
+    std::string text =
+        "[*] tarnwick-run " + std::string(version) + ": the front panel's signals in panel order\n";
     text += "[dumpfile] " + quoted(options.vcd) + "\n";
     text += "[savefile] " + quoted(options.gtkw) + "\n";
     text += "[timestart] 0\n";
@@ -747,10 +757,13 @@ int report(std::string& pending, Session& session, Session::End end, const Optio
     const int status = finishReport(pending, out, err);
     if (status != exitHalted) return status;
     switch (end) {
-        case Session::End::halted: return exitHalted;
+        case Session::End::halted:
+            return exitHalted;
         case Session::End::breakpoint:
-        case Session::End::watchpoint: return exitStopped;
-        default: return exitCycleLimit;
+        case Session::End::watchpoint:
+            return exitStopped;
+        default:
+            return exitCycleLimit;
     }
 }
 
@@ -842,7 +855,8 @@ int run(Options& options, const std::vector<MemoryKind>& memories, std::ostream&
         resolveAddresses(options, labels);
         // Checked before the run: a bad address stops it before it starts.
         for (const std::string& text : options.breaks) resolveAddress(text, "--break", labels, options.image);
-        for (const std::string& text : options.watches) resolveAddress(text, "--watch", labels, options.image);
+        for (const std::string& text : options.watches)
+            resolveAddress(text, "--watch", labels, options.image);
     } catch (const UsageError& error) {
         err << "tarnwick-run: " << error.message << "\n";
         return exitFailure;
@@ -878,7 +892,8 @@ int runCommandLine(const std::vector<std::string>& arguments, std::ostream& out,
         for (const auto& s : map.signals())
             text += s.name + " " + std::to_string(s.width == 0 ? 1 : s.width) + " " +
                     std::string(sectionName(s.section)) + "\n";
-        for (const auto& r : map.relays()) text += r.name + " 1 " + std::string(sectionName(r.section)) + "\n";
+        for (const auto& r : map.relays())
+            text += r.name + " 1 " + std::string(sectionName(r.section)) + "\n";
         out.write(text.data(), static_cast<std::streamsize>(text.size()));
         out.flush();
         return out ? exitHalted : exitFailure;

@@ -70,8 +70,11 @@ Signals readSignals(const Computer& computer, const std::vector<NamedSignal>& pr
     static const NamedSignal write = *findNamedSignal("controlPanel.write");
     static const NamedSignal dataIn = *findNamedSignal("controlPanel.dataIn");
     static const NamedSignal dataOut = *findNamedSignal("controlPanel.dataOut");
-    Signals now{readLamps(computer), write.read(computer) != 0, static_cast<unsigned>(dataIn.read(computer)),
-                static_cast<unsigned>(dataOut.read(computer)), {}};
+    Signals now{readLamps(computer),
+                write.read(computer) != 0,
+                static_cast<unsigned>(dataIn.read(computer)),
+                static_cast<unsigned>(dataOut.read(computer)),
+                {}};
     now.probes.reserve(probes.size());
     for (const NamedSignal& probe : probes) now.probes.push_back(probe.read(computer));
     return now;

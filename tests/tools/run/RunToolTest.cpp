@@ -225,10 +225,10 @@ TEST_F(RunTool, HelpExplainsTheOptions) {
                   "       tarnwick-run --signals\n",
                   0),
               0u);
-    for (const char* option :
-         {"--relay-ram", "--max-cycles N", "--dump FIRST:LAST", "--trace", "--vcd FILE", "--stats",
-          "--compare-memories", "--gtkw FILE", "--probe PATTERN", "--signals", "--break ADDR", "--watch ADDR",
-          "label", ".asm", "Exit status", "3 the memories differ", "4 stopped at a --break or --watch address"}) {
+    for (const char* option : {"--relay-ram", "--max-cycles N", "--dump FIRST:LAST", "--trace", "--vcd FILE",
+                               "--stats", "--compare-memories", "--gtkw FILE", "--probe PATTERN", "--signals",
+                               "--break ADDR", "--watch ADDR", "label", ".asm", "Exit status",
+                               "3 the memories differ", "4 stopped at a --break or --watch address"}) {
         EXPECT_NE(r.out.find(option), std::string::npos) << option;
     }
 }
@@ -740,9 +740,10 @@ TEST_F(RunTool, CompareMemoriesStopsAtThePlantedFault) {
     // nor stored to: every lamp agrees, the full comparison does not.
     const Result stray = compare(withFault(0x301, Fault::strayWrite), {"--compare-memories", example});
     EXPECT_EQ(stray.status, 3);
-    EXPECT_EQ(stray.out,
-              "{\"memoriesDiffer\":true,\"memories\":[\"byte array\",\"faulty\"],\"cycle\":26,\"address\":769,"
-              "\"bytes\":[0,141]}\n");
+    EXPECT_EQ(
+        stray.out,
+        "{\"memoriesDiffer\":true,\"memories\":[\"byte array\",\"faulty\"],\"cycle\":26,\"address\":769,"
+        "\"bytes\":[0,141]}\n");
 
     // The same fault at an address outside the image is still found.
     const std::string storeHigh = program("high.RAM", {0x10, 0x00, 0x08, 0x11, 0x12, 0x34, 0xFF, 0x00, 0x77});
@@ -914,7 +915,8 @@ TEST_F(RunToolStops, AddressesThatNameNothingAreRefused) {
     // A memory file has no labels.
     const Result r = run({"--break", "loop", workedExample()});
     EXPECT_EQ(r.status, tarnwick::run::exitFailure);
-    EXPECT_NE(r.err.find("--break 'loop' is not a hexadecimal address from 0 to FFFF"), std::string::npos) << r.err;
+    EXPECT_NE(r.err.find("--break 'loop' is not a hexadecimal address from 0 to FFFF"), std::string::npos)
+        << r.err;
     const Result compare = run({"--compare-memories", "--break", "0", workedExample()});
     EXPECT_EQ(compare.status, tarnwick::run::exitFailure);
     // The binary answers the same.

@@ -65,7 +65,7 @@ std::optional<std::uint64_t> field(const std::string& line, const std::string& n
 
 // A dump read back with its scopes: variables by full dotted name.
 struct Dump {
-    std::map<std::string, int> widths;                    // "tarnwick.arithmetic.arithmeticUnit.accumulator" -> 8
+    std::map<std::string, int> widths;  // "tarnwick.arithmetic.arithmeticUnit.accumulator" -> 8
     std::map<std::uint64_t, std::map<std::string, std::uint64_t>> changes;
     std::vector<std::string> problems;
 };
@@ -83,8 +83,10 @@ Dump parseDump(const std::string& text) {
             if (body.size() != 2 || body[0] != "module") dump.problems.push_back("bad $scope");
             scopes.push_back(body.size() > 1 ? body[1] : "?");
         } else if (token == "$upscope") {
-            if (scopes.empty()) dump.problems.push_back("$upscope with no scope open");
-            else scopes.pop_back();
+            if (scopes.empty())
+                dump.problems.push_back("$upscope with no scope open");
+            else
+                scopes.pop_back();
         } else if (token == "$var") {
             if (body.size() < 4) {
                 dump.problems.push_back("short $var");
@@ -104,8 +106,10 @@ Dump parseDump(const std::string& text) {
     std::optional<std::uint64_t> time;
     auto change = [&](const std::string& id, std::uint64_t value) {
         const auto name = names.find(id);
-        if (name == names.end() || !time) dump.problems.push_back("change of an undeclared variable " + id);
-        else dump.changes[*time][name->second] = value;
+        if (name == names.end() || !time)
+            dump.problems.push_back("change of an undeclared variable " + id);
+        else
+            dump.changes[*time][name->second] = value;
     };
     while (in >> token) {
         if (token == "$dumpvars" || token == "$end") continue;
@@ -149,7 +153,8 @@ TEST_F(SignalsTool, SignalsListsEveryNamedSignalAndRelayOnce) {
     for (const std::string& line : listed) {
         const std::size_t space = line.find(' ');
         ASSERT_NE(space, std::string::npos) << line;
-        EXPECT_TRUE(byName.emplace(line.substr(0, space), line.substr(space + 1)).second) << "twice: " << line;
+        EXPECT_TRUE(byName.emplace(line.substr(0, space), line.substr(space + 1)).second)
+            << "twice: " << line;
     }
     EXPECT_EQ(byName["arithmeticUnit.accumulator"], "8 arithmetic");
     EXPECT_EQ(byName["controlPanel.address"], "16 memory");
@@ -200,7 +205,8 @@ TEST_F(SignalsTool, ProbedValuesAreTheMapsStatesAtEachCycle) {
             for (const auto* signal : signals)
                 EXPECT_EQ(field(traced, signal->name), MachineMap::value(s.computer(), *signal))
                     << signal->name << " in cycle " << s.cycle();
-            EXPECT_EQ(field(traced, "phaseSequencer.phase[1]"), (MachineMap::value(s.computer(), *phases) >> 1) & 1);
+            EXPECT_EQ(field(traced, "phaseSequencer.phase[1]"),
+                      (MachineMap::value(s.computer(), *phases) >> 1) & 1);
             EXPECT_EQ(field(traced, "clockStopGate.relays[0]"),
                       MachineMap::relay(s.computer(), *relay0).normallyOpen() ? 1u : 0u);
             EXPECT_EQ(field(traced, "clockStopGate.relays[1]"),
@@ -215,9 +221,11 @@ TEST_F(SignalsTool, ProbedValuesAreTheMapsStatesAtEachCycle) {
 TEST_F(SignalsTool, DumpHasTheMachinesHierarchyAndTheTracesValues) {
     const std::string vcd = (directory / "run.vcd").string();
     const std::string image = examples + "/countdown.RAM";
-    const std::vector<std::string> probes = {"--probe", "decoder.q", "--probe", "arithmeticUnit.*",
-                                             "--probe", "phaseSequencer.phase[2]", "--probe",
-                                             "clockStopGate.relays[1]", "--probe", "programCounter.*"};
+    const std::vector<std::string> probes = {"--probe", "decoder.q",
+                                             "--probe", "arithmeticUnit.*",
+                                             "--probe", "phaseSequencer.phase[2]",
+                                             "--probe", "clockStopGate.relays[1]",
+                                             "--probe", "programCounter.*"};
     std::vector<std::string> traced = {"--trace", "--max-cycles", "200"};
     traced.insert(traced.end(), probes.begin(), probes.end());
     traced.push_back(image);
@@ -292,7 +300,8 @@ TEST_F(SignalsTool, GtkwShowsThePanelsSignalsInPanelOrder) {
     // Every trace it names is a variable of the dump.
     const Dump dump = parseDump(slurp(vcd));
     for (std::string name : traces) {
-        if (const std::size_t bracket = name.find("[15:0]"); bracket != std::string::npos) name.erase(bracket);
+        if (const std::size_t bracket = name.find("[15:0]"); bracket != std::string::npos)
+            name.erase(bracket);
         if (const std::size_t bracket = name.find("[7:0]"); bracket != std::string::npos) name.erase(bracket);
         EXPECT_TRUE(dump.widths.count(name)) << name;
     }
