@@ -228,7 +228,15 @@ RelaysWindow* MainWindow::relaysWindow() const { return relaysWindow_.data(); }
 
 void MainWindow::showRelaysWindow() {
     // A window of its own above the panel, owned by it: it goes with the panel.
-    if (!relaysWindow_) relaysWindow_ = new RelaysWindow(machine_, this);
+    if (!relaysWindow_) {
+        relaysWindow_ = new RelaysWindow(machine_, this);
+        // A relay's or an output's "Add to Signals" becomes a row of the
+        // timing diagram, which opens if it is not open yet.
+        connect(relaysWindow_, &RelaysWindow::addToSignalsRequested, this, [this](const QString& name) {
+            showSignalsWindow();
+            signalsWindow_->addRow(name.toStdString());
+        });
+    }
     relaysWindow_->show();
     relaysWindow_->raise();
     relaysWindow_->activateWindow();

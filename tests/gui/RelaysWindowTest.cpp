@@ -22,6 +22,7 @@
 #include "gui/MemoryPictureView.h"
 #include "gui/RelayBoard.h"
 #include "gui/RelaysWindow.h"
+#include "gui/SignalsWindow.h"
 #include "machine/MachineMap.h"
 #include "tests/gui/PanelTestSupport.h"
 
@@ -279,6 +280,24 @@ private slots:
         relays->tabs()->setCurrentIndex(RelaysWindow::processorTab);
         relays->refresh();
         QVERIFY(!relays->snapshot().relayMemory);
+    }
+
+    // "Add to Signals" on a relay opens the timing diagram with that relay as
+    // its last row; asking again adds no second row.
+    void addToSignalsMakesARowOfTheTimingDiagram() {
+        Front f;
+        RelaysWindow* relays = f.openRelays();
+        QVERIFY(relays != nullptr);
+        QVERIFY(f.window.signalsWindow() == nullptr);
+        const std::string name = MachineMap::get().relays()[7].name;
+        emit relays->addToSignalsRequested(QString::fromStdString(name));
+        SignalsWindow* signalsWindow = f.window.signalsWindow();
+        QVERIFY(signalsWindow != nullptr);
+        QVERIFY(signalsWindow->isVisible());
+        QCOMPARE(signalsWindow->rowNames().back(), name);
+        const std::size_t rows = signalsWindow->rowNames().size();
+        emit relays->addToSignalsRequested(QString::fromStdString(name));
+        QCOMPARE(signalsWindow->rowNames().size(), rows);
     }
 
     void closingTheFrontPanelClosesIt() {
