@@ -88,13 +88,17 @@ bool StepHistory::replayTo(std::uint64_t target, const std::function<void(std::u
     auto from = std::find_if(checkpoints_.rbegin(), checkpoints_.rend(),
                              [&](const Checkpoint& c) { return c.cycle <= target; });
     if (from == checkpoints_.rend()) return false;
-    if (!computer_.restoreState(from->state)) return false;
     replaying_.store(true, std::memory_order_release);
+    if (!computer_.restoreState(from->state)) {
+        replaying_.store(false, std::memory_order_release);
+        return false;
+    }
     for (std::uint64_t c = from->cycle; c < target; ++c) {
         computer_.runCycle();
         if (after) after(c + 1);
     }
     replaying_.store(false, std::memory_order_release);
+    std::scoped_lock lock(lock_);
     // What came after the target is another future now.
     while (!checkpoints_.empty() && checkpoints_.back().cycle > target) {
         spare_ = std::move(checkpoints_.back());
@@ -106,22 +110,29 @@ bool StepHistory::replayTo(std::uint64_t target, const std::function<void(std::u
     return true;
 }
 
+// A step back reads the checkpoints without lock_ while it runs cycles: only
+// another step back (kept out by stepLock_) or a cycle's checkpoint (none is
+// taken while replaying_) changes them.
 std::uint64_t StepHistory::stepBack(std::uint64_t cycles) {
-    std::scoped_lock lock(lock_);
+    std::scoped_lock step(stepLock_);
+    std::unique_lock lock(lock_);
     if (!available_ || checkpoints_.empty() || cycles == 0) return 0;
     const std::uint64_t target = now_ - std::min(cycles, now_ - oldestLocked());
     const std::uint64_t before = now_;
+    lock.unlock();
     if (!replayTo(target, {})) return 0;
     return before - target;
 }
 
 std::uint64_t StepHistory::stepBackTo(const std::function<bool(const Computer&)>& after,
                                       std::uint64_t limit) {
-    std::scoped_lock lock(lock_);
+    std::scoped_lock step(stepLock_);
+    std::unique_lock lock(lock_);
     if (!available_ || checkpoints_.empty() || now_ == oldestLocked() || limit == 0) return 0;
     const std::uint64_t before = now_;
     const std::uint64_t earliest = now_ - std::min(limit, now_ - oldestLocked());
     const std::uint64_t last = now_ - 1;
+    lock.unlock();
     // Each stretch between two checkpoints replayed from its own checkpoint
     // (an input may lie between them), noting the last state after
     // `earliest` that meets `after`; then back there.

@@ -83,6 +83,10 @@ private:
     const Limits* fixedLimits_;
     Limits limits_ = smallMemory;
     mutable std::mutex lock_;
+    // Held through a whole step back, which runs cycles and so takes the
+    // cycle lock; lock_ is never held then, since a cycle takes lock_ under
+    // the cycle lock (beforeCycle) and the two must always nest that way.
+    std::mutex stepLock_;
     std::deque<Checkpoint> checkpoints_;  // oldest first; guarded by lock_
     Checkpoint spare_;                    // storage of the last dropped checkpoint, reused
     std::uint64_t now_ = 0;
