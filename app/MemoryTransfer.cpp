@@ -18,7 +18,7 @@ bool MemoryTransfer::start(Finished finished, std::function<void()> work) {
         stop_ = false;
     }
     outcome_ = Outcome{};
-    worker_ = std::thread([this, finished = std::move(finished), work = std::move(work)] {
+    worker_ = std::thread([finished = std::move(finished), work = std::move(work)] {
         work();
         if (finished) finished();
     });

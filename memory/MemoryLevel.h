@@ -83,8 +83,8 @@ public:
 
     static constexpr auto members() {
         return std::make_tuple(
-            TARNWICK_MEMBER(MemoryLevel, writeDemultiplexer_), TARNWICK_MEMBER(MemoryLevel, lowHalf_),
-            TARNWICK_MEMBER(MemoryLevel, highHalf_), TARNWICK_MEMBER(MemoryLevel, outputSelector_));
+            TARNWICK_PART(MemoryLevel, writeDemultiplexer_), TARNWICK_PART(MemoryLevel, lowHalf_),
+            TARNWICK_PART(MemoryLevel, highHalf_), TARNWICK_PART(MemoryLevel, outputSelector_));
     }
 
     const Half& lowHalf() const { return *lowHalf_; }

@@ -102,8 +102,8 @@ public:
     const MemoryCell& cell(int c) const { return *cells_[c]; }
 
     static constexpr auto members() {
-        return std::make_tuple(TARNWICK_MEMBER(CellColumn, cellDecoder_), TARNWICK_MEMBER(CellColumn, cells_),
-                               TARNWICK_MEMBER(CellColumn, cellSelector_));
+        return std::make_tuple(TARNWICK_PART(CellColumn, cellDecoder_), TARNWICK_PART(CellColumn, cells_),
+                               TARNWICK_PART(CellColumn, cellSelector_));
     }
 
 private:
@@ -150,7 +150,7 @@ public:
 
     const CellColumn& column(int j) const { return *columns_[j]; }
 
-    static constexpr auto members() { return std::make_tuple(TARNWICK_MEMBER(EightByteRow, columns_)); }
+    static constexpr auto members() { return std::make_tuple(TARNWICK_PART(EightByteRow, columns_)); }
 
 private:
     std::array<std::unique_ptr<CellColumn>, 8> columns_;
@@ -230,9 +230,9 @@ public:
     }
 
     static constexpr auto members() {
-        return std::make_tuple(TARNWICK_MEMBER(SixtyFourByteRAM, rowDecoder_),
-                               TARNWICK_MEMBER(SixtyFourByteRAM, rows_),
-                               TARNWICK_MEMBER(SixtyFourByteRAM, bitSelectors_));
+        return std::make_tuple(TARNWICK_PART(SixtyFourByteRAM, rowDecoder_),
+                               TARNWICK_PART(SixtyFourByteRAM, rows_),
+                               TARNWICK_PART(SixtyFourByteRAM, bitSelectors_));
     }
 
 private:

@@ -44,7 +44,8 @@ struct Member {
     ::tarnwick::Member<Owner, decltype(Owner::field)> {                       \
         ::tarnwick::memberName(#field), &Owner::field, offsetof(Owner, field) \
     }
-// The same for an owner whose layout is not standard (the computer).
+// The same for an owner whose layout is not standard (the computer, and the
+// memory circuits that own their parts through pointers).
 #define TARNWICK_PART(Owner, field)                                         \
     ::tarnwick::Member<Owner, decltype(Owner::field)> {                     \
         ::tarnwick::memberName(#field), &Owner::field, ::tarnwick::noOffset \
