@@ -13,7 +13,7 @@
 namespace tarnwick {
 
 Machine::Machine(bool startWithFastRam)
-    : Computer(startWithFastRam), history_(std::make_unique<StepHistory>(static_cast<Computer&>(*this))) {
+    : computer_(startWithFastRam), history_(std::make_unique<StepHistory>(computer_)) {
     setClockPeriod(defaultClockPeriod);
 }
 
@@ -34,8 +34,8 @@ void Machine::setClockPeriod(std::int32_t period) {
 }
 
 bool Machine::runnable() const {
-    return powerSwitch.isOn() && !resetSwitch.isOn() && !pauseSwitch.isOn() &&
-           !held_.load(std::memory_order_acquire);
+    return computer_.powerSwitch().isOn() && !computer_.resetSwitch().isOn() &&
+           !computer_.pauseSwitch().isOn() && !held_.load(std::memory_order_acquire);
 }
 
 bool Machine::simulationAlive() {
@@ -63,7 +63,7 @@ std::thread Machine::launchSimulationThread() { return std::thread(&Machine::run
 
 void Machine::stopSimulation() {
     if (!simulationThread_.joinable()) return;
-    powerSwitch.setState(0);
+    computer_.powerSwitch().setState(0);
     simulationThread_.join();
 }
 
@@ -93,7 +93,7 @@ void Machine::runSimulationThread() {
 }
 
 void Machine::onClockExpiry() {
-    runCycle();
+    computer_.runCycle();
     checkStop();
     // Re-armed only after the cycle, so the interval is the period plus the
     // cycle's own time and a new period takes effect from here.
@@ -102,23 +102,22 @@ void Machine::onClockExpiry() {
 }
 
 void Machine::powerCommand() {
-    applyPower();
+    computer_.applyPower();
     startSimulation();
 }
 
 void Machine::resetCommand() {
-    runCycle();
+    computer_.runCycle();
     startSimulation();
 }
 
 void Machine::toggleFastRam() {
     stopSimulation();
-    powerSwitch.setState(0);
-    resetSwitch.setState(1);
-    pauseSwitch.setState(0);
-    // Building the relay-built memory may have failed and fallen back to the
-    // byte array: the flag follows the memory actually in use.
-    useFastRam = replaceMemory(!useFastRam);
+    computer_.powerSwitch().setState(0);
+    computer_.resetSwitch().setState(1);
+    computer_.pauseSwitch().setState(0);
+    // The memory in use says which kind it is, whoever installed it.
+    computer_.replaceMemory(!computer_.usesFastRam());
 }
 
 std::optional<std::string> Machine::loadMemoryFile(const FileChooser& chooseFile,
@@ -133,7 +132,7 @@ std::optional<std::string> Machine::loadMemoryFile(const FileChooser& chooseFile
 
 void Machine::powerOnForLoad() {
     stopSimulation();
-    powerSwitch.setState(1);
+    computer_.powerSwitch().setState(1);
     powerCommand();  // the memory is powered before the first write
 }
 
@@ -142,12 +141,12 @@ void Machine::noteLoad(const MemoryImage& image) {
         lastLoadedRange_ =
             AddressRange{static_cast<std::uint16_t>(image.first), static_cast<std::uint16_t>(image.last)};
     // Writes before this load belong to another program.
-    controlPanel.forgetWrites();
+    computer_.controlPanel().forgetWrites();
 }
 
 std::chrono::milliseconds Machine::pausePerAddress() const {
     // The byte array is so fast that the lamps would not be seen to move.
-    return std::chrono::milliseconds(useFastRam ? 10 : 0);
+    return std::chrono::milliseconds(computer_.usesFastRam() ? 10 : 0);
 }
 
 std::optional<std::string> Machine::loadMemoryFile(const FileChooser& chooseFile,
@@ -163,7 +162,7 @@ std::optional<std::string> Machine::loadMemoryFile(const FileChooser& chooseFile
     noteLoad(*file.image);
 
     const std::chrono::milliseconds pause = pausePerAddress();
-    writeMemoryImage(*this, *file.image, [&](std::int32_t) {
+    writeMemoryImage(computer_, *file.image, [&](std::int32_t) {
         if (continueAfterAddress && !continueAfterAddress()) return false;
         std::this_thread::sleep_for(pause);
         return true;
@@ -177,7 +176,7 @@ std::optional<std::string> Machine::startLoad(const std::string& path, const Ima
     MemoryFileResult file = read ? read(path) : readMemoryFile(path);
     if (!file) return file.error;
     noteLoad(*file.image);
-    transfer_.startWrite(*this, std::move(*file.image), pausePerAddress(), std::move(finished));
+    transfer_.startWrite(computer_, std::move(*file.image), pausePerAddress(), std::move(finished));
     return std::nullopt;
 }
 
@@ -188,17 +187,17 @@ Machine::ReadHold Machine::holdForRead() {
     if (simulationThread_.joinable()) simulationThread_.join();  // ends at its next check
 
     // With Takeover on the panel would pass its own switches to the memory.
-    hold.takeover = controlPanel.takeoverSwitch.state();
+    hold.takeover = computer_.controlPanel().takeoverSwitch.state();
     for (std::size_t b = 0; b < hold.dataLamps.size(); ++b)
-        hold.dataLamps[b] = controlPanel.dataLamps[b].state();
-    controlPanel.takeoverSwitch.setState(0);
+        hold.dataLamps[b] = computer_.controlPanel().dataLamps[b].state();
+    computer_.controlPanel().takeoverSwitch.setState(0);
     return hold;
 }
 
 void Machine::releaseAfterRead(const ReadHold& hold) {
-    controlPanel.takeoverSwitch.setState(hold.takeover);
+    computer_.controlPanel().takeoverSwitch.setState(hold.takeover);
     for (std::size_t b = 0; b < hold.dataLamps.size(); ++b)
-        controlPanel.dataLamps[b].setState(hold.dataLamps[b]);
+        computer_.controlPanel().dataLamps[b].setState(hold.dataLamps[b]);
     held_.store(false, std::memory_order_release);
     if (hold.wasRunning) startSimulation();
 }
@@ -207,7 +206,7 @@ std::optional<std::vector<std::uint8_t>> Machine::readMemory(
     std::uint16_t first, std::uint16_t last, const std::function<bool()>& continueAfterAddress) {
     const ReadHold hold = holdForRead();
     bool stopped = false;
-    std::vector<std::uint8_t> bytes = readMemoryRange(*this, first, last, [&] {
+    std::vector<std::uint8_t> bytes = readMemoryRange(computer_, first, last, [&] {
         stopped = continueAfterAddress && !continueAfterAddress();
         return !stopped;
     });
@@ -219,7 +218,7 @@ std::optional<std::vector<std::uint8_t>> Machine::readMemory(
 bool Machine::startSave(std::uint16_t first, std::uint16_t last, MemoryTransfer::Finished finished) {
     if (transfer_.active()) return false;
     saveHold_ = holdForRead();
-    return transfer_.startRead(*this, first, last, std::move(finished));
+    return transfer_.startRead(computer_, first, last, std::move(finished));
 }
 
 Machine::TransferResult Machine::finishTransfer() {
@@ -237,7 +236,7 @@ Machine::TransferResult Machine::finishTransfer() {
 
 Machine::AddressRange Machine::defaultSaveRange() const {
     std::optional<AddressRange> range = lastLoadedRange_;
-    if (const auto written = controlPanel.writtenSpan()) {
+    if (const auto written = computer_.controlPanel().writtenSpan()) {
         if (!range) range = AddressRange{written->first, written->last};
         range->first = std::min(range->first, written->first);
         range->last = std::max(range->last, written->last);
@@ -253,14 +252,14 @@ void Machine::joinEndedSimulation() {
 int Machine::stepCycle() {
     if (!canStep()) return 0;
     joinEndedSimulation();
-    runCycle();
+    computer_.runCycle();
     return 1;
 }
 
 bool Machine::editByte(std::uint16_t address, std::uint8_t byte) {
     if (!canEdit()) return false;
     joinEndedSimulation();
-    loadByte(address, byte);
+    computer_.loadByte(address, byte);
     return true;
 }
 
@@ -269,9 +268,9 @@ int Machine::stepInstruction() {
     joinEndedSimulation();
     int cycles = 0;
     while (cycles < instructionStepLimit) {
-        runCycle();
+        computer_.runCycle();
         ++cycles;
-        if (codeStrobe.output() || codeValue() == 0xFF) break;
+        if (computer_.codeStrobed() || computer_.codeValue() == 0xFF) break;
     }
     return cycles;
 }
@@ -279,12 +278,12 @@ int Machine::stepInstruction() {
 // ---- Breakpoints, watchpoints and stepping back ----
 
 bool Machine::checkStop() {
-    const std::optional<StopConditions::Stop> stop = stopConditions.check(*this);
+    const std::optional<StopConditions::Stop> stop = stopConditions.check(computer_);
     if (!stop) return false;
     const std::uint32_t kind = stop->kind == StopConditions::Kind::breakpoint ? 1 : 2;
     lastStop_.store((kind << 16) | stop->address, std::memory_order_release);
     // Pause before the thread's next look at the switches: no further cycle.
-    pauseSwitch.setState(1);
+    computer_.pauseSwitch().setState(1);
     if (stopped) stopped(*stop);
     return true;
 }
@@ -305,7 +304,7 @@ int Machine::stepBackCycle() {
 int Machine::stepBackInstruction() {
     if (!canStep()) return 0;
     joinEndedSimulation();
-    const auto latched = [](const Computer& c) { return c.codeStrobe.output(); };
+    const auto latched = [](const Computer& c) { return c.codeStrobed(); };
     return static_cast<int>(history_->stepBackTo(latched, instructionStepLimit));
 }
 

@@ -20,11 +20,11 @@
 namespace tarnwick {
 
 // The one machine of the program: the simulated computer plus its run
-// control. While Power is on and Reset and Pause are off, a simulation thread
-// runs one machine cycle per clock period; the window thread runs the
-// commands, which may run cycles of their own. The cycle lock keeps the two
-// threads' cycles and memory steps apart.
-class Machine : public Computer {
+// control. The machine owns its computer; the window and the tests reach the
+// lamps, switches and registers through computer(). While Power is on and Reset and Pause are off, a
+// simulation thread runs one machine cycle per clock period; the window thread runs the commands, which may
+// run cycles of their own. The cycle lock keeps the two threads' cycles and memory steps apart.
+class Machine {
 public:
     // Clock period limits in units of 100 ns: the slider's range and default.
     static constexpr std::int32_t defaultClockPeriod = 100000;   // 10 ms
@@ -36,6 +36,11 @@ public:
     explicit Machine(bool startWithFastRam = false);
     // Stops and joins the simulation thread before anything it uses goes.
     virtual ~Machine();
+
+    // The simulated computer. Its commands (a cycle, a memory step) take the
+    // cycle lock themselves; the run control above them lives here.
+    Computer& computer() { return computer_; }
+    const Computer& computer() const { return computer_; }
 
     std::int32_t clockPeriod();
     void setClockPeriod(std::int32_t period);
@@ -127,7 +132,7 @@ public:
     // Stepping while paused. Whether a step can run: Power on and Pause on,
     // so no clock drives the machine (a thread still finishing its last
     // period is waited for).
-    bool canStep() const { return powerSwitch.isOn() && pauseSwitch.isOn(); }
+    bool canStep() const { return computer_.powerSwitch().isOn() && computer_.pauseSwitch().isOn(); }
     // Runs one machine cycle if canStep(); returns the cycles run (0 or 1).
     int stepCycle();
     // Runs cycles until the code register has latched the next instruction's
@@ -143,7 +148,8 @@ public:
     // the machine, Power on with Pause on or Reset on, and no load or save
     // runs. Window thread only.
     bool canEdit() const {
-        return powerSwitch.isOn() && (pauseSwitch.isOn() || resetSwitch.isOn()) && !transferActive();
+        return computer_.powerSwitch().isOn() &&
+               (computer_.pauseSwitch().isOn() || computer_.resetSwitch().isOn()) && !transferActive();
     }
     // Writes byte at address as the loader does, one memory step through the
     // control panel under the cycle lock, once a thread still finishing its
@@ -172,9 +178,6 @@ public:
     bool canStepBack() const { return history_->cyclesBack() > 0; }
     const StepHistory& history() const { return *history_; }
 
-    // True while the byte-array memory is in use. Window thread only.
-    bool useFastRam = false;
-
     // Observation for tests and benchmarks: the cycles run by simulation
     // threads so far, counted after each re-arm of the clock timer.
     std::uint64_t threadCycles() const { return threadCycles_.load(std::memory_order_acquire); }
@@ -189,6 +192,9 @@ protected:
 
 private:
     using Clock = std::chrono::steady_clock;
+
+    // First of the members: the history and the thread use it.
+    Computer computer_;
 
     bool runnable() const;
     // Ends a thread that is still finishing after its switches stopped it.

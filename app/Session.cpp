@@ -8,8 +8,8 @@ Session::Session(bool fastRam) : Session(std::make_unique<Computer>(fastRam)) {}
 
 Session::Session(std::unique_ptr<Computer> computer) : computer_(std::move(computer)) {
     // As the front panel starts (Power off, Reset on), then the Power command.
-    computer_->resetSwitch.setState(1);
-    computer_->powerSwitch.setState(1);
+    computer_->resetSwitch().setState(1);
+    computer_->powerSwitch().setState(1);
     computer_->applyPower();
 }
 
@@ -18,7 +18,7 @@ bool Session::load(const MemoryImage& image) { return writeMemoryImage(*computer
 void Session::runCycle() {
     computer_->runCycle();
     if (cycle_ == 0) {
-        const bool going = computer_->clockLamp.isOn() && computer_->phaseLamps[0].isOn();
+        const bool going = computer_->clockLamp().isOn() && computer_->phaseLamps()[0].isOn();
         if (!going) {
             ++cyclesBeforeFirst_;
             return;
@@ -31,12 +31,12 @@ void Session::runCycle() {
 void Session::releaseReset() {
     cycle_ = 0;
     cyclesBeforeFirst_ = 0;
-    computer_->resetSwitch.setState(0);
+    computer_->resetSwitch().setState(0);
     runCycle();
 }
 
 void Session::pressReset(int cycles) {
-    computer_->resetSwitch.setState(1);
+    computer_->resetSwitch().setState(1);
     for (int i = 0; i < cycles; ++i) computer_->runCycle();
     releaseReset();
 }

@@ -15,8 +15,8 @@ StepHistory::~StepHistory() { computer_.watchCycles(nullptr); }
 
 std::uint32_t StepHistory::switchesOf(const Computer& computer) {
     // The switches a cycle reads: Reset and the control panel's 26.
-    const auto& panel = computer.controlPanel;
-    std::uint32_t bits = computer.resetSwitch.isOn() ? 1u : 0u;
+    const auto& panel = computer.controlPanel();
+    std::uint32_t bits = computer.resetSwitch().isOn() ? 1u : 0u;
     for (int k = 0; k < 16; ++k) bits |= std::uint32_t{panel.addressSwitches[k].isOn()} << (1 + k);
     for (int k = 0; k < 8; ++k) bits |= std::uint32_t{panel.dataSwitches[k].isOn()} << (17 + k);
     bits |= std::uint32_t{panel.writeSwitch.isOn()} << 25;
@@ -31,14 +31,14 @@ void StepHistory::beforeCycle(const Computer& computer) {
     const std::uint32_t switches = switchesOf(computer);
     const bool due = checkpoints_.empty() || checkpoints_.back().inputs != inputs ||
                      checkpoints_.back().switches != switches ||
-                     checkpoints_.back().state.memoryInUse != &computer.controlPanel.memory() ||
+                     checkpoints_.back().state.memoryInUse != &computer.controlPanel().memory() ||
                      now_ - checkpoints_.back().cycle >= limits_.interval;
     if (due) checkpoint(computer, inputs, switches);
     ++now_;
 }
 
 void StepHistory::checkpoint(const Computer& computer, std::uint64_t inputs, std::uint32_t switches) {
-    if (!checkpoints_.empty() && checkpoints_.back().state.memoryInUse != &computer.controlPanel.memory()) {
+    if (!checkpoints_.empty() && checkpoints_.back().state.memoryInUse != &computer.controlPanel().memory()) {
         // Another memory: nothing before this point can be returned to.
         checkpoints_.clear();
         available_ = true;
@@ -79,7 +79,7 @@ std::uint64_t StepHistory::oldestLocked() const {
 std::uint64_t StepHistory::cyclesBack() const {
     std::scoped_lock lock(lock_);
     if (!available_ || checkpoints_.empty() ||
-        checkpoints_.back().state.memoryInUse != &computer_.controlPanel.memory())
+        checkpoints_.back().state.memoryInUse != &computer_.controlPanel().memory())
         return 0;
     return now_ - oldestLocked();
 }

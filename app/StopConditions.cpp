@@ -60,7 +60,7 @@ std::optional<StopConditions::Stop> StopConditions::checkSet(const Computer& com
     static const MachineMap::MappedSignal* const addressLines =
         MachineMap::get().findSignal("controlPanel.address");
 
-    const bool firstCycle = computer.phaseLamps[0].isOn() && computer.clockLamp.isOn();
+    const bool firstCycle = computer.phaseLamps()[0].isOn() && computer.clockLamp().isOn();
     const bool written = MachineMap::value(computer, *writeLine) != 0;
     if (!firstCycle && !written) return std::nullopt;
 

@@ -61,23 +61,7 @@ void MachineCycleFast(benchmark::State& state) {
 }
 BENCHMARK(MachineCycleFast)->Name("MachineCycle/fast");
 
-// The lines the memory received in one step: address, data-in, Write.
-struct Lines {
-    std::uint16_t address;
-    std::uint8_t data;
-    bool write;
-};
-
-Lines appliedLines(const Computer& computer) {
-    const auto& selectors = computer.controlPanel.selectors;
-    Lines lines{0, 0, selectors[tarnwick::SixtyFourKilobyteRAMControlPanel::writeSelector].output()};
-    for (int k = 0; k < 16; ++k) lines.address |= static_cast<std::uint16_t>(selectors[k].output() << k);
-    for (int j = 0; j < 8; ++j) {
-        lines.data |= static_cast<std::uint8_t>(
-            selectors[tarnwick::SixtyFourKilobyteRAMControlPanel::firstDataSelector + j].output() << j);
-    }
-    return lines;
-}
+using Lines = tarnwick::SixtyFourKilobyteRAMControlPanel::Lines;
 
 void MachineCycleRelay(benchmark::State& state) {
     auto session = runningComputer(false);
@@ -89,17 +73,17 @@ void MachineCycleRelay(benchmark::State& state) {
         computer->runCycle();
         cycleSeconds += threadSeconds() - start;
         state.PauseTiming();
-        applied.push_back(appliedLines(*computer));
+        applied.push_back(computer->controlPanel().lines());
         state.ResumeTiming();
     }
     // The relay-built memory's step costs more when its inputs change, so the
     // step alone is timed on the same memory fed the same sequence of lines
     // the cycles gave it (the program loops, so the sequence repeats).
-    tarnwick::SixtyFourKbRAM& memory = computer->controlPanel.memory();
+    tarnwick::SixtyFourKbRAM& memory = computer->controlPanel().memory();
     double stepSeconds = 0;
     for (const Lines& lines : applied) {
         tarnwick::applyAddress(memory, lines.address);
-        tarnwick::applyDataIn(memory, lines.data);
+        tarnwick::applyDataIn(memory, lines.dataIn);
         memory.setWrite(lines.write);
         const double start = threadSeconds();
         memory.step();

@@ -125,14 +125,14 @@ BENCHMARK_CAPTURE(CyclesWithView, relay, false)->Name("CyclesWithView/relay")->I
 // A frame as the window makes it, drawn into an image instead of a screen.
 void RelaysFrame(benchmark::State& state, bool fastRam) {
     tarnwick::Machine machine(fastRam);
-    machine.powerSwitch.setState(1);
+    machine.computer().powerSwitch().setState(1);
     machine.powerCommand();
-    machine.resetSwitch.setState(0);
-    tarnwick::RelaysWindow window(machine, nullptr);
+    machine.computer().resetSwitch().setState(0);
+    tarnwick::RelaysWindow window(machine.computer(), nullptr);
     if (!fastRam) window.tabs()->setCurrentIndex(tarnwick::RelaysWindow::memoryTab);
     QImage lamps(window.board()->size(), QImage::Format_RGB32);
     for (auto _ : state) {
-        machine.runCycle();  // so that the frame has something new to draw
+        machine.computer().runCycle();  // so that the frame has something new to draw
         window.refresh();
         window.board()->render(&lamps);
         if (!fastRam) {

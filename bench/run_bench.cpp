@@ -16,19 +16,19 @@ using Clock = std::chrono::steady_clock;
 double secondsPerCycle(Machine& machine) {
     constexpr int cycles = 2000;
     const auto start = Clock::now();
-    for (int i = 0; i < cycles; ++i) machine.runCycle();
+    for (int i = 0; i < cycles; ++i) machine.computer().runCycle();
     return std::chrono::duration<double>(Clock::now() - start).count() / cycles;
 }
 
 void threadCycleRate(benchmark::State& state, bool fastRam) {
     Machine machine(fastRam);
-    machine.resetSwitch.setState(1);
-    machine.powerSwitch.setState(1);
+    machine.computer().resetSwitch().setState(1);
+    machine.computer().powerSwitch().setState(1);
     machine.powerCommand();
     // Timed with Reset off, the program counter running through memory: with
     // Reset on the lines never change and the relay-built memory skips its
     // steps.
-    machine.resetSwitch.setState(0);
+    machine.computer().resetSwitch().setState(0);
     const double cycleSeconds = secondsPerCycle(machine);
 
     machine.setClockPeriod(Machine::fastestClockPeriod);
@@ -40,7 +40,7 @@ void threadCycleRate(benchmark::State& state, bool fastRam) {
         const std::uint64_t cycles = machine.threadCycles() - before;
         const double seconds = std::chrono::duration<double>(Clock::now() - start).count();
         machine.stopSimulation();
-        machine.powerSwitch.setState(1);
+        machine.computer().powerSwitch().setState(1);
 
         const double achieved = cycles / seconds;
         const double ideal = 1.0 / (0.001 + cycleSeconds);

@@ -34,7 +34,7 @@ ControlPanelWindow::ControlPanelWindow(Computer& computer, QWidget* parent)
     palette.setColor(QPalette::Window, panelGrey);
     setPalette(palette);
 
-    auto& panel = computer_.controlPanel;
+    auto& panel = computer_.controlPanel();
     for (int k = 0; k < 16; ++k)
         addressSwitches_[k] = new ToggleSwitchWidget(panel.addressSwitches[k], firstAddressSwitchId + k,
                                                      edge + 415 - 26 * k, edge + 25, *this, this);
@@ -110,18 +110,18 @@ void ControlPanelWindow::restartAddressTimer() {
 }
 
 void ControlPanelWindow::onAddressTimer() {
-    if (computer_.controlPanel.takeoverSwitch.isOn()) computer_.stepControlPanel();
+    if (computer_.controlPanel().takeoverSwitch.isOn()) computer_.stepControlPanel();
 }
 
 void ControlPanelWindow::pulseWrite() {
     // Write is a momentary switch: shown up for the length of the pulse, then
     // set back. The window thread is held for the pulse, as a hand on the
     // lever would hold it; input that arrives meanwhile waits its turn.
-    auto& panel = computer_.controlPanel;
+    auto& panel = computer_.controlPanel();
     writeSwitch_->repaint();
     if (panel.takeoverSwitch.isOn() && panel.writeSwitch.isOn()) {
         computer_.stepControlPanel();
-        if (panel.fastRam) std::this_thread::sleep_for(std::chrono::milliseconds(writePulseFastMs));
+        if (panel.usesFastRam()) std::this_thread::sleep_for(std::chrono::milliseconds(writePulseFastMs));
     } else {
         std::this_thread::sleep_for(std::chrono::milliseconds(writePulseIdleMs));
     }

@@ -152,7 +152,7 @@ void MainWindow::buildMenus() {
     // The mark is not kept up to date by the command; it is read afresh from
     // the machine each time the menu opens.
     connect(optionsMenu_, &QMenu::aboutToShow, this,
-            [this] { useFastRamAction_->setChecked(machine_.useFastRam); });
+            [this] { useFastRamAction_->setChecked(machine_.computer().usesFastRam()); });
 
     runMenu_ = menuBar()->addMenu(QStringLiteral("&Run"));
     stepCycleAction_ = addCommand(runMenu_, QStringLiteral("Step &Cycle"), stepCycleId);
@@ -229,7 +229,7 @@ RelaysWindow* MainWindow::relaysWindow() const { return relaysWindow_.data(); }
 void MainWindow::showRelaysWindow() {
     // A window of its own above the panel, owned by it: it goes with the panel.
     if (!relaysWindow_) {
-        relaysWindow_ = new RelaysWindow(machine_, this);
+        relaysWindow_ = new RelaysWindow(machine_.computer(), this);
         // A relay's or an output's "Add to Signals" becomes a row of the
         // timing diagram, which opens if it is not open yet.
         connect(relaysWindow_, &RelaysWindow::addToSignalsRequested, this, [this](const QString& name) {
@@ -270,26 +270,28 @@ void MainWindow::buildPanel() {
         (new IndicatorLampWidget(state, x, y, panel_))->setAccessibleName(name);
     };
     for (int k = 0; k < 16; ++k)
-        lamp(m.addressLamps[k], 427 - 26 * k, 123, QStringLiteral("Address bit %1").arg(k));
-    for (int k = 0; k < 4; ++k) lamp(m.phaseLamps[k], 427 - 26 * k, 88, QStringLiteral("Phase %1").arg(k));
-    lamp(m.clockLamp, 427, 53, QStringLiteral("Clock"));
+        lamp(m.computer().addressLamps()[k], 427 - 26 * k, 123, QStringLiteral("Address bit %1").arg(k));
+    for (int k = 0; k < 4; ++k)
+        lamp(m.computer().phaseLamps()[k], 427 - 26 * k, 88, QStringLiteral("Phase %1").arg(k));
+    lamp(m.computer().clockLamp(), 427, 53, QStringLiteral("Clock"));
     for (int k = 0; k < 8; ++k)
-        lamp(m.accumulatorLamps[k], 37 + 26 * k, 362, QStringLiteral("Accumulator bit %1").arg(7 - k));
+        lamp(m.computer().accumulatorLamps()[k], 37 + 26 * k, 362,
+             QStringLiteral("Accumulator bit %1").arg(7 - k));
     for (int k = 0; k < 8; ++k)
-        lamp(m.codeLamps[k], 37 + 26 * k, 390, QStringLiteral("Code bit %1").arg(7 - k));
+        lamp(m.computer().codeLamps()[k], 37 + 26 * k, 390, QStringLiteral("Code bit %1").arg(7 - k));
     for (int k = 0; k < 16; ++k)
-        lamp(m.operandLamps[k], 37 + 26 * k, 418, QStringLiteral("Operand bit %1").arg(15 - k));
-    lamp(m.zeroFlagLamp, 323, 390, QStringLiteral("Zero flag"));
-    lamp(m.carryFlagLamp, 401, 390, QStringLiteral("Carry flag"));
+        lamp(m.computer().operandLamps()[k], 37 + 26 * k, 418, QStringLiteral("Operand bit %1").arg(15 - k));
+    lamp(m.computer().zeroFlagLamp(), 323, 390, QStringLiteral("Zero flag"));
+    lamp(m.computer().carryFlagLamp(), 401, 390, QStringLiteral("Carry flag"));
 
-    powerSwitch_ = new ToggleSwitchWidget(m.powerSwitch, powerId, 42, 53, *this, panel_);
-    resetSwitch_ = new ToggleSwitchWidget(m.resetSwitch, resetId, 113, 53, *this, panel_);
-    pauseSwitch_ = new ToggleSwitchWidget(m.pauseSwitch, pauseId, 183, 53, *this, panel_);
+    powerSwitch_ = new ToggleSwitchWidget(m.computer().powerSwitch(), powerId, 42, 53, *this, panel_);
+    resetSwitch_ = new ToggleSwitchWidget(m.computer().resetSwitch(), resetId, 113, 53, *this, panel_);
+    pauseSwitch_ = new ToggleSwitchWidget(m.computer().pauseSwitch(), pauseId, 183, 53, *this, panel_);
     powerSwitch_->setAccessibleName(QStringLiteral("Power"));
     resetSwitch_->setAccessibleName(QStringLiteral("Reset"));
     pauseSwitch_->setAccessibleName(QStringLiteral("Pause"));
 
-    controlPanel_ = new ControlPanelWindow(m, panel_);
+    controlPanel_ = new ControlPanelWindow(m.computer(), panel_);
 
     // Top to bottom, left to right: the slider, the three switches, then the
     // RAM control panel's switches.
@@ -354,7 +356,7 @@ ProgramWindow* MainWindow::programWindow() {
 }
 
 void MainWindow::runToCursor() {
-    if (!programWindow_ || !machine_.powerSwitch.isOn()) return;
+    if (!programWindow_ || !machine_.computer().powerSwitch().isOn()) return;
     const std::optional<std::uint16_t> address = programWindow_->cursorAddress();
     if (!address) return;
     if (cursorBreakpoint_)
@@ -364,12 +366,12 @@ void MainWindow::runToCursor() {
         cursorBreakpoint_ = address;
     }
     // As the user would: Pause off, then Reset off, each through its command.
-    if (machine_.pauseSwitch.isOn()) {
-        machine_.pauseSwitch.setState(0);
+    if (machine_.computer().pauseSwitch().isOn()) {
+        machine_.computer().pauseSwitch().setState(0);
         machine_.startSimulation();
     }
-    if (machine_.resetSwitch.isOn()) {
-        machine_.resetSwitch.setState(0);
+    if (machine_.computer().resetSwitch().isOn()) {
+        machine_.computer().resetSwitch().setState(0);
         machine_.resetCommand();
     }
     if (programWindow_) programWindow_->model()->breakpointsChanged();
@@ -401,7 +403,8 @@ void MainWindow::command(int id, int code) {
             break;
         case powerId:
             if (code == 0) machine_.powerCommand();
-            if (!machine_.powerSwitch.isOn()) loadedSource_.reset();  // Power off erased the memory
+            if (!machine_.computer().powerSwitch().isOn())
+                loadedSource_.reset();  // Power off erased the memory
             break;
         case resetId:
             if (code == 0) machine_.resetCommand();
@@ -409,7 +412,7 @@ void MainWindow::command(int id, int code) {
         case pauseId:
             if (code == 0) machine_.startSimulation();
             // Paused by hand: a Run to Cursor still pending is given up.
-            if (machine_.pauseSwitch.isOn() && cursorBreakpoint_)
+            if (machine_.computer().pauseSwitch().isOn() && cursorBreakpoint_)
                 machine_.stopConditions.setBreakpoint(*std::exchange(cursorBreakpoint_, std::nullopt), false);
             break;
         case useFastRamId:
@@ -469,8 +472,8 @@ void MainWindow::updateActions() {
     stepCycleAction_->setEnabled(canStep);
     stepInstructionAction_->setEnabled(canStep);
     runToCursorAction_->setEnabled(idle && programWindow_ && programWindow_->isVisible() &&
-                                   programWindow_->cursorAddress() && machine_.powerSwitch.isOn() &&
-                                   !machine_.simulationAlive());
+                                   programWindow_->cursorAddress() &&
+                                   machine_.computer().powerSwitch().isOn() && !machine_.simulationAlive());
     const bool canStepBack = canStep && machine_.canStepBack();
     stepBackCycleAction_->setEnabled(canStepBack);
     stepBackInstructionAction_->setEnabled(canStepBack);
@@ -677,8 +680,8 @@ QString MainWindow::speedReadout() const {
     QString rate = QStringLiteral("stopped");
     // The thread goes on running cycles after HLT (every relay is stepped,
     // nothing changes): a rate then would only say how fast nothing happens.
-    const bool halted = machine_.simulationAlive() && !machine_.resetSwitch.isOn() &&
-                        lampValue(machine_.codeLamps, LampOrder::highBitFirst) == 0xFF;
+    const bool halted = machine_.simulationAlive() && !machine_.computer().resetSwitch().isOn() &&
+                        lampValue(machine_.computer().codeLamps(), LampOrder::highBitFirst) == 0xFF;
     if (halted) {
         rate = QStringLiteral("halted");
     } else if (speedSamples_.size() >= 2 && speedSamples_.back().first > speedSamples_.front().first) {
@@ -715,8 +718,9 @@ const QString MainWindow::resetHint =
 // on with Reset off leaves, which only Reset on and off gets out of.
 void MainWindow::updateResetHint() {
     const auto lit = [](const IndicatorLamp& lamp) { return lamp.isOn(); };
-    const bool ringDark = machine_.powerSwitch.isOn() && !machine_.resetSwitch.isOn() &&
-                          machine_.simulationAlive() && std::ranges::none_of(machine_.phaseLamps, lit);
+    const bool ringDark = machine_.computer().powerSwitch().isOn() &&
+                          !machine_.computer().resetSwitch().isOn() && machine_.simulationAlive() &&
+                          std::ranges::none_of(machine_.computer().phaseLamps(), lit);
     if (!ringDark) {
         ringDarkSince_.reset();
         resetSwitch_->setToolTip(QString());

@@ -35,7 +35,7 @@ QString hexAddress(std::uint16_t address) {
 MemoryModel::MemoryModel(Machine& machine, QObject* parent)
     : QAbstractTableModel(parent), machine_(machine), snapshot_(std::make_unique<MachineSnapshot>()) {
     clock_.start();
-    machine_.copyState(*snapshot_);
+    machine_.computer().copyState(*snapshot_);
     lastStepSeen_ = snapshot_->memorySteps;
 }
 
@@ -123,7 +123,7 @@ void MemoryModel::rowsChanged(int first, int last) {
 
 void MemoryModel::refresh() {
     auto next = std::make_unique<MachineSnapshot>();
-    machine_.copyState(*next);
+    machine_.computer().copyState(*next);
     const qint64 now = clock_.elapsed();
     for (const auto& write : next->recentWrites)
         if (write.step > lastStepSeen_) flashUntil_[write.address] = now + flashMs;

@@ -172,7 +172,7 @@ std::shared_ptr<const assembler::ProgramText> ProgramWindow::disassembly(const M
 }
 
 void ProgramWindow::refresh() {
-    machine_.copyState(*snapshot_);
+    machine_.computer().copyState(*snapshot_);
     std::shared_ptr<const assembler::ProgramText> source = source_ ? source_() : nullptr;
     if (source) {
         if (source != shownSource_ || disassembledMemory_) {

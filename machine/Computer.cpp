@@ -14,7 +14,7 @@ std::uint8_t lampState(bool on) { return on ? 1 : 0; }
 
 }  // namespace
 
-Computer::Computer(bool startWithFastRam) : controlPanel(startWithFastRam) {}
+Computer::Computer(bool startWithFastRam) : controlPanel_(startWithFastRam) {}
 
 void Computer::runCycle() {
     std::scoped_lock lock(cycleLock_);
@@ -53,25 +53,25 @@ void Computer::stepControlPanel() {
     std::scoped_lock lock(cycleLock_);
     noteInput();
     noteRelaysBefore();
-    controlPanel.step();
+    controlPanel_.step();
 }
 
 void Computer::applyPower() {
-    distributePower(powerSwitch.isOn());
+    distributePower(powerSwitch_.isOn());
     runCycle();
 }
 
 void Computer::loadByte(std::uint16_t address, std::uint8_t byte) {
     // Through the interface: GCC's bounds sanitizer mishandles a call through
     // a member-function pointer on an object of a final class.
-    SixtyFourKbRAM& panel = controlPanel;
+    SixtyFourKbRAM& panel = controlPanel_;
     std::scoped_lock lock(cycleLock_);
     noteInput();
     noteRelaysBefore();
     for (int i = 0; i < 16; ++i) {
         const bool bit = ((address >> i) & 1) != 0;
         (panel.*addressLineSetters[i])(bit);
-        addressLamps[i].setState(lampState(bit));
+        addressLamps_[i].setState(lampState(bit));
     }
     applyDataIn(panel, byte);
     panel.setWrite(true);
@@ -79,7 +79,7 @@ void Computer::loadByte(std::uint16_t address, std::uint8_t byte) {
 }
 
 std::uint8_t Computer::readByte(std::uint16_t address) {
-    SixtyFourKbRAM& panel = controlPanel;
+    SixtyFourKbRAM& panel = controlPanel_;
     std::scoped_lock lock(cycleLock_);
     noteInput();
     noteRelaysBefore();
@@ -92,14 +92,17 @@ std::uint8_t Computer::readByte(std::uint16_t address) {
 bool Computer::replaceMemory(bool fastRam) {
     std::scoped_lock lock(cycleLock_);
     noteInput();
-    controlPanel.replaceMemory(fastRam);
-    return controlPanel.fastRam;
+    controlPanel_.replaceMemory(fastRam);
+    return controlPanel_.usesFastRam();
 }
+
+bool Computer::carryValue() const { return arithmeticUnit_.carry(); }
+bool Computer::zeroValue() const { return arithmeticUnit_.zero(); }
 
 std::unique_ptr<SixtyFourKbRAM> Computer::installMemory(std::unique_ptr<SixtyFourKbRAM> memory) {
     std::scoped_lock lock(cycleLock_);
     noteInput();
-    return controlPanel.installMemory(std::move(memory));
+    return controlPanel_.installMemory(std::move(memory));
 }
 
 void Computer::copyState(MachineSnapshot& snapshot) {
@@ -108,16 +111,16 @@ void Computer::copyState(MachineSnapshot& snapshot) {
     snapshot.operand = operandValue();
     snapshot.code = codeValue();
     snapshot.accumulator = accumulatorValue();
-    snapshot.zeroFlag = zeroFlagLamp.isOn();
-    snapshot.carryFlag = carryFlagLamp.isOn();
-    snapshot.clock = clockLamp.isOn();
+    snapshot.zeroFlag = zeroFlagLamp_.isOn();
+    snapshot.carryFlag = carryFlagLamp_.isOn();
+    snapshot.clock = clockLamp_.isOn();
     snapshot.phase.reset();
     for (int k = 0; k < 4; ++k)
-        if (phaseLamps[k].isOn()) snapshot.phase = k;
-    snapshot.powered = powerSwitch.isOn();
-    snapshot.memory = controlPanel.memoryCopy();
-    snapshot.memorySteps = controlPanel.stepCount();
-    controlPanel.copyRecentWrites(snapshot.recentWrites);
+        if (phaseLamps_[k].isOn()) snapshot.phase = k;
+    snapshot.powered = powerSwitch_.isOn();
+    snapshot.memory = controlPanel_.memoryCopy();
+    snapshot.memorySteps = controlPanel_.stepCount();
+    controlPanel_.copyRecentWrites(snapshot.recentWrites);
 }
 
 bool Computer::cycleLockFree() {
@@ -130,27 +133,27 @@ bool Computer::cycleLockFree() {
 
 template <class Self, class F>
 void Computer::forEachControl(Self& self, F&& f) {
-    for (auto& lamp : self.addressLamps) f(lamp);
-    for (auto& lamp : self.phaseLamps) f(lamp);
-    f(self.clockLamp);
-    for (auto& lamp : self.accumulatorLamps) f(lamp);
-    for (auto& lamp : self.codeLamps) f(lamp);
-    for (auto& lamp : self.operandLamps) f(lamp);
-    f(self.zeroFlagLamp);
-    f(self.carryFlagLamp);
-    for (auto& lamp : self.controlPanel.dataLamps) f(lamp);
-    f(self.resetSwitch);
-    for (auto& control : self.controlPanel.addressSwitches) f(control);
-    for (auto& control : self.controlPanel.dataSwitches) f(control);
-    f(self.controlPanel.writeSwitch);
-    f(self.controlPanel.takeoverSwitch);
+    for (auto& lamp : self.addressLamps_) f(lamp);
+    for (auto& lamp : self.phaseLamps_) f(lamp);
+    f(self.clockLamp_);
+    for (auto& lamp : self.accumulatorLamps_) f(lamp);
+    for (auto& lamp : self.codeLamps_) f(lamp);
+    for (auto& lamp : self.operandLamps_) f(lamp);
+    f(self.zeroFlagLamp_);
+    f(self.carryFlagLamp_);
+    for (auto& lamp : self.controlPanel_.dataLamps) f(lamp);
+    f(self.resetSwitch_);
+    for (auto& control : self.controlPanel_.addressSwitches) f(control);
+    for (auto& control : self.controlPanel_.dataSwitches) f(control);
+    f(self.controlPanel_.writeSwitch);
+    f(self.controlPanel_.takeoverSwitch);
 }
 
 bool Computer::captureState(State& state) const {
-    const SixtyFourKbRAM& memory = controlPanel.memory();
+    const SixtyFourKbRAM& memory = controlPanel_.memory();
     if (!memory.saveState(state.memory)) return false;
     state.memoryInUse = &memory;
-    state.lines = controlPanel.appliedLines();
+    state.lines = controlPanel_.appliedLines();
     const auto& relays = MachineMap::get().relays();
     state.relays.resize(relays.size());
     const auto* base = reinterpret_cast<const unsigned char*>(this);
@@ -162,9 +165,9 @@ bool Computer::captureState(State& state) const {
 
 bool Computer::restoreState(const State& state) {
     std::scoped_lock lock(cycleLock_);
-    if (state.memoryInUse != &controlPanel.memory()) return false;
-    if (!controlPanel.restoreState(state.memory)) return false;
-    controlPanel.restoreAppliedLines(state.lines);
+    if (state.memoryInUse != &controlPanel_.memory()) return false;
+    if (!controlPanel_.restoreState(state.memory)) return false;
+    controlPanel_.restoreAppliedLines(state.lines);
     const auto& relays = MachineMap::get().relays();
     auto* base = reinterpret_cast<unsigned char*>(this);
     for (std::size_t i = 0; i < relays.size() && i < state.relays.size(); ++i)
@@ -178,63 +181,63 @@ bool Computer::restoreState(const State& state) {
 
 std::uint16_t Computer::programCounterValue() const {
     unsigned value = 0;
-    for (int i = 0; i < 16; ++i) value |= unsigned{programCounter.q(i)} << i;
+    for (int i = 0; i < 16; ++i) value |= unsigned{programCounter_.q(i)} << i;
     return static_cast<std::uint16_t>(value);
 }
 
 std::uint16_t Computer::operandValue() const {
     unsigned value = 0;
     for (int i = 0; i < 8; ++i) {
-        value |= unsigned{lowOperand.q(i)} << i;
-        value |= unsigned{highOperand.q(i)} << (i + 8);
+        value |= unsigned{lowOperand_.q(i)} << i;
+        value |= unsigned{highOperand_.q(i)} << (i + 8);
     }
     return static_cast<std::uint16_t>(value);
 }
 
 std::uint8_t Computer::dataOut() {
-    unsigned byte = unsigned{controlPanel.getDataOutBit0()};
-    byte |= unsigned{controlPanel.getDataOutBit1()} << 1;
-    byte |= unsigned{controlPanel.getDataOutBit2()} << 2;
-    byte |= unsigned{controlPanel.getDataOutBit3()} << 3;
-    byte |= unsigned{controlPanel.getDataOutBit4()} << 4;
-    byte |= unsigned{controlPanel.getDataOutBit5()} << 5;
-    byte |= unsigned{controlPanel.getDataOutBit6()} << 6;
-    byte |= unsigned{controlPanel.getDataOutBit7()} << 7;
+    unsigned byte = unsigned{controlPanel_.getDataOutBit0()};
+    byte |= unsigned{controlPanel_.getDataOutBit1()} << 1;
+    byte |= unsigned{controlPanel_.getDataOutBit2()} << 2;
+    byte |= unsigned{controlPanel_.getDataOutBit3()} << 3;
+    byte |= unsigned{controlPanel_.getDataOutBit4()} << 4;
+    byte |= unsigned{controlPanel_.getDataOutBit5()} << 5;
+    byte |= unsigned{controlPanel_.getDataOutBit6()} << 6;
+    byte |= unsigned{controlPanel_.getDataOutBit7()} << 7;
     return static_cast<std::uint8_t>(byte);
 }
 
 void Computer::clockStep() {
-    clockStopGate.setInput(0, decoder.haltLine());
-    clockStopGate.setInput(1, resetSwitch.isOn());
-    clockStopGate.step();
-    clockOscillator.setStop(clockStopGate.output());
-    clockOscillator.step();
-    clockLamp.setState(lampState(clockOscillator.clock()));
+    clockStopGate_.setInput(0, decoder_.haltLine());
+    clockStopGate_.setInput(1, resetSwitch_.isOn());
+    clockStopGate_.step();
+    clockOscillator_.setStop(clockStopGate_.output());
+    clockOscillator_.step();
+    clockLamp_.setState(lampState(clockOscillator_.clock()));
 }
 
 void Computer::phaseStep() {
-    phaseResetGate.setInput(0, resetSwitch.isOn());
-    phaseResetGate.setInput(1, shortCycleGate.output());
-    phaseResetGate.step();
-    phaseSequencer.setReset(phaseResetGate.output());
-    phaseSequencer.setClock(clockOscillator.clock());
-    phaseSequencer.step();
-    for (int k = 0; k < 4; ++k) phaseLamps[k].setState(lampState(phaseSequencer.phase(k)));
+    phaseResetGate_.setInput(0, resetSwitch_.isOn());
+    phaseResetGate_.setInput(1, shortCycleGate_.output());
+    phaseResetGate_.step();
+    phaseSequencer_.setReset(phaseResetGate_.output());
+    phaseSequencer_.setClock(clockOscillator_.clock());
+    phaseSequencer_.step();
+    for (int k = 0; k < 4; ++k) phaseLamps_[k].setState(lampState(phaseSequencer_.phase(k)));
 }
 
 void Computer::counterStep() {
-    const bool reset = resetSwitch.isOn();
-    programCounter.setClear(reset);
-    highOperand.setClear(reset);
-    lowOperand.setClear(reset);
+    const bool reset = resetSwitch_.isOn();
+    programCounter_.setClear(reset);
+    highOperand_.setClear(reset);
+    lowOperand_.setClear(reset);
     for (int i = 0; i < 8; ++i) {
-        programCounter.setLoadData(i, lowOperand.q(i));
-        programCounter.setLoadData(i + 8, highOperand.q(i));
+        programCounter_.setLoadData(i, lowOperand_.q(i));
+        programCounter_.setLoadData(i + 8, highOperand_.q(i));
     }
 
-    jumpFlipFlop.setPreset(reset);
-    jumpFlipFlop.setData(jumpConditionGate.output());
-    jumpFlipFlop.setClock(phaseSequencer.phase(3));
+    jumpFlipFlop_.setPreset(reset);
+    jumpFlipFlop_.setData(jumpConditionGate_.output());
+    jumpFlipFlop_.setClock(phaseSequencer_.phase(3));
     // Cleared by the code strobe (as it stood at the end of the last cycle)
     // rather than by phase 1: one-byte instructions never reach phase 1, and
     // a flip-flop still set from a taken jump would otherwise resample the
@@ -243,227 +246,228 @@ void Computer::counterStep() {
     // The strobe passes only while Reset is off: a one-cycle Reset right after
     // a code strobe would otherwise clear as it presets, leave the flip-flop
     // unset, and restart at 0001h.
-    jumpClearRelay.setVoltage(codeStrobe.output());
-    jumpClearRelay.setCoil(reset);
-    jumpClearRelay.tick();
-    jumpFlipFlop.setClear(jumpClearRelay.normallyClosed());
-    jumpFlipFlop.step();
+    jumpClearRelay_.setVoltage(codeStrobe_.output());
+    jumpClearRelay_.setCoil(reset);
+    jumpClearRelay_.tick();
+    jumpFlipFlop_.setClear(jumpClearRelay_.normallyClosed());
+    jumpFlipFlop_.step();
 
-    counterLoadGate.setInput(0, jumpFlipFlop.q());
-    counterLoadGate.setInput(1, phaseSequencer.phase(0));
-    counterLoadGate.setInput(2, clockOscillator.clock());
-    counterLoadGate.step();
+    counterLoadGate_.setInput(0, jumpFlipFlop_.q());
+    counterLoadGate_.setInput(1, phaseSequencer_.phase(0));
+    counterLoadGate_.setInput(2, clockOscillator_.clock());
+    counterLoadGate_.step();
 
-    programCounter.setLoad(counterLoadGate.output());
-    programCounter.setClock(phaseSequencer.countPulse());
-    programCounter.step();
+    programCounter_.setLoad(counterLoadGate_.output());
+    programCounter_.setClock(phaseSequencer_.countPulse());
+    programCounter_.step();
 }
 
 void Computer::addressStep() {
-    logicPairGateA.setInput(0, decoder.line<0x42>());
-    logicPairGateA.setInput(1, decoder.line<0x40>());
-    logicPairGateA.step();
-    logicPairGateB.setInput(0, decoder.line<0x41>());
-    logicPairGateB.setInput(1, decoder.line<0x10>());
-    logicPairGateB.step();
-    memoryReadGroupGate.setInput(0, logicPairGateA.output());
-    memoryReadGroupGate.setInput(1, logicPairGateB.output());
-    memoryReadGroupGate.step();
-    addressingGroupGate.setInput(0, memoryReadGroupGate.output());
-    addressingGroupGate.setInput(1, decoder.line<0x11>());
-    addressingGroupGate.step();
-    operandAccessGate.setInput(0, addressingGroupGate.output());
-    operandAccessGate.setInput(1, memoryLoadGate.output());
-    operandAccessGate.step();
-    operandAddressGate.setInput(0, operandAccessGate.output());
-    operandAddressGate.setInput(1, phaseSequencer.phase(3));
-    operandAddressGate.step();
+    logicPairGateA_.setInput(0, decoder_.line<0x42>());
+    logicPairGateA_.setInput(1, decoder_.line<0x40>());
+    logicPairGateA_.step();
+    logicPairGateB_.setInput(0, decoder_.line<0x41>());
+    logicPairGateB_.setInput(1, decoder_.line<0x10>());
+    logicPairGateB_.step();
+    memoryReadGroupGate_.setInput(0, logicPairGateA_.output());
+    memoryReadGroupGate_.setInput(1, logicPairGateB_.output());
+    memoryReadGroupGate_.step();
+    addressingGroupGate_.setInput(0, memoryReadGroupGate_.output());
+    addressingGroupGate_.setInput(1, decoder_.line<0x11>());
+    addressingGroupGate_.step();
+    operandAccessGate_.setInput(0, addressingGroupGate_.output());
+    operandAccessGate_.setInput(1, memoryLoadGate_.output());
+    operandAccessGate_.step();
+    operandAddressGate_.setInput(0, operandAccessGate_.output());
+    operandAddressGate_.setInput(1, phaseSequencer_.phase(3));
+    operandAddressGate_.step();
 
-    addressSelector.setSelect(operandAddressGate.output());
+    addressSelector_.setSelect(operandAddressGate_.output());
     for (int i = 0; i < 8; ++i) {
-        addressSelector.setA(i, programCounter.q(i));
-        addressSelector.setA(i + 8, programCounter.q(i + 8));
-        addressSelector.setB(i, lowOperand.q(i));
-        addressSelector.setB(i + 8, highOperand.q(i));
+        addressSelector_.setA(i, programCounter_.q(i));
+        addressSelector_.setA(i + 8, programCounter_.q(i + 8));
+        addressSelector_.setB(i, lowOperand_.q(i));
+        addressSelector_.setB(i + 8, highOperand_.q(i));
     }
-    addressSelector.step();
+    addressSelector_.step();
 
-    for (int i = 0; i < 16; ++i) addressBuffer.setA(i, addressSelector.output(i));
-    addressBuffer.step();
+    for (int i = 0; i < 16; ++i) addressBuffer_.setA(i, addressSelector_.output(i));
+    addressBuffer_.step();
 
-    for (int i = 0; i < 16; ++i) addressLamps[i].setState(lampState(addressBuffer.output(i)));
+    for (int i = 0; i < 16; ++i) addressLamps_[i].setState(lampState(addressBuffer_.output(i)));
 }
 
 void Computer::memoryStep() {
-    controlPanel.setAddressBit0(addressBuffer.output(0));
-    controlPanel.setAddressBit1(addressBuffer.output(1));
-    controlPanel.setAddressBit2(addressBuffer.output(2));
-    controlPanel.setAddressBit3(addressBuffer.output(3));
-    controlPanel.setAddressBit4(addressBuffer.output(4));
-    controlPanel.setAddressBit5(addressBuffer.output(5));
-    controlPanel.setAddressBit6(addressBuffer.output(6));
-    controlPanel.setAddressBit7(addressBuffer.output(7));
-    controlPanel.setAddressBit8(addressBuffer.output(8));
-    controlPanel.setAddressBit9(addressBuffer.output(9));
-    controlPanel.setAddressBit10(addressBuffer.output(10));
-    controlPanel.setAddressBit11(addressBuffer.output(11));
-    controlPanel.setAddressBit12(addressBuffer.output(12));
-    controlPanel.setAddressBit13(addressBuffer.output(13));
-    controlPanel.setAddressBit14(addressBuffer.output(14));
-    controlPanel.setAddressBit15(addressBuffer.output(15));
+    controlPanel_.setAddressBit0(addressBuffer_.output(0));
+    controlPanel_.setAddressBit1(addressBuffer_.output(1));
+    controlPanel_.setAddressBit2(addressBuffer_.output(2));
+    controlPanel_.setAddressBit3(addressBuffer_.output(3));
+    controlPanel_.setAddressBit4(addressBuffer_.output(4));
+    controlPanel_.setAddressBit5(addressBuffer_.output(5));
+    controlPanel_.setAddressBit6(addressBuffer_.output(6));
+    controlPanel_.setAddressBit7(addressBuffer_.output(7));
+    controlPanel_.setAddressBit8(addressBuffer_.output(8));
+    controlPanel_.setAddressBit9(addressBuffer_.output(9));
+    controlPanel_.setAddressBit10(addressBuffer_.output(10));
+    controlPanel_.setAddressBit11(addressBuffer_.output(11));
+    controlPanel_.setAddressBit12(addressBuffer_.output(12));
+    controlPanel_.setAddressBit13(addressBuffer_.output(13));
+    controlPanel_.setAddressBit14(addressBuffer_.output(14));
+    controlPanel_.setAddressBit15(addressBuffer_.output(15));
 
     // The accumulator is offered to the memory in every cycle.
-    controlPanel.setDataInBit0(arithmeticUnit.accumulatorBit(0));
-    controlPanel.setDataInBit1(arithmeticUnit.accumulatorBit(1));
-    controlPanel.setDataInBit2(arithmeticUnit.accumulatorBit(2));
-    controlPanel.setDataInBit3(arithmeticUnit.accumulatorBit(3));
-    controlPanel.setDataInBit4(arithmeticUnit.accumulatorBit(4));
-    controlPanel.setDataInBit5(arithmeticUnit.accumulatorBit(5));
-    controlPanel.setDataInBit6(arithmeticUnit.accumulatorBit(6));
-    controlPanel.setDataInBit7(arithmeticUnit.accumulatorBit(7));
+    controlPanel_.setDataInBit0(arithmeticUnit_.accumulatorBit(0));
+    controlPanel_.setDataInBit1(arithmeticUnit_.accumulatorBit(1));
+    controlPanel_.setDataInBit2(arithmeticUnit_.accumulatorBit(2));
+    controlPanel_.setDataInBit3(arithmeticUnit_.accumulatorBit(3));
+    controlPanel_.setDataInBit4(arithmeticUnit_.accumulatorBit(4));
+    controlPanel_.setDataInBit5(arithmeticUnit_.accumulatorBit(5));
+    controlPanel_.setDataInBit6(arithmeticUnit_.accumulatorBit(6));
+    controlPanel_.setDataInBit7(arithmeticUnit_.accumulatorBit(7));
 
     // In the first cycle that reads Reset on, the store's code is still latched
     // and the ring is forced to phase 3: Reset must hold Write off itself.
-    writeEnableRelay.setVoltage(clockOscillator.clockOff());
-    writeEnableRelay.setCoil(resetSwitch.isOn());
-    writeEnableRelay.tick();
-    writeGate.setInput(0, decoder.line<0x11>());
-    writeGate.setInput(1, writeEnableRelay.normallyClosed());
-    writeGate.setInput(2, phaseSequencer.phase(3));
-    writeGate.step();
-    controlPanel.setWrite(writeGate.output());
+    writeEnableRelay_.setVoltage(clockOscillator_.clockOff());
+    writeEnableRelay_.setCoil(resetSwitch_.isOn());
+    writeEnableRelay_.tick();
+    writeGate_.setInput(0, decoder_.line<0x11>());
+    writeGate_.setInput(1, writeEnableRelay_.normallyClosed());
+    writeGate_.setInput(2, phaseSequencer_.phase(3));
+    writeGate_.step();
+    controlPanel_.setWrite(writeGate_.output());
 
-    controlPanel.step();
+    controlPanel_.step();
 }
 
 void Computer::latchStep() {
-    const bool reset = resetSwitch.isOn();
+    const bool reset = resetSwitch_.isOn();
     const std::uint8_t data = dataOut();
-    const bool clockOff = clockOscillator.clockOff();
+    const bool clockOff = clockOscillator_.clockOff();
 
-    codeStrobe.setInput(0, phaseSequencer.phase(0));
-    codeStrobe.setInput(1, clockOff);
-    codeStrobe.step();
-    decoder.setClear(reset);
-    decoder.setClock(codeStrobe.output());
-    for (int i = 0; i < 8; ++i) decoder.setData(i, (data >> i) & 1);
-    decoder.step();
-    for (int k = 0; k < 8; ++k) codeLamps[k].setState(lampState(decoder.q(7 - k)));
+    codeStrobe_.setInput(0, phaseSequencer_.phase(0));
+    codeStrobe_.setInput(1, clockOff);
+    codeStrobe_.step();
+    decoder_.setClear(reset);
+    decoder_.setClock(codeStrobe_.output());
+    for (int i = 0; i < 8; ++i) decoder_.setData(i, (data >> i) & 1);
+    decoder_.step();
+    for (int k = 0; k < 8; ++k) codeLamps_[k].setState(lampState(decoder_.q(7 - k)));
 
-    highStrobe.setInput(0, phaseSequencer.phase(1));
-    highStrobe.setInput(1, clockOff);
-    highStrobe.step();
-    highOperand.setClear(reset);
-    for (int i = 0; i < 8; ++i) highOperand.setData(i, (data >> i) & 1);
-    highOperand.setClock(highStrobe.output());
-    highOperand.step();
+    highStrobe_.setInput(0, phaseSequencer_.phase(1));
+    highStrobe_.setInput(1, clockOff);
+    highStrobe_.step();
+    highOperand_.setClear(reset);
+    for (int i = 0; i < 8; ++i) highOperand_.setData(i, (data >> i) & 1);
+    highOperand_.setClock(highStrobe_.output());
+    highOperand_.step();
 
-    lowStrobe.setInput(0, phaseSequencer.phase(2));
-    lowStrobe.setInput(1, clockOff);
-    lowStrobe.step();
-    lowOperand.setClear(reset);
-    for (int i = 0; i < 8; ++i) lowOperand.setData(i, (data >> i) & 1);
-    lowOperand.setClock(lowStrobe.output());
-    lowOperand.step();
+    lowStrobe_.setInput(0, phaseSequencer_.phase(2));
+    lowStrobe_.setInput(1, clockOff);
+    lowStrobe_.step();
+    lowOperand_.setClear(reset);
+    for (int i = 0; i < 8; ++i) lowOperand_.setData(i, (data >> i) & 1);
+    lowOperand_.setClock(lowStrobe_.output());
+    lowOperand_.step();
 
     for (int k = 0; k < 8; ++k) {
-        operandLamps[k].setState(lampState(highOperand.q(7 - k)));
-        operandLamps[k + 8].setState(lampState(lowOperand.q(7 - k)));
+        operandLamps_[k].setState(lampState(highOperand_.q(7 - k)));
+        operandLamps_[k + 8].setState(lampState(lowOperand_.q(7 - k)));
     }
 }
 
 void Computer::controlStep() {
-    const bool clockOff = clockOscillator.clockOff();
-    const bool phase3 = phaseSequencer.phase(3);
-    const bool carry = arithmeticUnit.carry();
-    const bool zero = arithmeticUnit.zero();
+    const bool clockOff = clockOscillator_.clockOff();
+    const bool phase3 = phaseSequencer_.phase(3);
+    const bool carry = arithmeticUnit_.carry();
+    const bool zero = arithmeticUnit_.zero();
 
-    shortCycleGate.setInput(0, decoder.oneByteLine());
-    shortCycleGate.setInput(1, phaseSequencer.phase(0));
-    shortCycleGate.setInput(2, clockOff);
-    shortCycleGate.step();
+    shortCycleGate_.setInput(0, decoder_.oneByteLine());
+    shortCycleGate_.setInput(1, phaseSequencer_.phase(0));
+    shortCycleGate_.setInput(2, clockOff);
+    shortCycleGate_.step();
 
-    carryRelay.setCoil(carry);
-    carryRelay.tick();
-    jumpIfCarryGate.setInput(0, carry);
-    jumpIfCarryGate.setInput(1, decoder.line<0x32>());
-    jumpIfCarryGate.step();
-    jumpIfNoCarryGate.setInput(0, carryRelay.normallyClosed());
-    jumpIfNoCarryGate.setInput(1, decoder.line<0x34>());
-    jumpIfNoCarryGate.step();
+    carryRelay_.setCoil(carry);
+    carryRelay_.tick();
+    jumpIfCarryGate_.setInput(0, carry);
+    jumpIfCarryGate_.setInput(1, decoder_.line<0x32>());
+    jumpIfCarryGate_.step();
+    jumpIfNoCarryGate_.setInput(0, carryRelay_.normallyClosed());
+    jumpIfNoCarryGate_.setInput(1, decoder_.line<0x34>());
+    jumpIfNoCarryGate_.step();
 
-    zeroRelay.setCoil(zero);
-    zeroRelay.tick();
-    jumpIfZeroGate.setInput(0, zero);
-    jumpIfZeroGate.setInput(1, decoder.line<0x31>());
-    jumpIfZeroGate.step();
-    jumpIfNotZeroGate.setInput(0, zeroRelay.normallyClosed());
-    jumpIfNotZeroGate.setInput(1, decoder.line<0x33>());
-    jumpIfNotZeroGate.step();
+    zeroRelay_.setCoil(zero);
+    zeroRelay_.tick();
+    jumpIfZeroGate_.setInput(0, zero);
+    jumpIfZeroGate_.setInput(1, decoder_.line<0x31>());
+    jumpIfZeroGate_.step();
+    jumpIfNotZeroGate_.setInput(0, zeroRelay_.normallyClosed());
+    jumpIfNotZeroGate_.setInput(1, decoder_.line<0x33>());
+    jumpIfNotZeroGate_.step();
 
-    loadGroupGate.setInput(0, memoryReadGroupGate.output());
-    loadGroupGate.setInput(1, decoder.line<0x20>());
-    loadGroupGate.setInput(2, decoder.line<0x21>());
-    loadGroupGate.step();
-    memoryLoadGate.setInput(0, loadGroupGate.output());
-    memoryLoadGate.setInput(1, decoder.line<0x22>());
-    memoryLoadGate.setInput(2, decoder.line<0x23>());
-    memoryLoadGate.step();
-    memoryLatchGate.setInput(0, memoryLoadGate.output());
-    memoryLatchGate.setInput(1, clockOff);
-    memoryLatchGate.setInput(2, phase3);
-    memoryLatchGate.step();
+    loadGroupGate_.setInput(0, memoryReadGroupGate_.output());
+    loadGroupGate_.setInput(1, decoder_.line<0x20>());
+    loadGroupGate_.setInput(2, decoder_.line<0x21>());
+    loadGroupGate_.step();
+    memoryLoadGate_.setInput(0, loadGroupGate_.output());
+    memoryLoadGate_.setInput(1, decoder_.line<0x22>());
+    memoryLoadGate_.setInput(2, decoder_.line<0x23>());
+    memoryLoadGate_.step();
+    memoryLatchGate_.setInput(0, memoryLoadGate_.output());
+    memoryLatchGate_.setInput(1, clockOff);
+    memoryLatchGate_.setInput(2, phase3);
+    memoryLatchGate_.step();
 
-    shiftPairGateA.setInput(0, decoder.line<0x44>());
-    shiftPairGateA.setInput(1, decoder.line<0x45>());
-    shiftPairGateA.step();
-    shiftPairGateB.setInput(0, decoder.line<0x46>());
-    shiftPairGateB.setInput(1, decoder.line<0x47>());
-    shiftPairGateB.step();
-    shiftGroupGate.setInput(0, shiftPairGateA.output());
-    shiftGroupGate.setInput(1, shiftPairGateB.output());
-    shiftGroupGate.step();
-    shiftLatchGate.setInput(0, shiftGroupGate.output());
-    shiftLatchGate.setInput(1, clockOff);
-    shiftLatchGate.setInput(2, phase3);
-    shiftLatchGate.step();
+    shiftPairGateA_.setInput(0, decoder_.line<0x44>());
+    shiftPairGateA_.setInput(1, decoder_.line<0x45>());
+    shiftPairGateA_.step();
+    shiftPairGateB_.setInput(0, decoder_.line<0x46>());
+    shiftPairGateB_.setInput(1, decoder_.line<0x47>());
+    shiftPairGateB_.step();
+    shiftGroupGate_.setInput(0, shiftPairGateA_.output());
+    shiftGroupGate_.setInput(1, shiftPairGateB_.output());
+    shiftGroupGate_.step();
+    shiftLatchGate_.setInput(0, shiftGroupGate_.output());
+    shiftLatchGate_.setInput(1, clockOff);
+    shiftLatchGate_.setInput(2, phase3);
+    shiftLatchGate_.step();
 
-    accumulatorClockGate.setInput(0, memoryLatchGate.output());
-    accumulatorClockGate.setInput(1, shiftLatchGate.output());
-    accumulatorClockGate.step();
+    accumulatorClockGate_.setInput(0, memoryLatchGate_.output());
+    accumulatorClockGate_.setInput(1, shiftLatchGate_.output());
+    accumulatorClockGate_.step();
 
-    jumpGroupGate.setInput(0, decoder.line<0x30>());
-    jumpGroupGate.setInput(1, jumpIfCarryGate.output());
-    jumpGroupGate.setInput(2, jumpIfZeroGate.output());
-    jumpGroupGate.step();
-    jumpConditionGate.setInput(0, jumpGroupGate.output());
-    jumpConditionGate.setInput(1, jumpIfNoCarryGate.output());
-    jumpConditionGate.setInput(2, jumpIfNotZeroGate.output());
-    jumpConditionGate.step();
+    jumpGroupGate_.setInput(0, decoder_.line<0x30>());
+    jumpGroupGate_.setInput(1, jumpIfCarryGate_.output());
+    jumpGroupGate_.setInput(2, jumpIfZeroGate_.output());
+    jumpGroupGate_.step();
+    jumpConditionGate_.setInput(0, jumpGroupGate_.output());
+    jumpConditionGate_.setInput(1, jumpIfNoCarryGate_.output());
+    jumpConditionGate_.setInput(2, jumpIfNotZeroGate_.output());
+    jumpConditionGate_.step();
 }
 
 void Computer::arithmeticStep() {
-    arithmeticUnit.setClear(resetSwitch.isOn());
-    arithmeticUnit.setCodeLine<0x10>(decoder.line<0x10>());
-    arithmeticUnit.setCodeLine<0x20>(decoder.line<0x20>());
-    arithmeticUnit.setCodeLine<0x21>(decoder.line<0x21>());
-    arithmeticUnit.setCodeLine<0x22>(decoder.line<0x22>());
-    arithmeticUnit.setCodeLine<0x23>(decoder.line<0x23>());
-    arithmeticUnit.setCodeLine<0x40>(decoder.line<0x40>());
-    arithmeticUnit.setCodeLine<0x41>(decoder.line<0x41>());
-    arithmeticUnit.setCodeLine<0x42>(decoder.line<0x42>());
-    arithmeticUnit.setCodeLine<0x44>(decoder.line<0x44>());
-    arithmeticUnit.setCodeLine<0x45>(decoder.line<0x45>());
-    arithmeticUnit.setCodeLine<0x46>(decoder.line<0x46>());
-    arithmeticUnit.setCodeLine<0x47>(decoder.line<0x47>());
-    arithmeticUnit.setAccumulatorClock(accumulatorClockGate.output());
+    arithmeticUnit_.setClear(resetSwitch_.isOn());
+    arithmeticUnit_.setCodeLine<0x10>(decoder_.line<0x10>());
+    arithmeticUnit_.setCodeLine<0x20>(decoder_.line<0x20>());
+    arithmeticUnit_.setCodeLine<0x21>(decoder_.line<0x21>());
+    arithmeticUnit_.setCodeLine<0x22>(decoder_.line<0x22>());
+    arithmeticUnit_.setCodeLine<0x23>(decoder_.line<0x23>());
+    arithmeticUnit_.setCodeLine<0x40>(decoder_.line<0x40>());
+    arithmeticUnit_.setCodeLine<0x41>(decoder_.line<0x41>());
+    arithmeticUnit_.setCodeLine<0x42>(decoder_.line<0x42>());
+    arithmeticUnit_.setCodeLine<0x44>(decoder_.line<0x44>());
+    arithmeticUnit_.setCodeLine<0x45>(decoder_.line<0x45>());
+    arithmeticUnit_.setCodeLine<0x46>(decoder_.line<0x46>());
+    arithmeticUnit_.setCodeLine<0x47>(decoder_.line<0x47>());
+    arithmeticUnit_.setAccumulatorClock(accumulatorClockGate_.output());
     const std::uint8_t data = dataOut();
-    for (int i = 7; i >= 0; --i) arithmeticUnit.setOperand(i, (data >> i) & 1);
-    arithmeticUnit.step();
+    for (int i = 7; i >= 0; --i) arithmeticUnit_.setOperand(i, (data >> i) & 1);
+    arithmeticUnit_.step();
 
-    for (int k = 0; k < 8; ++k) accumulatorLamps[k].setState(lampState(arithmeticUnit.accumulatorBit(7 - k)));
-    zeroFlagLamp.setState(lampState(arithmeticUnit.zero()));
-    carryFlagLamp.setState(lampState(arithmeticUnit.carry()));
+    for (int k = 0; k < 8; ++k)
+        accumulatorLamps_[k].setState(lampState(arithmeticUnit_.accumulatorBit(7 - k)));
+    zeroFlagLamp_.setState(lampState(arithmeticUnit_.zero()));
+    carryFlagLamp_.setState(lampState(arithmeticUnit_.carry()));
 }
 
 }  // namespace tarnwick

@@ -128,125 +128,169 @@ public:
     // Register values, read straight from the relays.
     std::uint16_t programCounterValue() const;
     std::uint16_t operandValue() const;
-    std::uint8_t codeValue() const { return decoder.value(); }
-    std::uint8_t accumulatorValue() const { return arithmeticUnit.accumulatorValue(); }
+    std::uint8_t codeValue() const { return decoder_.value(); }
+    std::uint8_t accumulatorValue() const { return arithmeticUnit_.accumulatorValue(); }
 
+    // The carry and zero flags, read from the arithmetic unit's relays.
+    bool carryValue() const;
+    bool zeroValue() const;
+    // Whether the code strobe passed in the last cycle: the cycle that
+    // latched an instruction's code.
+    bool codeStrobed() const { return codeStrobe_.output(); }
+
+    // The front-panel lamps the cycles light, and the switches the user
+    // works. Lamps and switches may be attached to a window from any thread.
     // Lamp k is address bit k.
-    std::array<IndicatorLamp, 16> addressLamps;
+    std::array<IndicatorLamp, 16>& addressLamps() { return addressLamps_; }
+    const std::array<IndicatorLamp, 16>& addressLamps() const { return addressLamps_; }
     // Lamp k is phase k.
-    std::array<IndicatorLamp, 4> phaseLamps;
-    IndicatorLamp clockLamp;
+    std::array<IndicatorLamp, 4>& phaseLamps() { return phaseLamps_; }
+    const std::array<IndicatorLamp, 4>& phaseLamps() const { return phaseLamps_; }
+    IndicatorLamp& clockLamp() { return clockLamp_; }
+    const IndicatorLamp& clockLamp() const { return clockLamp_; }
     // Lamp k is accumulator bit 7 - k (bit 7 leftmost).
-    std::array<IndicatorLamp, 8> accumulatorLamps;
+    std::array<IndicatorLamp, 8>& accumulatorLamps() { return accumulatorLamps_; }
+    const std::array<IndicatorLamp, 8>& accumulatorLamps() const { return accumulatorLamps_; }
     // Lamp k is code register bit 7 - k.
-    std::array<IndicatorLamp, 8> codeLamps;
+    std::array<IndicatorLamp, 8>& codeLamps() { return codeLamps_; }
+    const std::array<IndicatorLamp, 8>& codeLamps() const { return codeLamps_; }
     // Lamps 0 to 7: high operand bits 7 to 0; lamps 8 to 15: low operand bits 7 to 0.
-    std::array<IndicatorLamp, 16> operandLamps;
-    IndicatorLamp zeroFlagLamp;
-    IndicatorLamp carryFlagLamp;
-    ToggleSwitch powerSwitch;
-    ToggleSwitch resetSwitch;
-    ToggleSwitch pauseSwitch;
+    std::array<IndicatorLamp, 16>& operandLamps() { return operandLamps_; }
+    const std::array<IndicatorLamp, 16>& operandLamps() const { return operandLamps_; }
+    IndicatorLamp& zeroFlagLamp() { return zeroFlagLamp_; }
+    const IndicatorLamp& zeroFlagLamp() const { return zeroFlagLamp_; }
+    IndicatorLamp& carryFlagLamp() { return carryFlagLamp_; }
+    const IndicatorLamp& carryFlagLamp() const { return carryFlagLamp_; }
+    ToggleSwitch& powerSwitch() { return powerSwitch_; }
+    const ToggleSwitch& powerSwitch() const { return powerSwitch_; }
+    ToggleSwitch& resetSwitch() { return resetSwitch_; }
+    const ToggleSwitch& resetSwitch() const { return resetSwitch_; }
+    ToggleSwitch& pauseSwitch() { return pauseSwitch_; }
+    const ToggleSwitch& pauseSwitch() const { return pauseSwitch_; }
 
-    TwoInputOrGate clockStopGate;
-    ClockOscillator clockOscillator;
-    PhaseSequencer phaseSequencer;
-    SixteenBitCounter programCounter;
-    SixteenBitSelector addressSelector;
-    SixteenBitSelector addressBuffer;
-    SixtyFourKilobyteRAMControlPanel controlPanel;
-    TwoInputOrGate operandAccessGate;
-    TwoInputAndGate operandAddressGate;
-    TwoInputAndGate codeStrobe;
-    TwoInputAndGate highStrobe;
-    EightBitRegister highOperand;
-    TwoInputAndGate lowStrobe;
-    EightBitRegister lowOperand;
-    InstructionDecoder decoder;
-    ThreeInputAndGate shortCycleGate;
-    TwoInputOrGate phaseResetGate;
-    // Supply from clockOff, coil from Reset: Write only while the clock is off
-    // and Reset is off, so Reset in the middle of a store writes nothing.
-    Relay writeEnableRelay;
-    ThreeInputAndGate writeGate;
-    ThreeInputOrGate loadGroupGate;
-    ThreeInputOrGate memoryLoadGate;
-    TwoInputOrGate logicPairGateA;
-    TwoInputOrGate logicPairGateB;
-    TwoInputOrGate memoryReadGroupGate;
-    TwoInputOrGate addressingGroupGate;
-    TwoInputOrGate shiftPairGateA;
-    TwoInputOrGate shiftPairGateB;
-    TwoInputOrGate shiftGroupGate;
-    ThreeInputAndGate memoryLatchGate;
-    ThreeInputAndGate shiftLatchGate;
-    TwoInputOrGate accumulatorClockGate;
-    // Supply from codeStrobe, coil from Reset: clears jumpFlipFlop only while
-    // Reset is off, so a one-cycle Reset still restarts at 0000h.
-    Relay jumpClearRelay;
-    SixNorFlipFlop jumpFlipFlop;
-    ThreeInputOrGate jumpGroupGate;
-    ThreeInputOrGate jumpConditionGate;
-    ThreeInputAndGate counterLoadGate;
-    Relay carryRelay;
-    Relay zeroRelay;
-    TwoInputAndGate jumpIfZeroGate;
-    TwoInputAndGate jumpIfCarryGate;
-    TwoInputAndGate jumpIfNotZeroGate;
-    TwoInputAndGate jumpIfNoCarryGate;
-    ArithmeticUnit arithmeticUnit;
+    // The RAM control panel: its own switches and data lamps, the memory in
+    // use behind it, and the lines it last gave that memory.
+    SixtyFourKilobyteRAMControlPanel& controlPanel() { return controlPanel_; }
+    const SixtyFourKilobyteRAMControlPanel& controlPanel() const { return controlPanel_; }
+    // Whether the memory in use is the byte array; the memory itself says.
+    bool usesFastRam() const { return controlPanel_.usesFastRam(); }
 
     // Every circuit of the computer once: its section, in runCycle's order,
     // and within a section in the order its step uses them. The machine's
     // map (MachineMap.h) and distributePower are derived from it.
     static constexpr auto circuits() {
         return std::make_tuple(
-            SectionMember{Section::clock, TARNWICK_PART(Computer, clockStopGate)},
-            SectionMember{Section::clock, TARNWICK_PART(Computer, clockOscillator)},
-            SectionMember{Section::phases, TARNWICK_PART(Computer, phaseResetGate)},
-            SectionMember{Section::phases, TARNWICK_PART(Computer, phaseSequencer)},
-            SectionMember{Section::counter, TARNWICK_PART(Computer, jumpClearRelay), Supply::contact},
-            SectionMember{Section::counter, TARNWICK_PART(Computer, jumpFlipFlop)},
-            SectionMember{Section::counter, TARNWICK_PART(Computer, counterLoadGate)},
-            SectionMember{Section::counter, TARNWICK_PART(Computer, programCounter)},
-            SectionMember{Section::addressing, TARNWICK_PART(Computer, logicPairGateA)},
-            SectionMember{Section::addressing, TARNWICK_PART(Computer, logicPairGateB)},
-            SectionMember{Section::addressing, TARNWICK_PART(Computer, memoryReadGroupGate)},
-            SectionMember{Section::addressing, TARNWICK_PART(Computer, addressingGroupGate)},
-            SectionMember{Section::addressing, TARNWICK_PART(Computer, operandAccessGate)},
-            SectionMember{Section::addressing, TARNWICK_PART(Computer, operandAddressGate)},
-            SectionMember{Section::addressing, TARNWICK_PART(Computer, addressSelector)},
-            SectionMember{Section::addressing, TARNWICK_PART(Computer, addressBuffer)},
-            SectionMember{Section::memory, TARNWICK_PART(Computer, writeEnableRelay), Supply::contact},
-            SectionMember{Section::memory, TARNWICK_PART(Computer, writeGate)},
-            SectionMember{Section::memory, TARNWICK_PART(Computer, controlPanel)},
-            SectionMember{Section::registers, TARNWICK_PART(Computer, codeStrobe)},
-            SectionMember{Section::registers, TARNWICK_PART(Computer, decoder)},
-            SectionMember{Section::registers, TARNWICK_PART(Computer, highStrobe)},
-            SectionMember{Section::registers, TARNWICK_PART(Computer, highOperand)},
-            SectionMember{Section::registers, TARNWICK_PART(Computer, lowStrobe)},
-            SectionMember{Section::registers, TARNWICK_PART(Computer, lowOperand)},
-            SectionMember{Section::control, TARNWICK_PART(Computer, shortCycleGate)},
-            SectionMember{Section::control, TARNWICK_PART(Computer, carryRelay)},
-            SectionMember{Section::control, TARNWICK_PART(Computer, jumpIfCarryGate)},
-            SectionMember{Section::control, TARNWICK_PART(Computer, jumpIfNoCarryGate)},
-            SectionMember{Section::control, TARNWICK_PART(Computer, zeroRelay)},
-            SectionMember{Section::control, TARNWICK_PART(Computer, jumpIfZeroGate)},
-            SectionMember{Section::control, TARNWICK_PART(Computer, jumpIfNotZeroGate)},
-            SectionMember{Section::control, TARNWICK_PART(Computer, loadGroupGate)},
-            SectionMember{Section::control, TARNWICK_PART(Computer, memoryLoadGate)},
-            SectionMember{Section::control, TARNWICK_PART(Computer, memoryLatchGate)},
-            SectionMember{Section::control, TARNWICK_PART(Computer, shiftPairGateA)},
-            SectionMember{Section::control, TARNWICK_PART(Computer, shiftPairGateB)},
-            SectionMember{Section::control, TARNWICK_PART(Computer, shiftGroupGate)},
-            SectionMember{Section::control, TARNWICK_PART(Computer, shiftLatchGate)},
-            SectionMember{Section::control, TARNWICK_PART(Computer, accumulatorClockGate)},
-            SectionMember{Section::control, TARNWICK_PART(Computer, jumpGroupGate)},
-            SectionMember{Section::control, TARNWICK_PART(Computer, jumpConditionGate)},
-            SectionMember{Section::arithmetic, TARNWICK_PART(Computer, arithmeticUnit)});
+            SectionMember{Section::clock, TARNWICK_PART(Computer, clockStopGate_)},
+            SectionMember{Section::clock, TARNWICK_PART(Computer, clockOscillator_)},
+            SectionMember{Section::phases, TARNWICK_PART(Computer, phaseResetGate_)},
+            SectionMember{Section::phases, TARNWICK_PART(Computer, phaseSequencer_)},
+            SectionMember{Section::counter, TARNWICK_PART(Computer, jumpClearRelay_), Supply::contact},
+            SectionMember{Section::counter, TARNWICK_PART(Computer, jumpFlipFlop_)},
+            SectionMember{Section::counter, TARNWICK_PART(Computer, counterLoadGate_)},
+            SectionMember{Section::counter, TARNWICK_PART(Computer, programCounter_)},
+            SectionMember{Section::addressing, TARNWICK_PART(Computer, logicPairGateA_)},
+            SectionMember{Section::addressing, TARNWICK_PART(Computer, logicPairGateB_)},
+            SectionMember{Section::addressing, TARNWICK_PART(Computer, memoryReadGroupGate_)},
+            SectionMember{Section::addressing, TARNWICK_PART(Computer, addressingGroupGate_)},
+            SectionMember{Section::addressing, TARNWICK_PART(Computer, operandAccessGate_)},
+            SectionMember{Section::addressing, TARNWICK_PART(Computer, operandAddressGate_)},
+            SectionMember{Section::addressing, TARNWICK_PART(Computer, addressSelector_)},
+            SectionMember{Section::addressing, TARNWICK_PART(Computer, addressBuffer_)},
+            SectionMember{Section::memory, TARNWICK_PART(Computer, writeEnableRelay_), Supply::contact},
+            SectionMember{Section::memory, TARNWICK_PART(Computer, writeGate_)},
+            SectionMember{Section::memory, TARNWICK_PART(Computer, controlPanel_)},
+            SectionMember{Section::registers, TARNWICK_PART(Computer, codeStrobe_)},
+            SectionMember{Section::registers, TARNWICK_PART(Computer, decoder_)},
+            SectionMember{Section::registers, TARNWICK_PART(Computer, highStrobe_)},
+            SectionMember{Section::registers, TARNWICK_PART(Computer, highOperand_)},
+            SectionMember{Section::registers, TARNWICK_PART(Computer, lowStrobe_)},
+            SectionMember{Section::registers, TARNWICK_PART(Computer, lowOperand_)},
+            SectionMember{Section::control, TARNWICK_PART(Computer, shortCycleGate_)},
+            SectionMember{Section::control, TARNWICK_PART(Computer, carryRelay_)},
+            SectionMember{Section::control, TARNWICK_PART(Computer, jumpIfCarryGate_)},
+            SectionMember{Section::control, TARNWICK_PART(Computer, jumpIfNoCarryGate_)},
+            SectionMember{Section::control, TARNWICK_PART(Computer, zeroRelay_)},
+            SectionMember{Section::control, TARNWICK_PART(Computer, jumpIfZeroGate_)},
+            SectionMember{Section::control, TARNWICK_PART(Computer, jumpIfNotZeroGate_)},
+            SectionMember{Section::control, TARNWICK_PART(Computer, loadGroupGate_)},
+            SectionMember{Section::control, TARNWICK_PART(Computer, memoryLoadGate_)},
+            SectionMember{Section::control, TARNWICK_PART(Computer, memoryLatchGate_)},
+            SectionMember{Section::control, TARNWICK_PART(Computer, shiftPairGateA_)},
+            SectionMember{Section::control, TARNWICK_PART(Computer, shiftPairGateB_)},
+            SectionMember{Section::control, TARNWICK_PART(Computer, shiftGroupGate_)},
+            SectionMember{Section::control, TARNWICK_PART(Computer, shiftLatchGate_)},
+            SectionMember{Section::control, TARNWICK_PART(Computer, accumulatorClockGate_)},
+            SectionMember{Section::control, TARNWICK_PART(Computer, jumpGroupGate_)},
+            SectionMember{Section::control, TARNWICK_PART(Computer, jumpConditionGate_)},
+            SectionMember{Section::arithmetic, TARNWICK_PART(Computer, arithmeticUnit_)});
     }
 
 private:
+    // The front panel's lamps and switches, in the order the panel shows them.
+    std::array<IndicatorLamp, 16> addressLamps_;
+    // Lamp k is phase k.
+    std::array<IndicatorLamp, 4> phaseLamps_;
+    IndicatorLamp clockLamp_;
+    // Lamp k is accumulator bit 7 - k (bit 7 leftmost).
+    std::array<IndicatorLamp, 8> accumulatorLamps_;
+    // Lamp k is code register bit 7 - k.
+    std::array<IndicatorLamp, 8> codeLamps_;
+    // Lamps 0 to 7: high operand bits 7 to 0; lamps 8 to 15: low operand bits 7 to 0.
+    std::array<IndicatorLamp, 16> operandLamps_;
+    IndicatorLamp zeroFlagLamp_;
+    IndicatorLamp carryFlagLamp_;
+    ToggleSwitch powerSwitch_;
+    ToggleSwitch resetSwitch_;
+    ToggleSwitch pauseSwitch_;
+
+    TwoInputOrGate clockStopGate_;
+    ClockOscillator clockOscillator_;
+    PhaseSequencer phaseSequencer_;
+    SixteenBitCounter programCounter_;
+    SixteenBitSelector addressSelector_;
+    SixteenBitSelector addressBuffer_;
+    SixtyFourKilobyteRAMControlPanel controlPanel_;
+    TwoInputOrGate operandAccessGate_;
+    TwoInputAndGate operandAddressGate_;
+    TwoInputAndGate codeStrobe_;
+    TwoInputAndGate highStrobe_;
+    EightBitRegister highOperand_;
+    TwoInputAndGate lowStrobe_;
+    EightBitRegister lowOperand_;
+    InstructionDecoder decoder_;
+    ThreeInputAndGate shortCycleGate_;
+    TwoInputOrGate phaseResetGate_;
+    // Supply from clockOff, coil from Reset: Write only while the clock is off
+    // and Reset is off, so Reset in the middle of a store writes nothing.
+    Relay writeEnableRelay_;
+    ThreeInputAndGate writeGate_;
+    ThreeInputOrGate loadGroupGate_;
+    ThreeInputOrGate memoryLoadGate_;
+    TwoInputOrGate logicPairGateA_;
+    TwoInputOrGate logicPairGateB_;
+    TwoInputOrGate memoryReadGroupGate_;
+    TwoInputOrGate addressingGroupGate_;
+    TwoInputOrGate shiftPairGateA_;
+    TwoInputOrGate shiftPairGateB_;
+    TwoInputOrGate shiftGroupGate_;
+    ThreeInputAndGate memoryLatchGate_;
+    ThreeInputAndGate shiftLatchGate_;
+    TwoInputOrGate accumulatorClockGate_;
+    // Supply from codeStrobe_, coil from Reset: clears jumpFlipFlop_ only while
+    // Reset is off, so a one-cycle Reset still restarts at 0000h.
+    Relay jumpClearRelay_;
+    SixNorFlipFlop jumpFlipFlop_;
+    ThreeInputOrGate jumpGroupGate_;
+    ThreeInputOrGate jumpConditionGate_;
+    ThreeInputAndGate counterLoadGate_;
+    Relay carryRelay_;
+    Relay zeroRelay_;
+    TwoInputAndGate jumpIfZeroGate_;
+    TwoInputAndGate jumpIfCarryGate_;
+    TwoInputAndGate jumpIfNotZeroGate_;
+    TwoInputAndGate jumpIfNoCarryGate_;
+    ArithmeticUnit arithmeticUnit_;
+
     // Held around every machine cycle and every memory step, on whichever
     // thread runs it. Never held while waiting for another thread.
     std::mutex cycleLock_;

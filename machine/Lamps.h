@@ -46,17 +46,17 @@ struct LampReading {
 
 inline LampReading readLamps(const Computer& c) {
     LampReading l;
-    l.clock = c.clockLamp.isOn();
-    l.phaseMask = lampValue(c.phaseLamps, LampOrder::lowBitFirst);
+    l.clock = c.clockLamp().isOn();
+    l.phaseMask = lampValue(c.phaseLamps(), LampOrder::lowBitFirst);
     for (int k = 0; k < 4; ++k) {
         if (l.phaseMask == (1u << k)) l.phase = k;
     }
-    l.address = lampValue(c.addressLamps, LampOrder::lowBitFirst);
-    l.code = lampValue(c.codeLamps, LampOrder::highBitFirst);
-    l.operand = lampValue(c.operandLamps, LampOrder::highBitFirst);
-    l.accumulator = lampValue(c.accumulatorLamps, LampOrder::highBitFirst);
-    l.zero = c.zeroFlagLamp.isOn();
-    l.carry = c.carryFlagLamp.isOn();
+    l.address = lampValue(c.addressLamps(), LampOrder::lowBitFirst);
+    l.code = lampValue(c.codeLamps(), LampOrder::highBitFirst);
+    l.operand = lampValue(c.operandLamps(), LampOrder::highBitFirst);
+    l.accumulator = lampValue(c.accumulatorLamps(), LampOrder::highBitFirst);
+    l.zero = c.zeroFlagLamp().isOn();
+    l.carry = c.carryFlagLamp().isOn();
     return l;
 }
 

@@ -66,7 +66,7 @@ void Computer::copyRelays(RelaySnapshot& snapshot, bool withMemory) {
     snapshot.signalValues.resize(map.signals().size());
     for (std::size_t k = 0; k < map.signals().size(); ++k)
         snapshot.signalValues[k] = MachineMap::value(*this, map.signals()[k]);
-    const auto* lanes = dynamic_cast<const RelayLaneRAM*>(&controlPanel.memory());
+    const auto* lanes = dynamic_cast<const RelayLaneRAM*>(&controlPanel_.memory());
     snapshot.relayMemory = withMemory && lanes != nullptr;
     if (snapshot.relayMemory) {
         lanes->countLitRelays(*snapshot.memory);

@@ -43,9 +43,9 @@ void SignalRecorder::record(const Computer& computer) {
     std::scoped_lock lock(lock_);
     // Session's numbering: Reset or Power starts it again; the first cycle
     // that ends with the clock and phase 0 lit is cycle 1.
-    if (computer.resetSwitch.isOn() || !computer.powerSwitch.isOn()) {
+    if (computer.resetSwitch().isOn() || !computer.powerSwitch().isOn()) {
         cycle_ = 0;
-    } else if (cycle_ > 0 || (computer.clockLamp.isOn() && computer.phaseLamps[0].isOn())) {
+    } else if (cycle_ > 0 || (computer.clockLamp().isOn() && computer.phaseLamps()[0].isOn())) {
         ++cycle_;
     }
     const std::size_t slot = static_cast<std::size_t>(recorded_ % capacity_);

@@ -48,6 +48,7 @@ public:
     bool getDataOutBit6() override { return dataOutBit(6); }
     bool getDataOutBit7() override { return dataOutBit(7); }
     void step() override;
+    bool relayBuilt() const override { return false; }
     std::uint8_t peek(std::uint16_t address) const override { return memory_[address]; }
     bool saveState(std::vector<std::uint8_t>& state) const override;
     bool restoreState(const std::vector<std::uint8_t>& state) override;

@@ -84,6 +84,7 @@ public:
     bool getDataOutBit6() override { return dataOutBit(6); }
     bool getDataOutBit7() override { return dataOutBit(7); }
     void step() override;
+    bool relayBuilt() const override { return true; }
 
     // Every relay byte, in the order in which SixtyFourKilobyteRAM holds them:
     // depth first through the tree, each part's relays in member order. out

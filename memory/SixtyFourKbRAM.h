@@ -51,6 +51,10 @@ public:
     virtual bool getDataOutBit7() = 0;
     virtual void step() = 0;
 
+    // Whether this memory is built of relays (the tree or its lanes) rather
+    // than the byte array: what a memory swap and a load's pace ask.
+    virtual bool relayBuilt() const = 0;
+
     // The byte the memory holds at address, read where it is stored (the
     // cells' latches, for the relay-built memory) without a memory step and
     // without changing anything: what a read of that address would show.

@@ -53,6 +53,7 @@ public:
     bool getDataOutBit6() override;
     bool getDataOutBit7() override;
     void step() override;
+    bool relayBuilt() const override { return true; }
     std::uint8_t peek(std::uint16_t address) const override;
 
     // Reports the memory itself, then every part it owns (see SixtyFourByteRAM.h).

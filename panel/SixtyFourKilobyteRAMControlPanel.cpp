@@ -9,20 +9,19 @@
 namespace tarnwick {
 
 SixtyFourKilobyteRAMControlPanel::SixtyFourKilobyteRAMControlPanel(bool startWithFastRam)
-    : fastRam(startWithFastRam), ram_(buildMemory(fastRam)) {
+    : ram_(buildMemory(startWithFastRam)) {
     refreshCopy();
 }
 
 SixtyFourKilobyteRAMControlPanel::~SixtyFourKilobyteRAMControlPanel() = default;
 
-std::unique_ptr<SixtyFourKbRAM> SixtyFourKilobyteRAMControlPanel::buildMemory(bool& fastRam) {
+std::unique_ptr<SixtyFourKbRAM> SixtyFourKilobyteRAMControlPanel::buildMemory(bool fastRam) {
     if (!fastRam) {
         try {
             return makeRelayMemory();
         } catch (const std::bad_alloc&) {
             // The relay tree is hundreds of thousands of allocations; the
             // byte array needs 64 KB. A panel without a memory is not an option.
-            fastRam = true;
         }
     }
     return std::make_unique<FastRAM>();
@@ -140,8 +139,7 @@ SixtyFourKbRAM& SixtyFourKilobyteRAMControlPanel::replaceMemory(bool newFastRam)
     ram_.reset();
     linesApplied_ = false;
     forgetWrites();
-    fastRam = newFastRam;
-    ram_ = buildMemory(fastRam);
+    ram_ = buildMemory(newFastRam);
     voltage_ = false;  // a memory new to the panel is unpowered until power is distributed
     refreshCopy();
     return *ram_;

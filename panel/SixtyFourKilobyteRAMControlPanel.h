@@ -77,6 +77,10 @@ public:
     // (a memory new to the panel receives all 25).
     void step() override;
     std::uint8_t peek(std::uint16_t address) const override { return ram_->peek(address); }
+    bool relayBuilt() const override { return ram_->relayBuilt(); }
+    // Whether the memory in use is the byte array. The memory is asked, so
+    // this holds after any swap or installMemory.
+    bool usesFastRam() const { return !ram_->relayBuilt(); }
     // The memory in use's state; the panel's own relays are the machine's.
     bool saveState(std::vector<std::uint8_t>& state) const override { return ram_->saveState(state); }
     // The copy of memory follows a restored state too.
@@ -92,6 +96,17 @@ public:
         std::uint32_t lines = 0;
     };
     AppliedLines appliedLines() const { return {linesApplied_, appliedLines_}; }
+    // The same lines read as the memory's pins: address, data in and Write.
+    struct Lines {
+        std::uint16_t address = 0;
+        std::uint8_t dataIn = 0;
+        bool write = false;
+    };
+    Lines lines() const {
+        return {static_cast<std::uint16_t>(appliedLines_ & 0xFFFFu),
+                static_cast<std::uint8_t>((appliedLines_ >> firstDataSelector) & 0xFFu),
+                ((appliedLines_ >> writeSelector) & 1u) != 0};
+    }
     void restoreAppliedLines(AppliedLines applied) {
         linesApplied_ = applied.applied;
         appliedLines_ = applied.lines;
@@ -99,11 +114,11 @@ public:
 
     // The memory swap: releases the memory in use and builds an empty one of
     // the asked kind (the byte array when fastRam is true). If the relay-built
-    // memory cannot be built for lack of storage, a byte array takes its place
-    // and fastRam says so: callers read fastRam to learn what they got.
+    // memory cannot be built for lack of storage, a byte array takes its place:
+    // callers ask usesFastRam() what they got.
     SixtyFourKbRAM& replaceMemory(bool fastRam);
     // Puts the given memory in place of the one in use and hands that one
-    // back; fastRam is left as it is. The new memory receives all 25 lines at
+    // back. The new memory receives all 25 lines at
     // its next step. For callers that bring a memory of their own.
     std::unique_ptr<SixtyFourKbRAM> installMemory(std::unique_ptr<SixtyFourKbRAM> memory);
 
@@ -143,7 +158,6 @@ public:
     std::array<ToggleSwitch, 8> dataSwitches;
     ToggleSwitch writeSwitch;
     ToggleSwitch takeoverSwitch;
-    bool fastRam = false;
     std::array<TwoWaySelector, 25> selectors;
 
     // The relays are the selectors; the outputs are the lines the memory
@@ -162,7 +176,7 @@ public:
     }
 
 private:
-    static std::unique_ptr<SixtyFourKbRAM> buildMemory(bool& fastRam);
+    static std::unique_ptr<SixtyFourKbRAM> buildMemory(bool fastRam);
     void noteWrite(std::uint16_t address);
     // After a step: follow its effect on the memory in the copy.
     void followStep(bool write, std::uint16_t address);

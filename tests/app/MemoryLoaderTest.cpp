@@ -25,8 +25,8 @@ Bytes file(std::uint32_t first, std::uint32_t last, std::size_t imageBytes) {
 // steps all its relays).
 std::unique_ptr<Computer> poweredComputer(bool fastRam, std::uint8_t fill) {
     auto computer = std::make_unique<Computer>(fastRam);
-    computer->resetSwitch.setState(1);
-    computer->powerSwitch.setState(1);
+    computer->resetSwitch().setState(1);
+    computer->powerSwitch().setState(1);
     computer->applyPower();
     EXPECT_TRUE(writeMemoryImage(*computer, MemoryImage{0, 3, Bytes(4, fill)}));
     EXPECT_TRUE(writeMemoryImage(*computer, MemoryImage{0xFF, 0x103, Bytes(5, fill)}));
@@ -97,7 +97,7 @@ TEST(WriteMemoryImage, RefusesAnInconsistentImageWithoutWriting) {
     for (const MemoryImage& image : cases) {
         SCOPED_TRACE(::testing::Message() << image.first << " to " << image.last);
         auto computer = poweredComputer(true, 0xEE);
-        for (IndicatorLamp& lamp : computer->addressLamps) lamp.setState(0);
+        for (IndicatorLamp& lamp : computer->addressLamps()) lamp.setState(0);
         int calls = 0;
         EXPECT_FALSE(writeMemoryImage(*computer, image, [&](std::int32_t) { return ++calls > 0; }));
         EXPECT_EQ(calls, 0);
@@ -113,7 +113,7 @@ TEST(WriteMemoryImage, RefusesAnInconsistentImageWithoutWriting) {
 // settings into memory instead of the file's bytes.
 TEST(WriteMemoryImage, TakeoverWritesTheSwitchesInstead) {
     auto computer = poweredComputer(true, 0xEE);
-    SixtyFourKilobyteRAMControlPanel& panel = computer->controlPanel;
+    SixtyFourKilobyteRAMControlPanel& panel = computer->controlPanel();
     panel.addressSwitches[6].setState(1);  // 0040h
     panel.dataSwitches[0].setState(1);     // 01h
     panel.writeSwitch.setState(1);

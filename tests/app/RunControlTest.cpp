@@ -16,6 +16,7 @@
 #include "machine/Lamps.h"
 #include "memory/FastRAM.h"
 #include "memory/RelayLaneRAM.h"
+#include "memory/RelayMemory.h"
 #include "memory/SixtyFourKilobyteRAM.h"
 #include "tests/app/ProbeMemory.h"
 #include "tests/support/MemoryFiles.h"
@@ -53,18 +54,17 @@ protected:
     RunControlTest() : machine(true) {
         auto memory = std::make_unique<ProbeMemory>();
         probe = memory.get();
-        machine.installMemory(std::move(memory));
-        machine.useFastRam = true;
-        machine.resetSwitch.setState(1);
+        machine.computer().installMemory(std::move(memory));
+        machine.computer().resetSwitch().setState(1);
     }
 
     void click(ToggleSwitch& toggle, void (Machine::*command)()) {
         toggle.setState(toggle.isOn() ? 0 : 1);
         (machine.*command)();
     }
-    void clickPower() { click(machine.powerSwitch, &Machine::powerCommand); }
-    void clickReset() { click(machine.resetSwitch, &Machine::resetCommand); }
-    void clickPause() { click(machine.pauseSwitch, &Machine::startSimulation); }
+    void clickPower() { click(machine.computer().powerSwitch(), &Machine::powerCommand); }
+    void clickReset() { click(machine.computer().resetSwitch(), &Machine::resetCommand); }
+    void clickPause() { click(machine.computer().pauseSwitch(), &Machine::startSimulation); }
 
     // Power on, then Reset off: the thread starts.
     void run(std::chrono::milliseconds period) {
@@ -77,10 +77,12 @@ protected:
         ASSERT_TRUE(waitFor([&] { return machine.threadCycles() >= count; })) << count << " cycles";
     }
 
-    std::uint8_t read(std::uint16_t address) { return readMemoryRange(machine, address, address).at(0); }
+    std::uint8_t read(std::uint16_t address) {
+        return readMemoryRange(machine.computer(), address, address).at(0);
+    }
     void write(std::uint16_t address, std::uint8_t byte) {
         MemoryImage image{address, address, {byte}};
-        ASSERT_TRUE(writeMemoryImage(machine, image));
+        ASSERT_TRUE(writeMemoryImage(machine.computer(), image));
     }
 
     Machine machine;
@@ -146,7 +148,7 @@ TEST_F(RunControlTest, StopWithoutAThreadChangesNothing) {
     clickPower();
     ASSERT_FALSE(machine.simulationAlive());
     machine.stopSimulation();
-    EXPECT_TRUE(machine.powerSwitch.isOn());
+    EXPECT_TRUE(machine.computer().powerSwitch().isOn());
 }
 
 TEST_F(RunControlTest, StopTurnsPowerOffAndReturnsOnlyAfterTheThreadEnded) {
@@ -154,7 +156,7 @@ TEST_F(RunControlTest, StopTurnsPowerOffAndReturnsOnlyAfterTheThreadEnded) {
     waitForThreadCycles(1);
     const int voltageCalls = probe->voltageCalls();
     machine.stopSimulation();
-    EXPECT_FALSE(machine.powerSwitch.isOn());
+    EXPECT_FALSE(machine.computer().powerSwitch().isOn());
     EXPECT_FALSE(machine.simulationAlive());
     const std::size_t steps = probe->steps().size();
     std::this_thread::sleep_for(200ms);
@@ -175,11 +177,35 @@ TEST_F(RunControlTest, NewPeriodTakesEffectAtTheNextReArm) {
 }
 
 TEST_F(RunControlTest, ResetWithPowerOffRunsOneCycleAndStartsNothing) {
-    machine.resetSwitch.setState(1);
+    machine.computer().resetSwitch().setState(1);
     clickReset();  // Reset off, Power still off
     EXPECT_EQ(probe->steps().size(), 1u);
     EXPECT_FALSE(machine.simulationAlive());
-    EXPECT_FALSE(machine.phaseLamps[3].isOn()) << "the cycle ran unpowered";
+    EXPECT_FALSE(machine.computer().phaseLamps()[3].isOn()) << "the cycle ran unpowered";
+}
+
+// Which memory is in use is asked of the memory itself, so whoever put it
+// there (a constructor, the swap, installMemory) cannot leave a flag behind.
+TEST(WhichMemory, AMachineBuiltOnTheByteArraySwapsToTheRelayBuiltMemoryFirst) {
+    Machine machine(true);
+    ASSERT_TRUE(machine.computer().usesFastRam());
+    machine.toggleFastRam();
+    EXPECT_FALSE(machine.computer().usesFastRam());
+    EXPECT_TRUE(machine.computer().controlPanel().memory().relayBuilt());
+    machine.toggleFastRam();
+    EXPECT_TRUE(machine.computer().usesFastRam());
+    EXPECT_NE(dynamic_cast<FastRAM*>(&machine.computer().controlPanel().memory()), nullptr);
+}
+
+TEST(WhichMemory, InstallingAMemoryChangesWhatTheComputerSaysIsInUse) {
+    Computer computer(true);
+    computer.installMemory(makeRelayMemory(RelayMemoryKind::Tree));
+    EXPECT_FALSE(computer.usesFastRam()) << "the relay tree is in use";
+    EXPECT_NE(dynamic_cast<SixtyFourKilobyteRAM*>(&computer.controlPanel().memory()), nullptr);
+    computer.installMemory(std::make_unique<FastRAM>());
+    EXPECT_TRUE(computer.usesFastRam());
+    computer.installMemory(makeRelayMemory(RelayMemoryKind::Lanes));
+    EXPECT_FALSE(computer.usesFastRam()) << "the lanes are in use";
 }
 
 TEST_F(RunControlTest, PowerOffErasesTheMemory) {
@@ -193,23 +219,23 @@ TEST_F(RunControlTest, PowerOffErasesTheMemory) {
 
 TEST_F(RunControlTest, ToggleFastRamStopsAndLeavesPowerOffResetOnPauseOff) {
     run(5ms);
-    machine.pauseSwitch.setState(0);
+    machine.computer().pauseSwitch().setState(0);
     machine.toggleFastRam();
     EXPECT_FALSE(machine.simulationAlive());
-    EXPECT_FALSE(machine.powerSwitch.isOn());
-    EXPECT_TRUE(machine.resetSwitch.isOn());
-    EXPECT_FALSE(machine.pauseSwitch.isOn());
-    EXPECT_FALSE(machine.useFastRam);
-    EXPECT_NE(dynamic_cast<RelayLaneRAM*>(&machine.controlPanel.memory()), nullptr);
+    EXPECT_FALSE(machine.computer().powerSwitch().isOn());
+    EXPECT_TRUE(machine.computer().resetSwitch().isOn());
+    EXPECT_FALSE(machine.computer().pauseSwitch().isOn());
+    EXPECT_FALSE(machine.computer().usesFastRam());
+    EXPECT_NE(dynamic_cast<RelayLaneRAM*>(&machine.computer().controlPanel().memory()), nullptr);
 
     // The circuits keep their power until the next Power command: with Reset
     // on, a cycle still shows phase 3.
-    machine.runCycle();
-    EXPECT_TRUE(machine.phaseLamps[3].isOn());
+    machine.computer().runCycle();
+    EXPECT_TRUE(machine.computer().phaseLamps()[3].isOn());
 
     machine.toggleFastRam();
-    EXPECT_TRUE(machine.useFastRam);
-    EXPECT_NE(dynamic_cast<FastRAM*>(&machine.controlPanel.memory()), nullptr);
+    EXPECT_TRUE(machine.computer().usesFastRam());
+    EXPECT_NE(dynamic_cast<FastRAM*>(&machine.computer().controlPanel().memory()), nullptr);
     // The new memory is unpowered: an unpowered byte-array step erases
     // everything before it stores, so the first byte is gone after the second.
     write(1, 0x11);
@@ -245,7 +271,7 @@ TEST_F(RunControlTest, LoadingWhileTheThreadRunsKeepsCyclesAndStepsApart) {
     const auto path = writeImageFile(image, 0, static_cast<int>(image.size()) - 1);
 
     machine.setClockPeriod(periodOf(1ms));
-    machine.resetSwitch.setState(0);  // the load's Power command starts the thread
+    machine.computer().resetSwitch().setState(0);  // the load's Power command starts the thread
     int addresses = 0;
     const auto error =
         machine.loadMemoryFile([&] { return std::optional(path.string()); }, [&] { ++addresses; });
@@ -254,8 +280,8 @@ TEST_F(RunControlTest, LoadingWhileTheThreadRunsKeepsCyclesAndStepsApart) {
     EXPECT_EQ(addresses, 160);
     EXPECT_GT(machine.threadCycles(), 0u) << "the thread ran during the load";
     machine.stopSimulation();
-    machine.powerSwitch.setState(1);  // stopping only moved the switch
-    EXPECT_EQ(readMemoryRange(machine, 0, 159), image);
+    machine.computer().powerSwitch().setState(1);  // stopping only moved the switch
+    EXPECT_EQ(readMemoryRange(machine.computer(), 0, 159), image);
     EXPECT_EQ(probe->overlaps(), 0);
 }
 
@@ -266,12 +292,12 @@ TEST_F(RunControlTest, RejectedFileWritesNothingAndCancelLeavesPowerOn) {
     std::filesystem::remove(shortFile);
     ASSERT_TRUE(error.has_value());
     EXPECT_NE(error->find("needs 18 bytes"), std::string::npos) << *error;
-    EXPECT_TRUE(machine.powerSwitch.isOn());
+    EXPECT_TRUE(machine.computer().powerSwitch().isOn());
     for (std::uint16_t a = 0; a < 10; ++a) EXPECT_EQ(read(a), 0) << a;
 
-    machine.powerSwitch.setState(0);
+    machine.computer().powerSwitch().setState(0);
     EXPECT_FALSE(machine.loadMemoryFile([] { return std::nullopt; }).has_value());
-    EXPECT_TRUE(machine.powerSwitch.isOn()) << "cancelled after powering on";
+    EXPECT_TRUE(machine.computer().powerSwitch().isOn()) << "cancelled after powering on";
 }
 
 TEST_F(RunControlTest, ALoadStopsAfterTheAddressWhoseCallbackSaysSoAndKeepsItsRange) {
@@ -281,7 +307,8 @@ TEST_F(RunControlTest, ALoadStopsAfterTheAddressWhoseCallbackSaysSoAndKeepsItsRa
                                               [&] { return ++addresses < 3; }, {});
     std::filesystem::remove(path);
     ASSERT_FALSE(error.has_value()) << *error;
-    EXPECT_EQ(readMemoryRange(machine, 0x20, 0x23), (std::vector<std::uint8_t>{0x5C, 0x5C, 0x5C, 0}));
+    EXPECT_EQ(readMemoryRange(machine.computer(), 0x20, 0x23),
+              (std::vector<std::uint8_t>{0x5C, 0x5C, 0x5C, 0}));
     ASSERT_TRUE(machine.lastLoadedRange().has_value());
     EXPECT_EQ(machine.lastLoadedRange()->first, 0x20);
     EXPECT_EQ(machine.lastLoadedRange()->last, 0x2F);
@@ -293,7 +320,7 @@ TEST_F(RunControlTest, ALoadStopsAfterTheAddressWhoseCallbackSaysSoAndKeepsItsRa
                                    return MemoryFileResult{MemoryImage{0x40, 0x41, {0xAB, 0xCD}}, {}};
                                });
     ASSERT_FALSE(fromReader.has_value());
-    EXPECT_EQ(readMemoryRange(machine, 0x40, 0x41), (std::vector<std::uint8_t>{0xAB, 0xCD}));
+    EXPECT_EQ(readMemoryRange(machine.computer(), 0x40, 0x41), (std::vector<std::uint8_t>{0xAB, 0xCD}));
     EXPECT_EQ(machine.lastLoadedRange()->first, 0x40);
 }
 
@@ -304,7 +331,7 @@ TEST_F(RunControlTest, SteppingActsOnlyWithPowerAndPauseOn) {
     clickPower();
     EXPECT_EQ(machine.stepCycle(), 0) << "Pause off";
     const auto before = steps();
-    machine.pauseSwitch.setState(1);
+    machine.computer().pauseSwitch().setState(1);
     for (int i = 1; i <= 3; ++i) {
         EXPECT_EQ(machine.stepCycle(), 1);
         EXPECT_EQ(steps(), before + static_cast<std::size_t>(i)) << "one cycle, one memory step";
@@ -315,8 +342,8 @@ TEST_F(RunControlTest, SteppingActsOnlyWithPowerAndPauseOn) {
 TEST_F(RunControlTest, StepInstructionStopsWhenEachCodeIsLatched) {
     clickPower();
     const auto image = workedExample();
-    ASSERT_TRUE(writeMemoryImage(machine, MemoryImage{0, 0x21, image}));
-    machine.pauseSwitch.setState(1);
+    ASSERT_TRUE(writeMemoryImage(machine.computer(), MemoryImage{0, 0x21, image}));
+    machine.computer().pauseSwitch().setState(1);
     clickReset();  // Reset off: its cycle runs, no thread starts while paused
     ASSERT_FALSE(machine.simulationAlive());
 
@@ -329,10 +356,10 @@ TEST_F(RunControlTest, StepInstructionStopsWhenEachCodeIsLatched) {
     const Expected expected[] = {{0x10, 0x00}, {0x20, 0x5A}, {0x11, 0x8D}, {0xFF, 0x8D}};
     for (std::size_t i = 0; i < std::size(expected); ++i) {
         const int cycles = machine.stepInstruction();
-        EXPECT_EQ(machine.codeValue(), expected[i].code) << i;
-        EXPECT_EQ(machine.accumulatorValue(), expected[i].accumulator) << i;
-        EXPECT_TRUE(machine.phaseLamps[0].isOn()) << i;
-        EXPECT_FALSE(machine.clockLamp.isOn()) << i;
+        EXPECT_EQ(machine.computer().codeValue(), expected[i].code) << i;
+        EXPECT_EQ(machine.computer().accumulatorValue(), expected[i].accumulator) << i;
+        EXPECT_TRUE(machine.computer().phaseLamps()[0].isOn()) << i;
+        EXPECT_FALSE(machine.computer().clockLamp().isOn()) << i;
         if (i > 0)
             EXPECT_EQ(cycles, 8) << "a three-byte instruction is eight cycles";
         else
@@ -341,10 +368,10 @@ TEST_F(RunControlTest, StepInstructionStopsWhenEachCodeIsLatched) {
     EXPECT_EQ(read(0x22), 0x8D);
     // Halted: a step runs one cycle and comes back, the clock stays off.
     EXPECT_EQ(machine.stepInstruction(), 1);
-    EXPECT_EQ(machine.codeValue(), 0xFF);
+    EXPECT_EQ(machine.computer().codeValue(), 0xFF);
 
     // Reset held on stops the clock: the bound ends the step.
-    machine.resetSwitch.setState(1);
+    machine.computer().resetSwitch().setState(1);
     EXPECT_EQ(machine.stepInstruction(), Machine::instructionStepLimit);
 }
 
@@ -361,29 +388,29 @@ TEST_F(RunControlTest, ReadingMemoryHoldsTheThreadAndLeavesSwitchesAndLampsAsThe
     clickPower();
     std::vector<std::uint8_t> bytes(16);
     for (std::size_t i = 0; i < bytes.size(); ++i) bytes[i] = static_cast<std::uint8_t>(0xA0 + i);
-    ASSERT_TRUE(writeMemoryImage(machine, MemoryImage{0x100, 0x10F, bytes}));
+    ASSERT_TRUE(writeMemoryImage(machine.computer(), MemoryImage{0x100, 0x10F, bytes}));
     // Jumps to itself for ever: the program never touches memory.
-    ASSERT_TRUE(writeMemoryImage(machine, MemoryImage{0, 2, {0x30, 0x00, 0x00}}));
-    machine.controlPanel.takeoverSwitch.setState(1);
-    machine.controlPanel.dataLamps[0].setState(1);
-    machine.controlPanel.dataLamps[5].setState(1);
+    ASSERT_TRUE(writeMemoryImage(machine.computer(), MemoryImage{0, 2, {0x30, 0x00, 0x00}}));
+    machine.computer().controlPanel().takeoverSwitch.setState(1);
+    machine.computer().controlPanel().dataLamps[0].setState(1);
+    machine.computer().controlPanel().dataLamps[5].setState(1);
 
     const auto read = machine.readMemory(0x100, 0x10F);
     ASSERT_TRUE(read.has_value());
     EXPECT_EQ(*read, bytes) << "read from memory, not from the panel's switches";
-    EXPECT_TRUE(machine.controlPanel.takeoverSwitch.isOn());
+    EXPECT_TRUE(machine.computer().controlPanel().takeoverSwitch.isOn());
     std::uint8_t lamps = 0;
-    for (int b = 0; b < 8; ++b) lamps |= machine.controlPanel.dataLamps[b].isOn() ? 1 << b : 0;
+    for (int b = 0; b < 8; ++b) lamps |= machine.computer().controlPanel().dataLamps[b].isOn() ? 1 << b : 0;
     EXPECT_EQ(lamps, 0x21);
 
-    machine.controlPanel.takeoverSwitch.setState(0);
+    machine.computer().controlPanel().takeoverSwitch.setState(0);
     machine.setClockPeriod(periodOf(1ms));
     clickReset();
     ASSERT_TRUE(machine.simulationAlive());
     waitForThreadCycles(3);
     EXPECT_EQ(machine.readMemory(0x100, 0x10F), std::optional(bytes));
     EXPECT_TRUE(machine.simulationAlive()) << "running again";
-    EXPECT_TRUE(machine.powerSwitch.isOn());
+    EXPECT_TRUE(machine.computer().powerSwitch().isOn());
     const auto cycles = machine.threadCycles();
     waitForThreadCycles(cycles + 2);
     EXPECT_EQ(probe->overlaps(), 0);
@@ -402,7 +429,7 @@ TEST_F(RunControlTest, CommandsWhileRunningNeverOverlapCycles) {
     run(1ms);
     const auto until = Clock::now() + 1500ms;
     for (int round = 0; Clock::now() < until; ++round) {
-        machine.stepControlPanel();
+        machine.computer().stepControlPanel();
         machine.setClockPeriod(periodOf(std::chrono::milliseconds(1 + round % 3)));
         if (round % 4 == 0) {
             clickPause();
@@ -413,8 +440,8 @@ TEST_F(RunControlTest, CommandsWhileRunningNeverOverlapCycles) {
             clickReset();
         }
         if (round % 11 == 0) {
-            machine.resetSwitch.setState(0);
-            machine.pauseSwitch.setState(0);
+            machine.computer().resetSwitch().setState(0);
+            machine.computer().pauseSwitch().setState(0);
             ASSERT_FALSE(machine.loadMemoryFile([&] { return std::optional(path.string()); }).has_value());
         }
         if (round % 13 == 0) {
@@ -456,7 +483,7 @@ TEST_F(RunControlTest, ABackgroundLoadStepsOnItsWorkerApartFromTheCycles) {
         while (byte == 0x11);  // no store: the program cannot change memory
     }
     machine.setClockPeriod(periodOf(1ms));
-    machine.resetSwitch.setState(0);
+    machine.computer().resetSwitch().setState(0);
     machine.powerOnForLoad();
     ASSERT_TRUE(machine.simulationAlive());
     TransferWatch watch;
@@ -477,8 +504,8 @@ TEST_F(RunControlTest, ABackgroundLoadStepsOnItsWorkerApartFromTheCycles) {
         EXPECT_GE(steps[i].time - steps[i - 1].time, 10ms) << "the pause after address " << i - 1;
     EXPECT_GT(machine.threadCycles(), 0u) << "the thread ran during the load";
     machine.stopSimulation();
-    machine.powerSwitch.setState(1);
-    EXPECT_EQ(readMemoryRange(machine, 0x10, 0x27), image);
+    machine.computer().powerSwitch().setState(1);
+    EXPECT_EQ(readMemoryRange(machine.computer(), 0x10, 0x27), image);
     EXPECT_EQ(probe->overlaps(), 0);
     ASSERT_TRUE(machine.lastLoadedRange().has_value());
     EXPECT_EQ(machine.lastLoadedRange()->first, 0x10);
@@ -500,7 +527,7 @@ TEST_F(RunControlTest, ABackgroundLoadStopsAfterTheCurrentAddressAndARejectedOne
     const std::size_t written = probe->stepsOn(watch.thread.load()).size();
     ASSERT_GE(written, 3u);
     ASSERT_LT(written, 1000u);
-    const std::vector<std::uint8_t> bytes = readMemoryRange(machine, 0, 999);
+    const std::vector<std::uint8_t> bytes = readMemoryRange(machine.computer(), 0, 999);
     EXPECT_EQ(std::count(bytes.begin(), bytes.end(), 0x5C), static_cast<long>(written));
     EXPECT_EQ(bytes[written - 1], 0x5C);
     EXPECT_EQ(bytes[written], 0) << "nothing after the address it stopped at";
@@ -523,25 +550,25 @@ TEST_F(RunControlTest, ABackgroundSaveReadsWithTheThreadHeldAndPutsEverythingBac
     clickPower();
     std::vector<std::uint8_t> bytes(16);
     for (std::size_t i = 0; i < bytes.size(); ++i) bytes[i] = static_cast<std::uint8_t>(0x30 + i);
-    ASSERT_TRUE(writeMemoryImage(machine, MemoryImage{0x100, 0x10F, bytes}));
-    ASSERT_TRUE(writeMemoryImage(machine, MemoryImage{0, 2, {0x30, 0x00, 0x00}}));  // JMP 0000h
+    ASSERT_TRUE(writeMemoryImage(machine.computer(), MemoryImage{0x100, 0x10F, bytes}));
+    ASSERT_TRUE(writeMemoryImage(machine.computer(), MemoryImage{0, 2, {0x30, 0x00, 0x00}}));  // JMP 0000h
     machine.setClockPeriod(periodOf(1ms));
     clickReset();
     ASSERT_TRUE(machine.simulationAlive());
-    machine.controlPanel.takeoverSwitch.setState(1);
+    machine.computer().controlPanel().takeoverSwitch.setState(1);
 
     TransferWatch watch;
     ASSERT_TRUE(machine.startSave(0x100, 0x10F, watch.notice()));
     EXPECT_FALSE(machine.simulationAlive()) << "held for the read";
-    EXPECT_FALSE(machine.controlPanel.takeoverSwitch.isOn());
+    EXPECT_FALSE(machine.computer().controlPanel().takeoverSwitch.isOn());
     ASSERT_TRUE(waitFor([&] { return watch.calls.load() > 0; }));
     const Machine::TransferResult saved = machine.finishTransfer();
     ASSERT_TRUE(saved.bytes.has_value());
     EXPECT_EQ(*saved.bytes, bytes);
-    EXPECT_TRUE(machine.controlPanel.takeoverSwitch.isOn());
+    EXPECT_TRUE(machine.computer().controlPanel().takeoverSwitch.isOn());
     EXPECT_TRUE(machine.simulationAlive()) << "running again";
 
-    machine.controlPanel.takeoverSwitch.setState(0);
+    machine.computer().controlPanel().takeoverSwitch.setState(0);
     TransferWatch stopped;
     ASSERT_TRUE(machine.startSave(0x0000, 0xFFFF, stopped.notice()));
     EXPECT_FALSE(machine.startSave(0x0000, 0x0001, {})) << "one at a time";
@@ -575,10 +602,11 @@ TEST_F(RunControlTest, TheDefaultSaveRangeTakesInEveryAddressWrittenSinceTheLoad
     EXPECT_EQ(range(), std::pair(0x0000, 0x0010));
     machine.setClockPeriod(periodOf(1ms));
     clickReset();
-    ASSERT_TRUE(waitFor([&] { return lampValue(machine.codeLamps, LampOrder::highBitFirst) == 0xFF; }))
-        << "HLT";
+    ASSERT_TRUE(waitFor([&] {
+        return lampValue(machine.computer().codeLamps(), LampOrder::highBitFirst) == 0xFF;
+    })) << "HLT";
     machine.stopSimulation();
-    machine.powerSwitch.setState(1);
+    machine.computer().powerSwitch().setState(1);
     EXPECT_EQ(read(0x300), 0x42);
     EXPECT_EQ(range(), std::pair(0x0000, 0x0300));
 
@@ -594,7 +622,7 @@ TEST_F(RunControlTest, TheDefaultSaveRangeTakesInEveryAddressWrittenSinceTheLoad
 TEST(MachineShutdown, DestroyingARunningMachineJoinsItsThread) {
     auto machine = std::make_unique<Machine>(true);
     machine->setClockPeriod(periodOf(1ms));
-    machine->powerSwitch.setState(1);
+    machine->computer().powerSwitch().setState(1);
     machine->powerCommand();
     ASSERT_TRUE(waitFor([&] { return machine->threadCycles() > 3; }));
     machine.reset();  // must not terminate or leave the thread touching freed memory
@@ -617,9 +645,9 @@ protected:
 
 TEST(RunControl, AThreadThatCannotStartLeavesTheMachineStoppedAndStartableAgain) {
     ThreadlessMachine machine;
-    machine.powerSwitch.setState(1);
+    machine.computer().powerSwitch().setState(1);
     machine.powerCommand();
-    machine.resetSwitch.setState(0);
+    machine.computer().resetSwitch().setState(0);
     EXPECT_NO_THROW(machine.resetCommand());
     EXPECT_FALSE(machine.simulationAlive());
     EXPECT_NO_THROW(machine.startSimulation());

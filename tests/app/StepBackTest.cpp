@@ -77,7 +77,7 @@ Seen see(const Computer& computer) {
     }
     seen.lamps = readLamps(computer);
     seen.memory.resize(0x10000);
-    const SixtyFourKbRAM& memory = computer.controlPanel.memory();
+    const SixtyFourKbRAM& memory = computer.controlPanel().memory();
     for (std::size_t a = 0; a < seen.memory.size(); ++a)
         seen.memory[a] = memory.peek(static_cast<std::uint16_t>(a));
     if (const auto* relays = dynamic_cast<const RelayLaneRAM*>(&memory)) {
@@ -110,14 +110,14 @@ std::unique_ptr<Computer> computerWith(bool relayMemory) {
 // with Takeover on.
 void inputsBefore(std::uint64_t cycle, Computer& c) {
     if (cycle == 37) c.loadByte(0x00F0, 0x5A);
-    if (cycle == 90) c.resetSwitch.setState(1);
-    if (cycle == 91) c.resetSwitch.setState(0);
+    if (cycle == 90) c.resetSwitch().setState(1);
+    if (cycle == 91) c.resetSwitch().setState(0);
     if (cycle == 150) {
-        c.controlPanel.takeoverSwitch.setState(1);
-        c.controlPanel.addressSwitches[3].setState(1);
+        c.controlPanel().takeoverSwitch.setState(1);
+        c.controlPanel().addressSwitches[3].setState(1);
         c.stepControlPanel();
     }
-    if (cycle == 151) c.controlPanel.takeoverSwitch.setState(0);
+    if (cycle == 151) c.controlPanel().takeoverSwitch.setState(0);
 }
 
 struct Case {
@@ -265,34 +265,34 @@ TEST(StepBack, AMemoryWithoutCopiesOrAnotherMemoryEndsTheHistory) {
 // The panel's Step Back Instruction lands where Step Instruction stopped.
 TEST(StepBack, TheMachineStepsBackByCyclesAndInstructions) {
     Machine machine(true);
-    machine.resetSwitch.setState(1);
-    machine.pauseSwitch.setState(1);
-    machine.powerSwitch.setState(1);
+    machine.computer().resetSwitch().setState(1);
+    machine.computer().pauseSwitch().setState(1);
+    machine.computer().powerSwitch().setState(1);
     machine.powerCommand();
     const MemoryImage program = randomProgram(12);
     for (std::size_t a = 0; a < program.bytes.size(); ++a)
-        machine.loadByte(static_cast<std::uint16_t>(a), program.bytes[a]);
-    machine.resetSwitch.setState(0);
+        machine.computer().loadByte(static_cast<std::uint16_t>(a), program.bytes[a]);
+    machine.computer().resetSwitch().setState(0);
     machine.resetCommand();
     EXPECT_EQ(machine.stepBackCycle(), 1) << "the Reset command's cycle";
     EXPECT_EQ(machine.stepCycle(), 1);
     std::vector<Seen> stops;
     for (int i = 0; i < 6; ++i) {
         ASSERT_GT(machine.stepInstruction(), 0);
-        stops.push_back(see(machine));
+        stops.push_back(see(machine.computer()));
     }
     for (int i = 4; i >= 0; --i) {
         EXPECT_GT(machine.stepBackInstruction(), 0);
-        EXPECT_TRUE(see(machine) == stops[static_cast<std::size_t>(i)])
+        EXPECT_TRUE(see(machine.computer()) == stops[static_cast<std::size_t>(i)])
             << "instruction " << i << ": "
-            << firstDifference(see(machine), stops[static_cast<std::size_t>(i)]);
+            << firstDifference(see(machine.computer()), stops[static_cast<std::size_t>(i)]);
     }
-    const Seen here = see(machine);
+    const Seen here = see(machine.computer());
     machine.stepCycle();
     EXPECT_EQ(machine.stepBackCycle(), 1);
-    EXPECT_TRUE(see(machine) == here) << firstDifference(see(machine), here);
+    EXPECT_TRUE(see(machine.computer()) == here) << firstDifference(see(machine.computer()), here);
     // Not while the clock may run.
-    machine.pauseSwitch.setState(0);
+    machine.computer().pauseSwitch().setState(0);
     EXPECT_EQ(machine.stepBackCycle(), 0);
     EXPECT_EQ(machine.stepBackInstruction(), 0);
 }

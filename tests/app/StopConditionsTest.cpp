@@ -64,7 +64,7 @@ TEST(Breakpoints, StopInTheFirstCycleOfTheInstructionNeitherEarlierNorLater) {
                 << "still the previous instruction's code";
             // Not early: the very next cycle fetches it.
             session->runCycle();
-            EXPECT_TRUE(session->computer().codeStrobe.output());
+            EXPECT_TRUE(session->computer().codeStrobed());
             EXPECT_EQ(session->computer().codeValue(), loopProgram().bytes[c.address]);
             previousCode = session->computer().codeValue();
         }
@@ -116,18 +116,18 @@ TEST(Breakpoints, PauseTheRunningMachine) {
         SCOPED_TRACE(fastRam ? "byte array" : "relay-built memory");
         Machine machine(fastRam);
         machine.setClockPeriod(Machine::fastestClockPeriod);
-        machine.resetSwitch.setState(1);
-        machine.powerSwitch.setState(1);
+        machine.computer().resetSwitch().setState(1);
+        machine.computer().powerSwitch().setState(1);
         machine.powerCommand();
         const MemoryImage program = loopProgram();
         for (std::size_t a = 0; a < program.bytes.size(); ++a)
-            machine.loadByte(static_cast<std::uint16_t>(a), program.bytes[a]);
+            machine.computer().loadByte(static_cast<std::uint16_t>(a), program.bytes[a]);
         std::atomic<int> told{0};
         machine.stopped = [&](const StopConditions::Stop& stop) {
             if (stop.address == 0x0007) ++told;
         };
         machine.stopConditions.setBreakpoint(0x0007, true);
-        machine.resetSwitch.setState(0);
+        machine.computer().resetSwitch().setState(0);
         machine.resetCommand();
 
         const auto deadline = std::chrono::steady_clock::now() + 10s;
@@ -135,17 +135,17 @@ TEST(Breakpoints, PauseTheRunningMachine) {
             std::this_thread::sleep_for(1ms);
         ASSERT_FALSE(machine.simulationAlive())
             << "the breakpoint did not stop the thread within 10 s; cycles " << machine.threadCycles()
-            << " address " << readLamps(machine).address;
-        EXPECT_TRUE(machine.pauseSwitch.isOn());
+            << " address " << readLamps(machine.computer()).address;
+        EXPECT_TRUE(machine.computer().pauseSwitch().isOn());
         EXPECT_EQ(told.load(), 1);
         EXPECT_EQ(machine.lastStop(), (StopConditions::Stop{StopConditions::Kind::breakpoint, 0x0007}));
-        const LampReading l = readLamps(machine);
+        const LampReading l = readLamps(machine.computer());
         EXPECT_EQ(l.address, 0x0007);
         EXPECT_EQ(l.phase, 0);
         EXPECT_TRUE(l.clock);
-        EXPECT_EQ(machine.codeValue(), 0x11) << "the store's code: the nop is not fetched";
+        EXPECT_EQ(machine.computer().codeValue(), 0x11) << "the store's code: the nop is not fetched";
         // Going on from there stops at the next pass.
-        machine.pauseSwitch.setState(0);
+        machine.computer().pauseSwitch().setState(0);
         machine.startSimulation();
         const auto again = std::chrono::steady_clock::now() + 10s;
         while (told.load() < 2 && std::chrono::steady_clock::now() < again) std::this_thread::sleep_for(1ms);

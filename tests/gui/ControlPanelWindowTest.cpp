@@ -30,7 +30,7 @@ void dial(ControlPanelWindow& window, std::uint16_t address, std::uint8_t data) 
 }
 
 std::uint8_t dataLamps(const Computer& computer) {
-    return static_cast<std::uint8_t>(lampValue(computer.controlPanel.dataLamps, LampOrder::lowBitFirst));
+    return static_cast<std::uint8_t>(lampValue(computer.controlPanel().dataLamps, LampOrder::lowBitFirst));
 }
 
 // A computer with its memory powered, and the panel window shown.
@@ -46,7 +46,6 @@ struct Bench {
         auto counting = std::make_unique<CountingRAM>();
         CountingRAM& ram = *counting;
         computer.installMemory(std::move(counting));
-        computer.controlPanel.fastRam = true;
         computer.distributePower(true);
         return ram;
     }
@@ -70,14 +69,14 @@ private slots:
         for (int k = 0; k < 16; ++k) {
             QCOMPARE(w.addressSwitch(k)->geometry(), QRect(e + 415 - 26 * k, e + 25, 24, 40));
             QCOMPARE(w.addressSwitch(k)->id(), 113 + k);
-            QVERIFY(&w.addressSwitch(k)->control() == &bench.computer.controlPanel.addressSwitches[k]);
+            QVERIFY(&w.addressSwitch(k)->control() == &bench.computer.controlPanel().addressSwitches[k]);
         }
         for (int j = 0; j < 8; ++j) {
             QCOMPARE(w.dataSwitch(j)->geometry(), QRect(e + 207 - 26 * j, e + 93, 24, 40));
             QCOMPARE(w.dataSwitch(j)->id(), 129 + j);
-            QVERIFY(&w.dataSwitch(j)->control() == &bench.computer.controlPanel.dataSwitches[j]);
+            QVERIFY(&w.dataSwitch(j)->control() == &bench.computer.controlPanel().dataSwitches[j]);
             QCOMPARE(w.dataLamp(j)->geometry(), QRect(e + 207 - 26 * j, e + 168, 24, 24));
-            QVERIFY(&w.dataLamp(j)->control() == &bench.computer.controlPanel.dataLamps[j]);
+            QVERIFY(&w.dataLamp(j)->control() == &bench.computer.controlPanel().dataLamps[j]);
         }
         QCOMPARE(w.writeSwitch()->geometry(), QRect(e + 337, e + 128, 24, 40));
         QCOMPARE(w.writeSwitch()->id(), 137);
@@ -122,7 +121,7 @@ private slots:
         click(w.writeSwitch());
         if (fastRam) QVERIFY(pulse.elapsed() >= ControlPanelWindow::writePulseFastMs - 1);
 
-        QVERIFY(!c.controlPanel.writeSwitch.isOn());
+        QVERIFY(!c.controlPanel().writeSwitch.isOn());
         QCOMPARE(w.writeSwitch()->grab().toImage().pixelColor(12, 34), QColor(Qt::white));  // lever down
         QCOMPARE(dataLamps(c), std::uint8_t{0x5A});
 
@@ -137,7 +136,7 @@ private slots:
         Computer& c = bench.computer;
         ControlPanelWindow& w = *bench.window;
         writeMemoryImage(c, MemoryImage{3, 3, {0xC3}});
-        c.controlPanel.setWrite(false);
+        c.controlPanel().setWrite(false);
 
         // Takeover off: the switches reach nothing, however they are set.
         dial(w, 0x0003, 0xFF);
@@ -197,7 +196,7 @@ private slots:
         QTest::qWait(ControlPanelWindow::addressTimerMs + 200);
         QCOMPARE(ram.steps.load(), 1);
         click(w.addressSwitch(3));  // disabled: no click, no flip
-        QVERIFY(!bench.computer.controlPanel.addressSwitches[3].isOn());
+        QVERIFY(!bench.computer.controlPanel().addressSwitches[3].isOn());
         w.setEnabled(true);
         QTRY_COMPARE_WITH_TIMEOUT(ram.steps.load(), 2, 5000);
         w.setEnabled(false);
@@ -227,13 +226,13 @@ private slots:
         click(w.writeSwitch());
         QVERIFY(pulse.elapsed() >= ControlPanelWindow::writePulseIdleMs - 1);
         QCOMPARE(ram.steps.load(), 0);
-        QVERIFY(!bench.computer.controlPanel.writeSwitch.isOn());
+        QVERIFY(!bench.computer.controlPanel().writeSwitch.isOn());
     }
 
     void notificationsWithANonZeroCodeAreIgnored() {
         Bench bench(true);
         CountingRAM& ram = bench.countSteps();
-        bench.computer.controlPanel.takeoverSwitch.setState(1);
+        bench.computer.controlPanel().takeoverSwitch.setState(1);
         bench.window->command(ControlPanelWindow::takeoverSwitchId, 1);
         bench.window->command(ControlPanelWindow::firstAddressSwitchId, 1);
         QVERIFY(!bench.window->addressTimer().isActive());

@@ -31,16 +31,16 @@ int main(int argc, char* argv[]) {
     // Load 5Ah, add 33h, store at 22h, halt; stepped on this thread to the
     // first cycle of the store, as a breakpoint there would leave it.
     const std::vector<std::uint8_t> program{0x10, 0x00, 0x20, 0x20, 0x00, 0x21, 0x11, 0x00, 0x22, 0xFF};
-    machine.powerSwitch.setState(1);
+    machine.computer().powerSwitch().setState(1);
     machine.powerCommand();
     for (std::size_t a = 0; a < program.size(); ++a)
-        machine.loadByte(static_cast<std::uint16_t>(a), program[a]);
-    machine.loadByte(0x20, 0x5A);
-    machine.loadByte(0x21, 0x33);
-    machine.pauseSwitch.setState(1);
-    machine.resetSwitch.setState(0);
+        machine.computer().loadByte(static_cast<std::uint16_t>(a), program[a]);
+    machine.computer().loadByte(0x20, 0x5A);
+    machine.computer().loadByte(0x21, 0x33);
+    machine.computer().pauseSwitch().setState(1);
+    machine.computer().resetSwitch().setState(0);
     machine.resetCommand();
-    while (machine.programCounterValue() != 0x0006) machine.runCycle();
+    while (machine.computer().programCounterValue() != 0x0006) machine.computer().runCycle();
     machine.stopConditions.setBreakpoint(0x0006, true);
 
     tarnwick::ProgramWindow* programWindow = window.programWindow();
@@ -51,7 +51,7 @@ int main(int argc, char* argv[]) {
     const QPixmap programShot = programWindow->grab();
 
     // On past the store: 8Dh has just been written at 0022h.
-    for (int i = 0; i < 8; ++i) machine.runCycle();
+    for (int i = 0; i < 8; ++i) machine.computer().runCycle();
     tarnwick::MemoryWindow* memoryWindow = window.memoryWindow();
     memoryWindow->resize(620, 300);
     memoryWindow->show();

@@ -19,10 +19,11 @@ namespace {
 
 // The worked example and a second store, written by hand as the loader does.
 void loadWorkedExample(Machine& machine) {
-    machine.powerSwitch.setState(1);
+    machine.computer().powerSwitch().setState(1);
     machine.powerCommand();
     const auto image = workedExample();
-    for (std::size_t a = 0; a < image.size(); ++a) machine.loadByte(static_cast<std::uint16_t>(a), image[a]);
+    for (std::size_t a = 0; a < image.size(); ++a)
+        machine.computer().loadByte(static_cast<std::uint16_t>(a), image[a]);
 }
 
 QString shown(MemoryModel& model, std::uint16_t address) {
@@ -45,10 +46,10 @@ private slots:
         FrontPanel panel;
         Machine& machine = panel.machine();
         panel.window().command(MainWindow::useFastRamId, 0);  // the relay-built memory
-        QVERIFY(!machine.useFastRam);
+        QVERIFY(!machine.computer().usesFastRam());
         loadWorkedExample(machine);
-        machine.resetSwitch.setState(0);
-        for (int i = 0; i < 40; ++i) machine.runCycle();  // runs to its halt, 8Dh stored at 0022h
+        machine.computer().resetSwitch().setState(0);
+        for (int i = 0; i < 40; ++i) machine.computer().runCycle();  // runs to its halt, 8Dh stored at 0022h
         MemoryWindow* window = panel.window().memoryWindow();
         window->show();
         MemoryModel& model = *window->model();
@@ -56,7 +57,7 @@ private slots:
         QCOMPARE(shown(model, 0x22), QStringLiteral("8D"));
         for (std::uint32_t a = 0; a < 0x100; ++a) {
             const auto address = static_cast<std::uint16_t>(a);
-            QCOMPARE(shown(model, address), hexOf(machine.readByte(address)));
+            QCOMPARE(shown(model, address), hexOf(machine.computer().readByte(address)));
         }
         window->close();
     }
@@ -74,7 +75,7 @@ private slots:
         const QModelIndex cell = model.index(0x30 / 16, 0x30 % 16);
         QVERIFY(model.flags(cell) & Qt::ItemIsEditable);
         QVERIFY(model.setData(cell, QStringLiteral("a7"), Qt::EditRole));
-        QCOMPARE(machine.readByte(0x30), 0xA7);
+        QCOMPARE(machine.computer().readByte(0x30), 0xA7);
         QCOMPARE(shown(model, 0x30), QStringLiteral("A7"));
         QVERIFY(!model.setData(cell, QStringLiteral("1G"), Qt::EditRole));
         QVERIFY(!model.setData(cell, QStringLiteral("123"), Qt::EditRole));
@@ -82,18 +83,19 @@ private slots:
 
         // Reset off with Pause off: the thread runs the program.
         machine.setClockPeriod(Machine::fastestClockPeriod);
-        machine.resetSwitch.setState(0);
+        machine.computer().resetSwitch().setState(0);
         machine.resetCommand();
         QVERIFY(machine.simulationAlive());
         QVERIFY(!(model.flags(cell) & Qt::ItemIsEditable));
-        const std::uint64_t stepsBefore = machine.controlPanel.stepCount();
+        const std::uint64_t stepsBefore = machine.computer().controlPanel().stepCount();
         const std::uint64_t cyclesBefore = machine.threadCycles();
         QVERIFY(!model.setData(cell, QStringLiteral("55"), Qt::EditRole));
         QVERIFY(!machine.editByte(0x30, 0x55));
         machine.stopSimulation();
         // Only the thread's cycles stepped the memory: one step each.
-        QCOMPARE(machine.controlPanel.stepCount() - stepsBefore, machine.threadCycles() - cyclesBefore);
-        QCOMPARE(machine.readByte(0x30), 0xA7);
+        QCOMPARE(machine.computer().controlPanel().stepCount() - stepsBefore,
+                 machine.threadCycles() - cyclesBefore);
+        QCOMPARE(machine.computer().readByte(0x30), 0xA7);
         window->close();
     }
 
@@ -120,8 +122,8 @@ private slots:
         FrontPanel panel;
         Machine& machine = panel.machine();
         loadWorkedExample(machine);
-        machine.resetSwitch.setState(0);
-        for (int i = 0; i < 3; ++i) machine.runCycle();  // LDA, phase 0 clock on
+        machine.computer().resetSwitch().setState(0);
+        for (int i = 0; i < 3; ++i) machine.computer().runCycle();  // LDA, phase 0 clock on
         ProgramWindow* window = panel.window().programWindow();
         window->show();
         window->refresh();
@@ -133,7 +135,7 @@ private slots:
                     .toString()
                     .contains(QStringLiteral("lda"), Qt::CaseInsensitive));
         // Through ADD to the STA at 0006h.
-        while (machine.programCounterValue() < 0x0006) machine.runCycle();
+        while (machine.computer().programCounterValue() < 0x0006) machine.computer().runCycle();
         window->refresh();
         QCOMPARE(model.addressOfRow(*model.currentRow()), std::optional<std::uint16_t>(0x0006));
         const QString registers = window->registerLine()->text();
@@ -172,11 +174,12 @@ private slots:
         QVERIFY(staRow >= 0);
         window->view()->setCurrentIndex(model.index(staRow, ProgramModel::textColumn));
         panel.window().command(MainWindow::runToCursorId, 0);
-        QTRY_VERIFY_WITH_TIMEOUT(machine.pauseSwitch.isOn() && !machine.simulationAlive(), 20000);
+        QTRY_VERIFY_WITH_TIMEOUT(machine.computer().pauseSwitch().isOn() && !machine.simulationAlive(),
+                                 20000);
         QTRY_VERIFY_WITH_TIMEOUT(!machine.stopConditions.hasBreakpoint(0x0006), 5000);
-        QCOMPARE(machine.programCounterValue(), 0x0006);
-        QCOMPARE(machine.accumulatorValue(), 0x8D);
-        QCOMPARE(machine.readByte(0x22), 0x00);  // the store has not run
+        QCOMPARE(machine.computer().programCounterValue(), 0x0006);
+        QCOMPARE(machine.computer().accumulatorValue(), 0x8D);
+        QCOMPARE(machine.computer().readByte(0x22), 0x00);  // the store has not run
         window->close();
     }
 

@@ -45,11 +45,11 @@ int main(int argc, char* argv[]) {
     image.bytes[0x20] = 0x5A;
     image.bytes[0x21] = 0x33;
 
-    machine.powerSwitch.setState(1);
+    machine.computer().powerSwitch().setState(1);
     machine.powerCommand();
-    tarnwick::writeMemoryImage(machine, image);
-    machine.resetSwitch.setState(0);
-    for (int cycle = 0; cycle < 40; ++cycle) machine.runCycle();
+    tarnwick::writeMemoryImage(machine.computer(), image);
+    machine.computer().resetSwitch().setState(0);
+    for (int cycle = 0; cycle < 40; ++cycle) machine.computer().runCycle();
     QApplication::processEvents();
 
     // The client area with its menu bar, as the window shows it.

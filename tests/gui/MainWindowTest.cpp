@@ -115,7 +115,9 @@ struct Front {
         return nullptr;
     }
     // The address the lamps show: the last one a load wrote.
-    unsigned addressShown() const { return lampValue(machine.addressLamps, LampOrder::lowBitFirst); }
+    unsigned addressShown() const {
+        return lampValue(machine.computer().addressLamps(), LampOrder::lowBitFirst);
+    }
 
     FrontPanel program;
     Machine& machine = program.machine();
@@ -137,16 +139,17 @@ bool writeText(const QString& path, const char* text) {
 constexpr const char* smallSource = "        lda x\n        hlt\nx:      db 42h\n";
 
 std::uint8_t dataLampsValue(Machine& machine) {
-    return static_cast<std::uint8_t>(lampValue(machine.controlPanel.dataLamps, LampOrder::lowBitFirst));
+    return static_cast<std::uint8_t>(
+        lampValue(machine.computer().controlPanel().dataLamps, LampOrder::lowBitFirst));
 }
 
 // Writes a file and loads it without the dialog's help, for tests about
 // something else.
 void loadImage(Machine& machine, std::int32_t first, const std::vector<std::uint8_t>& image) {
     MemoryImage memoryImage{first, first + static_cast<std::int32_t>(image.size()) - 1, image};
-    machine.powerSwitch.setState(1);
+    machine.computer().powerSwitch().setState(1);
     machine.powerCommand();
-    QVERIFY(writeMemoryImage(machine, memoryImage));
+    QVERIFY(writeMemoryImage(machine.computer(), memoryImage));
 }
 
 // Adds the byte at 10h to the accumulator and jumps back, for ever: every
@@ -188,11 +191,11 @@ private slots:
     void startsWithTheByteArrayResetOnPowerAndPauseOff() {
         Front f;
         QCOMPARE(f.window.windowTitle(), QStringLiteral("Tarnwick Simulation"));
-        QVERIFY(f.machine.useFastRam);
-        QVERIFY(f.machine.controlPanel.fastRam);
-        QVERIFY(!f.machine.powerSwitch.isOn());
-        QVERIFY(f.machine.resetSwitch.isOn());
-        QVERIFY(!f.machine.pauseSwitch.isOn());
+        QVERIFY(f.machine.computer().usesFastRam());
+        QVERIFY(f.machine.computer().controlPanel().usesFastRam());
+        QVERIFY(!f.machine.computer().powerSwitch().isOn());
+        QVERIFY(f.machine.computer().resetSwitch().isOn());
+        QVERIFY(!f.machine.computer().pauseSwitch().isOn());
         QCOMPARE(f.window.speedSlider()->value(), 100000);
         QCOMPARE(f.machine.clockPeriod(), 100000);
         QVERIFY(f.checkMarkShown());
@@ -263,14 +266,15 @@ private slots:
         constexpr int leftToRight[16] = {37,  63,  89,  115, 141, 167, 193, 219,
                                          245, 271, 297, 323, 349, 375, 401, 427};
         std::vector<Place> lamps;
-        for (int k = 0; k < 16; ++k) lamps.push_back({&m.addressLamps[k], rightToLeft[k], 123});
-        for (int k = 0; k < 4; ++k) lamps.push_back({&m.phaseLamps[k], rightToLeft[k], 88});
-        lamps.push_back({&m.clockLamp, 427, 53});
-        for (int k = 0; k < 8; ++k) lamps.push_back({&m.accumulatorLamps[k], leftToRight[k], 362});
-        for (int k = 0; k < 8; ++k) lamps.push_back({&m.codeLamps[k], leftToRight[k], 390});
-        for (int k = 0; k < 16; ++k) lamps.push_back({&m.operandLamps[k], leftToRight[k], 418});
-        lamps.push_back({&m.zeroFlagLamp, 323, 390});
-        lamps.push_back({&m.carryFlagLamp, 401, 390});
+        for (int k = 0; k < 16; ++k) lamps.push_back({&m.computer().addressLamps()[k], rightToLeft[k], 123});
+        for (int k = 0; k < 4; ++k) lamps.push_back({&m.computer().phaseLamps()[k], rightToLeft[k], 88});
+        lamps.push_back({&m.computer().clockLamp(), 427, 53});
+        for (int k = 0; k < 8; ++k)
+            lamps.push_back({&m.computer().accumulatorLamps()[k], leftToRight[k], 362});
+        for (int k = 0; k < 8; ++k) lamps.push_back({&m.computer().codeLamps()[k], leftToRight[k], 390});
+        for (int k = 0; k < 16; ++k) lamps.push_back({&m.computer().operandLamps()[k], leftToRight[k], 418});
+        lamps.push_back({&m.computer().zeroFlagLamp(), 323, 390});
+        lamps.push_back({&m.computer().carryFlagLamp(), 401, 390});
         // Spot checks of the table itself against the drawing.
         QCOMPARE(rightToLeft[15], 37);
         QCOMPARE(leftToRight[7], 219);
@@ -295,9 +299,10 @@ private slots:
             const ToggleSwitch* toggle;
             int x, id;
         };
-        for (const SwitchPlace& s : {SwitchPlace{f.window.powerSwitch(), &m.powerSwitch, 42, 110},
-                                     SwitchPlace{f.window.resetSwitch(), &m.resetSwitch, 113, 111},
-                                     SwitchPlace{f.window.pauseSwitch(), &m.pauseSwitch, 183, 112}}) {
+        for (const SwitchPlace& s :
+             {SwitchPlace{f.window.powerSwitch(), &m.computer().powerSwitch(), 42, 110},
+              SwitchPlace{f.window.resetSwitch(), &m.computer().resetSwitch(), 113, 111},
+              SwitchPlace{f.window.pauseSwitch(), &m.computer().pauseSwitch(), 183, 112}}) {
             QCOMPARE(s.widget->geometry(), QRect(s.x, 53, 24, 40));
             QCOMPARE(s.widget->id(), s.id);
             QCOMPARE(windowOf(*s.toggle), s.widget);
@@ -371,25 +376,26 @@ private slots:
         QVERIFY(writeMemoryFile(path, 0, 0x21, workedExample()));
 
         click(f.window.powerSwitch());
-        QVERIFY(f.machine.powerSwitch.isOn());
+        QVERIFY(f.machine.computer().powerSwitch().isOn());
         f.loadThroughTheDialog(path);
         // The last address written, 21h, is on the address lamps.
-        QCOMPARE(lampValue(f.machine.addressLamps, LampOrder::lowBitFirst), 0x21u);
+        QCOMPARE(lampValue(f.machine.computer().addressLamps(), LampOrder::lowBitFirst), 0x21u);
 
         QTest::keyClick(f.window.speedSlider(), Qt::Key_Home);  // fastest clock
         click(f.window.resetSwitch());
-        QVERIFY(!f.machine.resetSwitch.isOn());
-        QTRY_VERIFY_WITH_TIMEOUT(lampValue(f.machine.codeLamps, LampOrder::highBitFirst) == 0xFFu, 20000);
-        QTRY_COMPARE_WITH_TIMEOUT(lampValue(f.machine.accumulatorLamps, LampOrder::highBitFirst), 0x8Du,
-                                  20000);
-        QVERIFY(!f.machine.zeroFlagLamp.isOn());
-        QVERIFY(!f.machine.carryFlagLamp.isOn());
+        QVERIFY(!f.machine.computer().resetSwitch().isOn());
+        QTRY_VERIFY_WITH_TIMEOUT(
+            lampValue(f.machine.computer().codeLamps(), LampOrder::highBitFirst) == 0xFFu, 20000);
+        QTRY_COMPARE_WITH_TIMEOUT(lampValue(f.machine.computer().accumulatorLamps(), LampOrder::highBitFirst),
+                                  0x8Du, 20000);
+        QVERIFY(!f.machine.computer().zeroFlagLamp().isOn());
+        QVERIFY(!f.machine.computer().carryFlagLamp().isOn());
 
         // Halted: cycles go on, the clock lamp stays dark.
         const std::uint64_t cycles = f.machine.threadCycles();
         for (int sample = 0; sample < 20; ++sample) {
             QTest::qWait(10);
-            QVERIFY(!f.machine.clockLamp.isOn());
+            QVERIFY(!f.machine.computer().clockLamp().isOn());
         }
         QVERIFY(f.machine.threadCycles() > cycles);
         QTRY_COMPARE_WITH_TIMEOUT(f.window.speedSlider()->toolTip(),
@@ -400,8 +406,8 @@ private slots:
         click(panel->takeoverSwitch());
         click(panel->addressSwitch(1));
         click(panel->addressSwitch(5));
-        QTRY_COMPARE_WITH_TIMEOUT(lampValue(f.machine.controlPanel.dataLamps, LampOrder::lowBitFirst), 0x8Du,
-                                  5000);
+        QTRY_COMPARE_WITH_TIMEOUT(
+            lampValue(f.machine.computer().controlPanel().dataLamps, LampOrder::lowBitFirst), 0x8Du, 5000);
     }
 
     void addressLampsArePaintedWhileTheFileLoads() {
@@ -410,7 +416,7 @@ private slots:
         QTemporaryDir dir;
         const QString path = dir.filePath(QStringLiteral("COUNT.RAM"));
         QVERIFY(writeMemoryFile(path, 0, 0x1F, std::vector<std::uint8_t>(0x20, 0x11)));
-        PaintProbe lampZero(windowOf(f.machine.addressLamps[0]));
+        PaintProbe lampZero(windowOf(f.machine.computer().addressLamps()[0]));
         settle();
         lampZero.reset();
 
@@ -418,7 +424,7 @@ private slots:
         // Bit 0 changes at every address; the lamp was painted as it went,
         // not once at the end.
         QVERIFY2(lampZero.paints >= 16, qPrintable(QString::number(lampZero.paints)));
-        QCOMPARE(readMemoryRange(f.machine, 0x00, 0x1F), std::vector<std::uint8_t>(0x20, 0x11));
+        QCOMPARE(readMemoryRange(f.machine.computer(), 0x00, 0x1F), std::vector<std::uint8_t>(0x20, 0x11));
     }
 
     void rejectedFileIsReportedAndNothingIsWritten() {
@@ -435,8 +441,8 @@ private slots:
         f.loadThroughTheMenu(path);
         TARNWICK_VERIFY_MODAL(shown);
         QVERIFY2(report.contains(QStringLiteral("SHORT.RAM")), qPrintable(report));
-        QVERIFY(f.machine.powerSwitch.isOn());
-        QCOMPARE(readMemoryRange(f.machine, 0, 1), (std::vector<std::uint8_t>{0, 0}));
+        QVERIFY(f.machine.computer().powerSwitch().isOn());
+        QCOMPARE(readMemoryRange(f.machine.computer(), 0, 1), (std::vector<std::uint8_t>{0, 0}));
     }
 
     void cancellingTheDialogLoadsNothingAndLeavesPowerOn() {
@@ -451,7 +457,7 @@ private slots:
         TARNWICK_VERIFY_MODAL(cancelled);
         // A message would have been shown before the menu command returned.
         QVERIFY(!messageShown);
-        QVERIFY(f.machine.powerSwitch.isOn());
+        QVERIFY(f.machine.computer().powerSwitch().isOn());
     }
 
     void memoryKindSwitchesFromTheMenuAndTheMarkFollows() {
@@ -461,21 +467,21 @@ private slots:
         QVERIFY(f.machine.simulationAlive());
 
         f.chooseFromMenu(f.window.optionsMenu(), QStringLiteral("Use &Fast Ram"));
-        QVERIFY(!f.machine.useFastRam);
-        QVERIFY(!f.machine.controlPanel.fastRam);
+        QVERIFY(!f.machine.computer().usesFastRam());
+        QVERIFY(!f.machine.computer().controlPanel().usesFastRam());
         QVERIFY(!f.machine.simulationAlive());
-        QVERIFY(!f.machine.powerSwitch.isOn());
-        QVERIFY(f.machine.resetSwitch.isOn());
-        QVERIFY(!f.machine.pauseSwitch.isOn());
+        QVERIFY(!f.machine.computer().powerSwitch().isOn());
+        QVERIFY(f.machine.computer().resetSwitch().isOn());
+        QVERIFY(!f.machine.computer().pauseSwitch().isOn());
         QVERIFY(!f.checkMarkShown());
 
         f.chooseFromMenu(f.window.optionsMenu(), QStringLiteral("Use &Fast Ram"));
-        QVERIFY(f.machine.useFastRam);
-        QVERIFY(f.machine.controlPanel.fastRam);
+        QVERIFY(f.machine.computer().usesFastRam());
+        QVERIFY(f.machine.computer().controlPanel().usesFastRam());
         QVERIFY(f.checkMarkShown());
         // The new memory is empty.
         click(f.window.powerSwitch());
-        QCOMPARE(readMemoryRange(f.machine, 0, 5), std::vector<std::uint8_t>(6, 0));
+        QCOMPARE(readMemoryRange(f.machine.computer(), 0, 5), std::vector<std::uint8_t>(6, 0));
     }
 
     // The presses real keyboards send for Alt + "?" and Alt + "/": on a US
@@ -525,9 +531,9 @@ private slots:
 
     void switchNotificationsWithANonZeroCodeAreIgnored() {
         Front f;
-        f.machine.powerSwitch.setState(1);
+        f.machine.computer().powerSwitch().setState(1);
         f.window.command(MainWindow::powerId, 1);
-        f.machine.resetSwitch.setState(0);
+        f.machine.computer().resetSwitch().setState(0);
         f.window.command(MainWindow::resetId, 1);
         f.window.command(MainWindow::pauseId, 1);
         QVERIFY(!f.machine.simulationAlive());
@@ -562,7 +568,7 @@ private slots:
         QVERIFY(closing.elapsed() < period / 10000 + 3000);
         QVERIFY(!f.window.isVisible());
         QVERIFY(!f.machine.simulationAlive());
-        QVERIFY(!f.machine.powerSwitch.isOn());
+        QVERIFY(!f.machine.computer().powerSwitch().isOn());
         settle();
     }
 
@@ -578,7 +584,7 @@ private slots:
         QFETCH(bool, fastRam);
         Front f;
         if (!fastRam) f.window.command(MainWindow::useFastRamId, 0);
-        QCOMPARE(f.machine.useFastRam, fastRam);
+        QCOMPARE(f.machine.computer().usesFastRam(), fastRam);
         QTest::keyClick(f.window.speedSlider(), Qt::Key_Home);
         loadImage(f.machine, 0, countingLoop());
         // What one cycle costs on this build and machine, before any thread
@@ -587,7 +593,7 @@ private slots:
         for (int i = 0; i < 3; ++i) {
             QElapsedTimer cycle;
             cycle.start();
-            f.machine.runCycle();
+            f.machine.computer().runCycle();
             cycleCost = std::max(cycleCost, cycle.elapsed());
         }
         click(f.window.resetSwitch());
@@ -641,7 +647,7 @@ private slots:
         QVERIFY(!path.isEmpty());
         // Reset off: the load's Power command starts the clock, which the
         // close must stop too.
-        f.machine.resetSwitch.setState(0);
+        f.machine.computer().resetSwitch().setState(0);
         f.window.setMemoryFileChooser(
             [path] { return std::optional<std::string>(QFile::encodeName(path).toStdString()); });
         f.chooseFromMenu(f.window.fileMenu(), QStringLiteral("&Load Memory File..."));
@@ -658,7 +664,7 @@ private slots:
         QVERIFY(!f.window.busy());
         QVERIFY(!f.machine.transferActive());
         QVERIFY(!f.machine.simulationAlive());
-        QVERIFY(!f.machine.powerSwitch.isOn());
+        QVERIFY(!f.machine.computer().powerSwitch().isOn());
         QVERIFY(!QApplication::overrideCursor());
     }
 
@@ -696,7 +702,7 @@ private slots:
         QTemporaryDir dir;
         const QString path = writeBigFile(dir);
         QVERIFY(!path.isEmpty());
-        f.machine.pauseSwitch.setState(1);  // stepping would be possible
+        f.machine.computer().pauseSwitch().setState(1);  // stepping would be possible
         f.window.openFile(QFile::encodeName(path).toStdString());
         QVERIFY(f.window.busy());
         QTRY_VERIFY_WITH_TIMEOUT(f.addressShown() > 3, 5000);
@@ -714,7 +720,7 @@ private slots:
         click(f.window.pauseSwitch());
         f.window.pauseSwitch()->setFocus();
         QTest::keyClick(f.window.pauseSwitch(), Qt::Key_Space);
-        QVERIFY(f.machine.pauseSwitch.isOn());
+        QVERIFY(f.machine.computer().pauseSwitch().isOn());
         QTest::keyClick(&f.window, Qt::Key_F10);
         QTest::keyClick(&f.window, Qt::Key_R, Qt::ControlModifier);
 
@@ -731,9 +737,9 @@ private slots:
         QVERIFY(f.window.speedSlider()->isEnabled());
         const unsigned last = f.addressShown();
         QVERIFY2(last > 0 && last < 0x7FFF, qPrintable(QString::number(last)));
-        QCOMPARE(readMemoryRange(f.machine, 0, static_cast<std::uint16_t>(last)),
+        QCOMPARE(readMemoryRange(f.machine.computer(), 0, static_cast<std::uint16_t>(last)),
                  std::vector<std::uint8_t>(last + 1, 0x11));
-        QCOMPARE(readMemoryRange(f.machine, static_cast<std::uint16_t>(last + 1),
+        QCOMPARE(readMemoryRange(f.machine.computer(), static_cast<std::uint16_t>(last + 1),
                                  static_cast<std::uint16_t>(last + 1)),
                  std::vector<std::uint8_t>{0});
     }
@@ -745,12 +751,12 @@ private slots:
         const QString path = writeBigFile(dir);
         QVERIFY(!path.isEmpty());
         auto program = std::make_unique<FrontPanel>();
-        program->machine().resetSwitch.setState(0);  // the clock runs too
+        program->machine().computer().resetSwitch().setState(0);  // the clock runs too
         program->window().show();
         program->window().openFile(QFile::encodeName(path).toStdString());
         QVERIFY(program->window().busy());
-        QTRY_VERIFY_WITH_TIMEOUT(lampValue(program->machine().addressLamps, LampOrder::lowBitFirst) > 3,
-                                 5000);
+        QTRY_VERIFY_WITH_TIMEOUT(
+            lampValue(program->machine().computer().addressLamps(), LampOrder::lowBitFirst) > 3, 5000);
         program.reset();
         settle();
         QVERIFY(!QApplication::overrideCursor());
@@ -784,13 +790,13 @@ private slots:
         QCOMPARE(chosen, 1);
         QVERIFY(f.window.isVisible());
         QVERIFY(!QApplication::overrideCursor());
-        QVERIFY(f.machine.powerSwitch.isOn());
-        QVERIFY(!f.machine.controlPanel.takeoverSwitch.isOn());
+        QVERIFY(f.machine.computer().powerSwitch().isOn());
+        QVERIFY(!f.machine.computer().controlPanel().takeoverSwitch.isOn());
         const unsigned last = f.addressShown();
         QVERIFY2(last > 0 && last < 0x7FFF, qPrintable(QString::number(last)));
         // The window takes commands again.
         click(f.window.pauseSwitch());
-        QVERIFY(f.machine.pauseSwitch.isOn());
+        QVERIFY(f.machine.computer().pauseSwitch().isOn());
     }
 
     // Tab walks the switches as the eye reads the panel, Space flips the one
@@ -829,10 +835,10 @@ private slots:
         // Space on Power: the Power command, as a click gives it.
         power->setFocus(Qt::TabFocusReason);
         QTest::keyClick(power, Qt::Key_Space);
-        QVERIFY(f.machine.powerSwitch.isOn());
+        QVERIFY(f.machine.computer().powerSwitch().isOn());
         QVERIFY(!f.machine.simulationAlive());  // Reset is on
         QTest::keyClick(power, Qt::Key_Space);
-        QVERIFY(!f.machine.powerSwitch.isOn());
+        QVERIFY(!f.machine.computer().powerSwitch().isOn());
         QTest::keyClick(power, Qt::Key_Space);
 
         // Write a byte by hand from the keyboard: Takeover, address 0012h,
@@ -842,15 +848,15 @@ private slots:
             QTest::keyClick(widget, Qt::Key_Space);
         };
         space(panel->takeoverSwitch());
-        QVERIFY(f.machine.controlPanel.takeoverSwitch.isOn());
+        QVERIFY(f.machine.computer().controlPanel().takeoverSwitch.isOn());
         space(panel->addressSwitch(1));
         space(panel->addressSwitch(4));
         for (int j : {1, 3, 4, 6}) space(panel->dataSwitch(j));
         space(panel->writeSwitch());
-        QVERIFY(!f.machine.controlPanel.writeSwitch.isOn());
+        QVERIFY(!f.machine.computer().controlPanel().writeSwitch.isOn());
         QCOMPARE(dataLampsValue(f.machine), std::uint8_t{0x5A});
         space(panel->takeoverSwitch());
-        QCOMPARE(readMemoryRange(f.machine, 0x12, 0x12), std::vector<std::uint8_t>{0x5A});
+        QCOMPARE(readMemoryRange(f.machine.computer(), 0x12, 0x12), std::vector<std::uint8_t>{0x5A});
     }
 
     // What a screen reader is told: each switch's name and state, each
@@ -879,20 +885,25 @@ private slots:
         };
         const Machine& m = f.machine;
         for (const Named& n :
-             {Named{&m.accumulatorLamps[0], "Accumulator bit 7"},
-              Named{&m.accumulatorLamps[7], "Accumulator bit 0"}, Named{&m.addressLamps[0], "Address bit 0"},
-              Named{&m.addressLamps[15], "Address bit 15"}, Named{&m.phaseLamps[3], "Phase 3"},
-              Named{&m.clockLamp, "Clock"}, Named{&m.codeLamps[0], "Code bit 7"},
-              Named{&m.operandLamps[0], "Operand bit 15"}, Named{&m.operandLamps[15], "Operand bit 0"},
-              Named{&m.zeroFlagLamp, "Zero flag"}, Named{&m.carryFlagLamp, "Carry flag"}})
+             {Named{&m.computer().accumulatorLamps()[0], "Accumulator bit 7"},
+              Named{&m.computer().accumulatorLamps()[7], "Accumulator bit 0"},
+              Named{&m.computer().addressLamps()[0], "Address bit 0"},
+              Named{&m.computer().addressLamps()[15], "Address bit 15"},
+              Named{&m.computer().phaseLamps()[3], "Phase 3"}, Named{&m.computer().clockLamp(), "Clock"},
+              Named{&m.computer().codeLamps()[0], "Code bit 7"},
+              Named{&m.computer().operandLamps()[0], "Operand bit 15"},
+              Named{&m.computer().operandLamps()[15], "Operand bit 0"},
+              Named{&m.computer().zeroFlagLamp(), "Zero flag"},
+              Named{&m.computer().carryFlagLamp(), "Carry flag"}})
             QCOMPARE(spoken(windowOf(*n.lamp)), QString::fromLatin1(n.name) + QStringLiteral(", unlit"));
 
-        f.machine.accumulatorLamps[0].setState(1);
-        QCOMPARE(spoken(windowOf(f.machine.accumulatorLamps[0])), QStringLiteral("Accumulator bit 7, lit"));
+        f.machine.computer().accumulatorLamps()[0].setState(1);
+        QCOMPARE(spoken(windowOf(f.machine.computer().accumulatorLamps()[0])),
+                 QStringLiteral("Accumulator bit 7, lit"));
         QAccessibleInterface* lamp =
-            QAccessible::queryAccessibleInterface(windowOf(f.machine.accumulatorLamps[0]));
+            QAccessible::queryAccessibleInterface(windowOf(f.machine.computer().accumulatorLamps()[0]));
         QCOMPARE(lamp->role(), QAccessible::Indicator);
-        f.machine.accumulatorLamps[0].setState(0);
+        f.machine.computer().accumulatorLamps()[0].setState(0);
 
         QAccessibleInterface* power = QAccessible::queryAccessibleInterface(f.window.powerSwitch());
         QCOMPARE(power->role(), QAccessible::CheckBox);
@@ -902,7 +913,7 @@ private slots:
         QVERIFY(power->actionInterface());
         QVERIFY(power->actionInterface()->actionNames().contains(QAccessibleActionInterface::toggleAction()));
         power->actionInterface()->doAction(QAccessibleActionInterface::toggleAction());
-        QVERIFY(f.machine.powerSwitch.isOn());  // through the Power command
+        QVERIFY(f.machine.computer().powerSwitch().isOn());  // through the Power command
         QVERIFY(power->state().checked);
         QCOMPARE(spoken(f.window.powerSwitch()), QStringLiteral("Power, on"));
 
@@ -914,8 +925,8 @@ private slots:
         // A lamp changed on the simulation thread reads as changed. (The change
         // events that go with it reach only a live assistive technology: the
         // offscreen platform has none, so QAccessible is never active here.)
-        QWidget* carry = windowOf(f.machine.carryFlagLamp);
-        std::thread([&] { f.machine.carryFlagLamp.setState(1); }).join();
+        QWidget* carry = windowOf(f.machine.computer().carryFlagLamp());
+        std::thread([&] { f.machine.computer().carryFlagLamp().setState(1); }).join();
         settle();
         QCOMPARE(spoken(carry), QStringLiteral("Carry flag, lit"));
     }
@@ -933,7 +944,8 @@ private slots:
         QVERIFY(!f.window.openRecentMenu()->menuAction()->isEnabled());
 
         f.loadThroughTheMenu(source);
-        QCOMPARE(readMemoryRange(f.machine, 0, 4), (std::vector<std::uint8_t>{0x10, 0x00, 0x04, 0xFF, 0x42}));
+        QCOMPARE(readMemoryRange(f.machine.computer(), 0, 4),
+                 (std::vector<std::uint8_t>{0x10, 0x00, 0x04, 0xFF, 0x42}));
         QVERIFY(f.window.reloadAction()->isEnabled());
 
         QVERIFY(writeText(source, "        lda x\n        hlt\nx:      db 43h\n"));
@@ -941,7 +953,7 @@ private slots:
         QVERIFY(QTest::qWaitForWindowActive(&f.window));
         QTest::keyClick(&f.window, Qt::Key_R, Qt::ControlModifier);
         f.waitUntilIdle();
-        QCOMPARE(readMemoryRange(f.machine, 4, 4), std::vector<std::uint8_t>{0x43});
+        QCOMPARE(readMemoryRange(f.machine.computer(), 4, 4), std::vector<std::uint8_t>{0x43});
 
         f.loadThroughTheMenu(other);
         f.openMenu(f.window.fileMenu());
@@ -955,7 +967,7 @@ private slots:
         f.window.fileMenu()->hide();
         recent->actions().at(1)->trigger();
         f.waitUntilIdle();
-        QCOMPARE(readMemoryRange(f.machine, 0, 1), (std::vector<std::uint8_t>{0x10, 0x00}));
+        QCOMPARE(readMemoryRange(f.machine.computer(), 0, 1), (std::vector<std::uint8_t>{0x10, 0x00}));
 
         // The open dialog starts in the folder of the last file.
         QString shown;
@@ -981,7 +993,8 @@ private slots:
         f.loadThroughTheMenu(path);
         QTest::keyClick(f.window.speedSlider(), Qt::Key_Home);
         click(f.window.resetSwitch());
-        QTRY_VERIFY_WITH_TIMEOUT(lampValue(f.machine.codeLamps, LampOrder::highBitFirst) == 0xFFu, 20000);
+        QTRY_VERIFY_WITH_TIMEOUT(
+            lampValue(f.machine.computer().codeLamps(), LampOrder::highBitFirst) == 0xFFu, 20000);
         QString first, last;
         ModalWatch<AddressRangeDialog> asked([&](AddressRangeDialog* dialog) {
             first = dialog->firstEdit()->text();
@@ -1138,12 +1151,12 @@ private slots:
         startFrontPanel(program, QFile::encodeName(path).toStdString());
         QVERIFY(program.window().isVisible());
         // Nothing yet: the load waits for the event loop.
-        QVERIFY(!program.machine().powerSwitch.isOn());
-        QTRY_VERIFY_WITH_TIMEOUT(lampValue(program.machine().addressLamps, LampOrder::lowBitFirst) == 4u,
-                                 5000);
+        QVERIFY(!program.machine().computer().powerSwitch().isOn());
+        QTRY_VERIFY_WITH_TIMEOUT(
+            lampValue(program.machine().computer().addressLamps(), LampOrder::lowBitFirst) == 4u, 5000);
         QTRY_VERIFY_WITH_TIMEOUT(!program.window().busy(), 5000);
-        QVERIFY(program.machine().powerSwitch.isOn());
-        QCOMPARE(readMemoryRange(program.machine(), 0, 5),
+        QVERIFY(program.machine().computer().powerSwitch().isOn());
+        QCOMPARE(readMemoryRange(program.machine().computer(), 0, 5),
                  (std::vector<std::uint8_t>{0x10, 0x00, 0x04, 0xFF, 0x42, 0x00}));
         QVERIFY2(QDir(dir.path()).entryList(QDir::Files).size() == 1, "assembling wrote no file");
         program.window().close();
@@ -1166,8 +1179,8 @@ private slots:
         QCOMPARE(lines.size(), 2);
         QVERIFY2(lines[0].startsWith(path + QStringLiteral(":1:")), qPrintable(report));
         QVERIFY2(lines[1].startsWith(path + QStringLiteral(":3:")), qPrintable(report));
-        QVERIFY(program.machine().powerSwitch.isOn());
-        QCOMPARE(readMemoryRange(program.machine(), 0, 2), std::vector<std::uint8_t>(3, 0));
+        QVERIFY(program.machine().computer().powerSwitch().isOn());
+        QCOMPARE(readMemoryRange(program.machine().computer(), 0, 2), std::vector<std::uint8_t>(3, 0));
         program.window().close();
     }
 
@@ -1181,8 +1194,8 @@ private slots:
         for (int a = 0x20; a < 0x30; ++a) image[a] = static_cast<std::uint8_t>(0xC0 + a);
         QVERIFY(writeMemoryFile(loaded, 0x20, 0x2F, image));
         f.loadThroughTheMenu(loaded);
-        f.machine.controlPanel.dataLamps[3].setState(1);
-        f.machine.controlPanel.dataLamps[6].setState(0);
+        f.machine.computer().controlPanel().dataLamps[3].setState(1);
+        f.machine.computer().controlPanel().dataLamps[6].setState(0);
         const unsigned address = f.addressShown();
         const std::uint8_t data = dataLampsValue(f.machine);
 
@@ -1222,14 +1235,14 @@ private slots:
         QCOMPARE(back.image->bytes, std::vector<std::uint8_t>(image.begin() + 0x21, image.begin() + 0x2F));
         QCOMPARE(f.addressShown(), address);
         QCOMPARE(dataLampsValue(f.machine), data);
-        QVERIFY(f.machine.powerSwitch.isOn());
+        QVERIFY(f.machine.computer().powerSwitch().isOn());
         QVERIFY(!f.machine.simulationAlive());
 
         // And it loads back in place.
         f.machine.toggleFastRam();
         f.machine.toggleFastRam();
         f.loadThroughTheMenu(saved);
-        QCOMPARE(readMemoryRange(f.machine, 0x20, 0x2F),
+        QCOMPARE(readMemoryRange(f.machine.computer(), 0x20, 0x2F),
                  (std::vector<std::uint8_t>{0, 0xE1, 0xE2, 0xE3, 0xE4, 0xE5, 0xE6, 0xE7, 0xE8, 0xE9, 0xEA,
                                             0xEB, 0xEC, 0xED, 0xEE, 0}));
     }
@@ -1276,30 +1289,30 @@ private slots:
         f.window.activateWindow();
         QVERIFY(QTest::qWaitForWindowActive(&f.window));
 
-        auto code = [&] { return lampValue(f.machine.codeLamps, LampOrder::highBitFirst); };
+        auto code = [&] { return lampValue(f.machine.computer().codeLamps(), LampOrder::highBitFirst); };
         QTest::keyClick(&f.window, Qt::Key_F11);
         QCOMPARE(code(), 0x10u);
-        QVERIFY(f.machine.phaseLamps[0].isOn());
-        QVERIFY(!f.machine.clockLamp.isOn());
+        QVERIFY(f.machine.computer().phaseLamps()[0].isOn());
+        QVERIFY(!f.machine.computer().clockLamp().isOn());
         QTest::keyClick(&f.window, Qt::Key_F10);
-        QVERIFY(f.machine.phaseLamps[1].isOn());
-        QVERIFY(f.machine.clockLamp.isOn());
+        QVERIFY(f.machine.computer().phaseLamps()[1].isOn());
+        QVERIFY(f.machine.computer().clockLamp().isOn());
         QCOMPARE(f.addressShown(), 1u);
         for (unsigned expected : {0x20u, 0x11u, 0xFFu}) {
             QTest::keyClick(&f.window, Qt::Key_F11);
             QCOMPARE(code(), expected);
         }
-        QCOMPARE(lampValue(f.machine.accumulatorLamps, LampOrder::highBitFirst), 0x8Du);
+        QCOMPARE(lampValue(f.machine.computer().accumulatorLamps(), LampOrder::highBitFirst), 0x8Du);
         QVERIFY(!f.machine.simulationAlive());
 
         // Pause off: the clock runs and stepping is greyed, keys included.
         click(f.window.pauseSwitch());
         QVERIFY(!cycle->isEnabled());
-        const bool clockLamp = f.machine.clockLamp.isOn();
+        const bool clockLamp = f.machine.computer().clockLamp().isOn();
         QTest::keyClick(&f.window, Qt::Key_F10);
-        QCOMPARE(f.machine.clockLamp.isOn(), clockLamp);  // halted: the thread leaves it alone
+        QCOMPARE(f.machine.computer().clockLamp().isOn(), clockLamp);  // halted: the thread leaves it alone
         // A switch set behind the window's back is seen when the menu opens.
-        f.machine.pauseSwitch.setState(1);
+        f.machine.computer().pauseSwitch().setState(1);
         f.openMenu(f.window.runMenu());
         QVERIFY(cycle->isEnabled());
         f.window.runMenu()->hide();
@@ -1324,7 +1337,7 @@ private slots:
         QVERIFY(QTest::qWaitForWindowActive(&f.window));
         QVERIFY(backCycle->isEnabled());
 
-        auto lamps = [&] { return readLamps(f.machine); };
+        auto lamps = [&] { return readLamps(f.machine.computer()); };
         auto same = [](const LampReading& a, const LampReading& b) {
             return a.clock == b.clock && a.phaseMask == b.phaseMask && a.address == b.address &&
                    a.code == b.code && a.operand == b.operand && a.accumulator == b.accumulator &&
@@ -1368,11 +1381,11 @@ private slots:
         f.machine.setClockPeriod(Machine::fastestClockPeriod);
         f.machine.stopConditions.setBreakpoint(0x0006, true);
         click(f.window.resetSwitch());
-        QTRY_VERIFY_WITH_TIMEOUT(f.machine.pauseSwitch.isOn(), 10000);
+        QTRY_VERIFY_WITH_TIMEOUT(f.machine.computer().pauseSwitch().isOn(), 10000);
         QTRY_VERIFY_WITH_TIMEOUT(!f.machine.simulationAlive(), 5000);
-        QCOMPARE(readLamps(f.machine).address, 0x0006u);
-        QVERIFY(f.machine.phaseLamps[0].isOn());
-        QCOMPARE(lampValue(f.machine.codeLamps, LampOrder::highBitFirst), 0x20u);
+        QCOMPARE(readLamps(f.machine.computer()).address, 0x0006u);
+        QVERIFY(f.machine.computer().phaseLamps()[0].isOn());
+        QCOMPARE(lampValue(f.machine.computer().codeLamps(), LampOrder::highBitFirst), 0x20u);
         QTRY_VERIFY_WITH_TIMEOUT(f.window.stepCycleAction()->isEnabled(), 5000);
         QVERIFY(f.window.stepBackCycleAction()->isEnabled());
         f.machine.stopSimulation();
@@ -1421,7 +1434,7 @@ private slots:
         click(f.window.powerSwitch());
         QVERIFY(f.machine.simulationAlive());
         QTRY_COMPARE_WITH_TIMEOUT(reset->toolTip(), MainWindow::resetHint, 5000);
-        for (const IndicatorLamp& lamp : f.machine.phaseLamps) QVERIFY(!lamp.isOn());
+        for (const IndicatorLamp& lamp : f.machine.computer().phaseLamps()) QVERIFY(!lamp.isOn());
 
         click(reset);
         QTRY_COMPARE_WITH_TIMEOUT(reset->toolTip(), QString(), 5000);

@@ -41,15 +41,15 @@ int main(int argc, char* argv[]) {
     image.bytes[0x20] = 0x5A;
     image.bytes[0x21] = 0x33;
 
-    machine.powerSwitch.setState(1);
+    machine.computer().powerSwitch().setState(1);
     machine.powerCommand();
-    tarnwick::writeMemoryImage(machine, image);
-    machine.resetSwitch.setState(0);
+    tarnwick::writeMemoryImage(machine.computer(), image);
+    machine.computer().resetSwitch().setState(0);
     window.showRelaysWindow();
     tarnwick::RelaysWindow* relays = window.relaysWindow();
     relays->resize(1000, 760);
     relays->changesToggle()->setChecked(true);
-    for (int cycle = 0; cycle < 23; ++cycle) machine.runCycle();
+    for (int cycle = 0; cycle < 23; ++cycle) machine.computer().runCycle();
     relays->find(QStringLiteral("arithmeticUnit"));
     relays->refresh();
     QApplication::processEvents();
@@ -60,10 +60,10 @@ int main(int argc, char* argv[]) {
 
     if (argc == 3) {
         machine.toggleFastRam();  // the relay-built memory, empty and unpowered
-        machine.powerSwitch.setState(1);
+        machine.computer().powerSwitch().setState(1);
         machine.powerCommand();
-        tarnwick::writeMemoryImage(machine, image);
-        machine.loadByte(0x1234, 0xA5);
+        tarnwick::writeMemoryImage(machine.computer(), image);
+        machine.computer().loadByte(0x1234, 0xA5);
         relays->tabs()->setCurrentIndex(tarnwick::RelaysWindow::memoryTab);
         relays->refresh();
         QApplication::processEvents();

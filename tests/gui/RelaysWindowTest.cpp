@@ -57,11 +57,11 @@ struct Front {
     // Power on, the image loaded, Reset off, then cycles run here (no thread),
     // as many as asked.
     void runTo(int cycles) {
-        machine.powerSwitch.setState(1);
+        machine.computer().powerSwitch().setState(1);
         machine.powerCommand();
-        QVERIFY(writeMemoryImage(machine, workedExample()));
-        machine.resetSwitch.setState(0);
-        for (int cycle = 0; cycle < cycles; ++cycle) machine.runCycle();
+        QVERIFY(writeMemoryImage(machine.computer(), workedExample()));
+        machine.computer().resetSwitch().setState(0);
+        for (int cycle = 0; cycle < cycles; ++cycle) machine.computer().runCycle();
     }
     RelaysWindow* openRelays() {
         window.relaysAction()->trigger();
@@ -123,9 +123,10 @@ private slots:
         QCOMPARE(relays->board()->circuits().front().name, QStringLiteral("clockStopGate"));
         int ran = 0;
         for (int cycle : {1, 6, 17, 29, 40}) {
-            for (; ran < cycle; ++ran) f.machine.runCycle();
+            for (; ran < cycle; ++ran) f.machine.computer().runCycle();
             relays->refresh();
-            expectLampsMatchRelays(*relays, f.machine, qPrintable(QStringLiteral("cycle %1").arg(cycle)));
+            expectLampsMatchRelays(*relays, f.machine.computer(),
+                                   qPrintable(QStringLiteral("cycle %1").arg(cycle)));
             if (QTest::currentTestFailed()) return;
         }
     }
@@ -139,9 +140,9 @@ private slots:
         QVERIFY(relays->board()->showChanges());
         const auto& map = MachineMap::get().relays();
         for (int cycle = 0; cycle < 6; ++cycle) {
-            const std::vector<std::uint8_t> before = relaysThroughMap(f.machine);
-            f.machine.runCycle();
-            const std::vector<std::uint8_t> after = relaysThroughMap(f.machine);
+            const std::vector<std::uint8_t> before = relaysThroughMap(f.machine.computer());
+            f.machine.computer().runCycle();
+            const std::vector<std::uint8_t> after = relaysThroughMap(f.machine.computer());
             relays->refresh();
             const QImage image = relays->board()->grab().toImage();
             int changed = 0;
@@ -180,7 +181,7 @@ private slots:
         const auto items = relays->circuitDetails()->findItems(QStringLiteral("arithmeticUnit.accumulator"),
                                                                Qt::MatchExactly | Qt::MatchRecursive);
         QCOMPARE(items.size(), 1);
-        QCOMPARE(f.machine.accumulatorValue(), 0x8D);
+        QCOMPARE(f.machine.computer().accumulatorValue(), 0x8D);
         QCOMPARE(items.front()->text(1), QStringLiteral("8Dh"));
         // Every output listed reads what the map reads from the machine.
         const MachineMap& map = MachineMap::get();
@@ -189,7 +190,7 @@ private slots:
         for (int i = 0; i < outputs->childCount(); ++i) {
             const auto* signal = map.findSignal(outputs->child(i)->text(0).toStdString());
             QVERIFY(signal != nullptr);
-            const std::uint64_t value = MachineMap::value(f.machine, *signal);
+            const std::uint64_t value = MachineMap::value(f.machine.computer(), *signal);
             const QString text = outputs->child(i)->text(1);
             QCOMPARE(text.endsWith(QLatin1Char('h')) ? text.chopped(1).toULongLong(nullptr, 16)
                                                      : text.toULongLong(),
@@ -198,7 +199,7 @@ private slots:
         // The tooltip of a lit relay names it and its contacts.
         const auto& relaysOfMap = map.relays();
         for (std::size_t k = 0; k < relaysOfMap.size(); ++k) {
-            if (!MachineMap::relay(f.machine, relaysOfMap[k]).normallyOpen()) continue;
+            if (!MachineMap::relay(f.machine.computer(), relaysOfMap[k]).normallyOpen()) continue;
             const QString text = board->relayDescription(static_cast<int>(k));
             QVERIFY(text.startsWith(QString::fromStdString(relaysOfMap[k].name)));
             QVERIFY(text.contains(QStringLiteral("normally-open contact: carries current")));
@@ -244,10 +245,10 @@ private slots:
         QVERIFY2(relays->memoryPicture()->isHidden(), "the byte array is in use at start");
 
         f.machine.toggleFastRam();  // the relay-built memory
-        QVERIFY(!f.machine.controlPanel.fastRam);
-        f.machine.powerSwitch.setState(1);
+        QVERIFY(!f.machine.computer().controlPanel().usesFastRam());
+        f.machine.computer().powerSwitch().setState(1);
         f.machine.powerCommand();
-        f.machine.loadByte(0x1234, 0xFF);  // block 72, row 6: the write's path
+        f.machine.computer().loadByte(0x1234, 0xFF);  // block 72, row 6: the write's path
         relays->refresh();
         QVERIFY(relays->snapshot().relayMemory);
         QVERIFY(!relays->memoryPicture()->isHidden());
@@ -257,24 +258,24 @@ private slots:
             const QColor other = picture.pixelColor(MemoryPictureView::columnPosition(72, 5, column));
             QVERIFY2(written.red() > other.red(), qPrintable(QStringLiteral("column %1").arg(column)));
         }
-        expectLampsMatchRelays(*relays, f.machine, "relay memory");
+        expectLampsMatchRelays(*relays, f.machine.computer(), "relay memory");
 
-        f.machine.powerSwitch.setState(0);
+        f.machine.computer().powerSwitch().setState(0);
         f.machine.powerCommand();
         relays->refresh();
-        expectLampsMatchRelays(*relays, f.machine, "off");
-        f.machine.powerSwitch.setState(1);
+        expectLampsMatchRelays(*relays, f.machine.computer(), "off");
+        f.machine.computer().powerSwitch().setState(1);
         f.machine.powerCommand();
-        f.machine.resetSwitch.setState(1);
+        f.machine.computer().resetSwitch().setState(1);
         f.machine.resetCommand();
         relays->refresh();
-        expectLampsMatchRelays(*relays, f.machine, "reset");
+        expectLampsMatchRelays(*relays, f.machine.computer(), "reset");
 
         f.machine.toggleFastRam();  // back to the byte array
         relays->refresh();
         QVERIFY(!relays->snapshot().relayMemory);
         QVERIFY(relays->memoryPicture()->isHidden());
-        expectLampsMatchRelays(*relays, f.machine, "off after the swap");
+        expectLampsMatchRelays(*relays, f.machine.computer(), "off after the swap");
         // With the processor's tab shown the memory is not read at all.
         f.machine.toggleFastRam();
         relays->tabs()->setCurrentIndex(RelaysWindow::processorTab);

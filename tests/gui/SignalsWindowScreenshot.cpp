@@ -37,11 +37,11 @@ int main(int argc, char* argv[]) {
     signals_.resize(1000,
                     tarnwick::SignalsDiagram::rulerHeight + 18 * tarnwick::SignalsDiagram::rowHeight + 90);
 
-    machine.pauseSwitch.setState(1);
-    machine.powerSwitch.setState(1);
+    machine.computer().pauseSwitch().setState(1);
+    machine.computer().powerSwitch().setState(1);
     machine.powerCommand();
-    tarnwick::writeMemoryImage(machine, *file.image);
-    machine.resetSwitch.setState(0);
+    tarnwick::writeMemoryImage(machine.computer(), *file.image);
+    machine.computer().resetSwitch().setState(0);
     machine.resetCommand();
     for (int cycle = 0; cycle < 90; ++cycle) machine.stepCycle();
     QApplication::processEvents();

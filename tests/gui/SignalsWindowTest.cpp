@@ -58,11 +58,11 @@ std::vector<std::string> traceOf(const std::string& image, int cycles) {
 void loadAndRelease(Machine& machine, const std::string& path) {
     const MemoryFileResult file = readMemoryFile(path);
     QVERIFY2(file, file.error.c_str());
-    machine.pauseSwitch.setState(1);
-    machine.powerSwitch.setState(1);
+    machine.computer().pauseSwitch().setState(1);
+    machine.computer().powerSwitch().setState(1);
     machine.powerCommand();
-    QVERIFY(writeMemoryImage(machine, *file.image));
-    machine.resetSwitch.setState(0);
+    QVERIFY(writeMemoryImage(machine.computer(), *file.image));
+    machine.computer().resetSwitch().setState(0);
     machine.resetCommand();
 }
 
@@ -120,7 +120,7 @@ private slots:
             program.window().showSignalsWindow();
             SignalsWindow& w = *program.window().signalsWindow();
             loadAndRelease(machine, examplePath(name));
-            while (machine.codeValue() != 0xFF &&
+            while (machine.computer().codeValue() != 0xFF &&
                    w.recorder().snapshot().cycles.back() < std::uint64_t(cycles))
                 QCOMPARE(machine.stepCycle(), 1);
             w.refresh();
@@ -167,11 +167,11 @@ private slots:
         w.refresh();
         const std::size_t last = w.shown().cycles.size() - 1;
         QCOMPARE(rowValue(w, "controlPanel.address", last),
-                 std::uint64_t(lampValue(machine.addressLamps, LampOrder::lowBitFirst)));
+                 std::uint64_t(lampValue(machine.computer().addressLamps(), LampOrder::lowBitFirst)));
         QCOMPARE(rowValue(w, "arithmeticUnit.accumulator", last),
-                 std::uint64_t(lampValue(machine.accumulatorLamps, LampOrder::highBitFirst)));
+                 std::uint64_t(lampValue(machine.computer().accumulatorLamps(), LampOrder::highBitFirst)));
         QCOMPARE(rowValue(w, "decoder.q", last),
-                 std::uint64_t(lampValue(machine.codeLamps, LampOrder::highBitFirst)));
+                 std::uint64_t(lampValue(machine.computer().codeLamps(), LampOrder::highBitFirst)));
 
         // The cursor on the newest entry: its cycle and the lamps' values.
         QTest::keyClick(w.diagram(), Qt::Key_End);
@@ -179,11 +179,11 @@ private slots:
         const std::uint64_t cycle = *w.cursorCycle();
         QVERIFY(cycle > 30);
         const int accumulator = rowOf(w, "arithmeticUnit.accumulator");
-        QCOMPARE(
-            w.valueText(accumulator),
-            QStringLiteral("%1")
-                .arg(lampValue(machine.accumulatorLamps, LampOrder::highBitFirst), 2, 16, QLatin1Char('0'))
-                .toUpper());
+        QCOMPARE(w.valueText(accumulator),
+                 QStringLiteral("%1")
+                     .arg(lampValue(machine.computer().accumulatorLamps(), LampOrder::highBitFirst), 2, 16,
+                          QLatin1Char('0'))
+                     .toUpper());
         QTest::keyClick(w.diagram(), Qt::Key_Left);
         QCOMPARE(*w.cursorCycle(), cycle - 1);
         QTest::keyClick(w.diagram(), Qt::Key_Right);
@@ -282,7 +282,7 @@ private slots:
         QCOMPARE(w.recorder().snapshot().cycles.back(), std::uint64_t(10));
 
         // Power off: its cycle is recorded, unnumbered.
-        machine.powerSwitch.setState(0);
+        machine.computer().powerSwitch().setState(0);
         machine.powerCommand();
         QCOMPARE(w.recorder().snapshot().cycles.back(), std::uint64_t(0));
 
@@ -297,14 +297,14 @@ private slots:
             QVERIFY(s.recorded > before + 6);
             QCOMPARE(s.cycles.back(), std::uint64_t(6));
             QCOMPARE(s.rows[5].values.back(),
-                     std::uint64_t(lampValue(machine.addressLamps, LampOrder::lowBitFirst)));
+                     std::uint64_t(lampValue(machine.computer().addressLamps(), LampOrder::lowBitFirst)));
         }
 
         // Reset: numbering starts again.
-        machine.resetSwitch.setState(1);
+        machine.computer().resetSwitch().setState(1);
         machine.resetCommand();
         QCOMPARE(w.recorder().snapshot().cycles.back(), std::uint64_t(0));
-        machine.resetSwitch.setState(0);
+        machine.computer().resetSwitch().setState(0);
         machine.resetCommand();
         for (int i = 0; i < 3; ++i) QCOMPARE(machine.stepCycle(), 1);
         QCOMPARE(w.recorder().snapshot().cycles.back(), std::uint64_t(3));
@@ -319,7 +319,7 @@ private slots:
         QVERIFY(QTest::qWaitForWindowExposed(&w));
         loadAndRelease(machine, examplePath("runlight.RAM"));
         machine.setClockPeriod(Machine::fastestClockPeriod);
-        machine.pauseSwitch.setState(0);
+        machine.computer().pauseSwitch().setState(0);
         machine.startSimulation();
         // The timer repaints from copies while the simulation thread records.
         QTRY_VERIFY_WITH_TIMEOUT(w.shown().cycles.size() > 50, 10000);

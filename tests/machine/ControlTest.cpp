@@ -13,13 +13,13 @@ namespace {
 
 TEST(Power, OnWithResetOnLightsOnlyPhaseThree) {
     Computer computer(true);
-    computer.resetSwitch.setState(1);
-    computer.powerSwitch.setState(1);
+    computer.resetSwitch().setState(1);
+    computer.powerSwitch().setState(1);
     computer.distributePower(true);
     for (int i = 0; i < 10; ++i) {
         computer.runCycle();
         EXPECT_EQ(lampCount(computer), 1u) << "cycle " << i;
-        EXPECT_TRUE(computer.phaseLamps[3].isOn());
+        EXPECT_TRUE(computer.phaseLamps()[3].isOn());
     }
 }
 
@@ -30,16 +30,16 @@ TEST(Power, ResetOffStartsTheClockWithinTwoCycles) {
     for (int held : {2, 3}) {
         SCOPED_TRACE(::testing::Message() << "Reset held " << held << " cycles");
         Computer computer(true);
-        computer.resetSwitch.setState(1);
+        computer.resetSwitch().setState(1);
         computer.distributePower(true);
         for (int i = 0; i < held; ++i) computer.runCycle();
-        computer.resetSwitch.setState(0);
+        computer.resetSwitch().setState(0);
         std::vector<bool> clock;
         std::vector<int> firstPhaseZero;
         for (int i = 0; i < 12; ++i) {
             computer.runCycle();
-            clock.push_back(computer.clockLamp.isOn());
-            if (computer.phaseLamps[0].isOn() && firstPhaseZero.empty()) {
+            clock.push_back(computer.clockLamp().isOn());
+            if (computer.phaseLamps()[0].isOn() && firstPhaseZero.empty()) {
                 firstPhaseZero.push_back(i);
                 EXPECT_EQ(readLamps(computer).address, 0u);
             }
@@ -67,13 +67,13 @@ TEST(Power, OffDarkensEveryLampAndErasesMemory) {
         rig.runTo(10);
         ASSERT_EQ(rig.computer().accumulatorValue(), 0x5A);
         Computer& c = rig.computer();
-        c.powerSwitch.setState(0);
+        c.powerSwitch().setState(0);
         c.distributePower(false);
         c.runCycle();
         EXPECT_EQ(lampCount(c), 0u);
-        for (const IndicatorLamp& lamp : c.controlPanel.dataLamps) EXPECT_FALSE(lamp.isOn());
+        for (const IndicatorLamp& lamp : c.controlPanel().dataLamps) EXPECT_FALSE(lamp.isOn());
 
-        c.powerSwitch.setState(1);
+        c.powerSwitch().setState(1);
         c.distributePower(true);
         c.runCycle();
         EXPECT_EQ(readMemoryRange(c, 0, 5), std::vector<std::uint8_t>(6, 0));
@@ -88,22 +88,22 @@ TEST(Halt, HoldsUntilResetAndRestartsFromZero) {
     EXPECT_FALSE(halted.clock);
     EXPECT_EQ(halted.phase, 3);
     Computer& c = rig.computer();
-    c.pauseSwitch.setState(1);  // Pause never reaches the machine
+    c.pauseSwitch().setState(1);  // Pause never reaches the machine
     for (int i = 0; i < 100; ++i) {
         rig.step();
         ASSERT_EQ(rig.lamps(), halted) << "cycle " << rig.cycle();
     }
-    c.pauseSwitch.setState(0);
+    c.pauseSwitch().setState(0);
     EXPECT_EQ(c.programCounterValue(), 0x09);
 
-    c.resetSwitch.setState(1);
+    c.resetSwitch().setState(1);
     c.runCycle();
     EXPECT_EQ(c.codeValue(), 0x00);
     EXPECT_EQ(c.accumulatorValue(), 0x00);
-    c.resetSwitch.setState(0);
+    c.resetSwitch().setState(0);
     c.runCycle();
     int cycles = 0;
-    while (!(c.clockLamp.isOn() && c.phaseLamps[0].isOn()) && cycles < 8) {
+    while (!(c.clockLamp().isOn() && c.phaseLamps()[0].isOn()) && cycles < 8) {
         c.runCycle();
         ++cycles;
     }
@@ -136,7 +136,7 @@ TEST(Reset, WhileRunning) {
         Rig rig(workedExample);
         rig.runTo(c.resetAfterCycle);
         Computer& computer = rig.computer();
-        computer.resetSwitch.setState(1);
+        computer.resetSwitch().setState(1);
         computer.runCycle();
         Lamps l = rig.lamps();
         EXPECT_FALSE(l.clock);
@@ -215,7 +215,7 @@ TEST(Reset, RestartsAtZeroFromEveryCycle) {
 TEST(Takeover, KeepsTheMachineOffTheMemory) {
     Rig rig(workedExample);
     Computer& c = rig.computer();
-    SixtyFourKilobyteRAMControlPanel& panel = c.controlPanel;
+    SixtyFourKilobyteRAMControlPanel& panel = c.controlPanel();
     rig.runTo(8);
     ASSERT_EQ(c.accumulatorValue(), 0x5A);
     // Switches at 0020h (5Ah, a code without a line); Write off. The add at
@@ -235,9 +235,9 @@ TEST(Takeover, KeepsTheMachineOffTheMemory) {
     // With Takeover on through the store's write cycle, nothing is stored.
     Rig store(workedExample);
     store.runTo(22);
-    store.computer().controlPanel.takeoverSwitch.setState(1);
+    store.computer().controlPanel().takeoverSwitch.setState(1);
     store.runTo(30);
-    store.computer().controlPanel.takeoverSwitch.setState(0);
+    store.computer().controlPanel().takeoverSwitch.setState(0);
     EXPECT_EQ(store.peek(0x22), 0x00);
     EXPECT_EQ(store.peek(0x00), 0x10) << "nor anywhere else";
 }
@@ -251,8 +251,8 @@ TEST(Memory, RelayBuiltAndByteArrayShowTheSameLamps) {
     ASSERT_EQ(fast.cyclesBeforeFirst(), relay.cyclesBeforeFirst());
     for (int cycle = 1; cycle <= 40; ++cycle) {
         ASSERT_EQ(fast.lamps(), relay.lamps()) << "cycle " << cycle;
-        ASSERT_EQ(lampValue(fast.computer().controlPanel.dataLamps, LampOrder::lowBitFirst),
-                  lampValue(relay.computer().controlPanel.dataLamps, LampOrder::lowBitFirst))
+        ASSERT_EQ(lampValue(fast.computer().controlPanel().dataLamps, LampOrder::lowBitFirst),
+                  lampValue(relay.computer().controlPanel().dataLamps, LampOrder::lowBitFirst))
             << "cycle " << cycle;
         fast.step();
         relay.step();

@@ -114,9 +114,10 @@ TEST(MachineMap, SignalsAndRelaysReadWhatTheMachineShows) {
     const auto* carry = signal("arithmeticUnit.carry");
     const auto* zero = signal("arithmeticUnit.zero");
     const auto* dataOut = signal("controlPanel.dataOut");
+    const auto* clockOff = signal("clockOscillator.clockOff");
     const auto* clockOffRelay = map.findRelay("clockOscillator.outputRelay");
     ASSERT_TRUE(accumulator && code && counter && clock && phases && address && carry && zero && dataOut &&
-                clockOffRelay);
+                clockOff && clockOffRelay);
 
     Session session(true);
     // 00: LDA 20h; ADD 21h; STA 22h; JMP 00h, with 5Ah and 33h at 20h.
@@ -140,8 +141,9 @@ TEST(MachineMap, SignalsAndRelaysReadWhatTheMachineShows) {
         EXPECT_EQ(MachineMap::value(c, *carry), lamps.carry ? 1u : 0u) << "cycle " << cycle;
         EXPECT_EQ(MachineMap::value(c, *zero), lamps.zero ? 1u : 0u) << "cycle " << cycle;
         EXPECT_EQ(MachineMap::value(c, *dataOut),
-                  lampValue(c.controlPanel.dataLamps, LampOrder::lowBitFirst));
-        EXPECT_EQ(MachineMap::relay(c, *clockOffRelay).normallyClosed(), c.clockOscillator.clockOff());
+                  lampValue(c.controlPanel().dataLamps, LampOrder::lowBitFirst));
+        EXPECT_EQ(MachineMap::relay(c, *clockOffRelay).normallyClosed(),
+                  MachineMap::value(c, *clockOff) != 0);
         session.runCycle();
     }
     EXPECT_EQ(session.computer().accumulatorValue(), 0x8D);

@@ -24,12 +24,12 @@ inline unsigned lampCount(const Computer& c) {
     auto count = [&](const auto& lamps) {
         for (const IndicatorLamp& lamp : lamps) lit += lamp.isOn();
     };
-    count(c.addressLamps);
-    count(c.phaseLamps);
-    count(c.accumulatorLamps);
-    count(c.codeLamps);
-    count(c.operandLamps);
-    lit += c.clockLamp.isOn() + c.zeroFlagLamp.isOn() + c.carryFlagLamp.isOn();
+    count(c.addressLamps());
+    count(c.phaseLamps());
+    count(c.accumulatorLamps());
+    count(c.codeLamps());
+    count(c.operandLamps());
+    lit += c.clockLamp().isOn() + c.zeroFlagLamp().isOn() + c.carryFlagLamp().isOn();
     return lit;
 }
 

@@ -54,7 +54,7 @@ void expectCopyMatchesMemory(Session& session, const char* when, Read read = Rea
     for (std::uint32_t a = 0; a < 0x10000; ++a) {
         const auto address = static_cast<std::uint16_t>(a);
         const std::uint8_t held =
-            read == Read::stepped ? session.peek(address) : session.computer().controlPanel.peek(address);
+            read == Read::stepped ? session.peek(address) : session.computer().controlPanel().peek(address);
         if (snapshot.memory[a] != held && ++mismatches <= 5)
             ADD_FAILURE() << when << ": the copy shows " << int(snapshot.memory[a]) << " at " << std::hex << a
                           << "h, the memory holds " << int(held);
@@ -91,14 +91,14 @@ TEST_P(MemoryCopyTest, PowerOffEraseAndSwapLeaveTheCopyEqualToMemory) {
     ASSERT_TRUE(session.load(scatteringProgram()));
     Computer& computer = session.computer();
     // Power off and one cycle: the memory empties itself.
-    computer.powerSwitch.setState(0);
+    computer.powerSwitch().setState(0);
     computer.applyPower();
     expectCopyMatchesMemory(session, "after Power off");
     MachineSnapshot snapshot;
     computer.copyState(snapshot);
     EXPECT_EQ(snapshot.memory[0x41], 0);
 
-    computer.powerSwitch.setState(1);
+    computer.powerSwitch().setState(1);
     computer.applyPower();
     computer.loadByte(0x1234, 0xA5);
     expectCopyMatchesMemory(session, "after a write once powered again");
@@ -114,26 +114,25 @@ INSTANTIATE_TEST_SUITE_P(BothMemories, MemoryCopyTest, ::testing::Values(true, f
 // over the store and forward again.
 TEST(MemoryCopyStepBackTest, FollowsARestoredState) {
     Machine machine(true);
-    machine.useFastRam = true;
-    machine.resetSwitch.setState(1);
-    machine.powerSwitch.setState(1);
+    machine.computer().resetSwitch().setState(1);
+    machine.computer().powerSwitch().setState(1);
     machine.powerCommand();
     const std::uint8_t program[] = {0x10, 0x00, 0x20, 0x20, 0x00, 0x21, 0x11, 0x00, 0x22, 0xFF};
-    for (std::uint16_t a = 0; a < sizeof program; ++a) machine.loadByte(a, program[a]);
-    machine.loadByte(0x20, 0x5A);
-    machine.loadByte(0x21, 0x33);
-    machine.pauseSwitch.setState(1);
-    machine.resetSwitch.setState(0);
+    for (std::uint16_t a = 0; a < sizeof program; ++a) machine.computer().loadByte(a, program[a]);
+    machine.computer().loadByte(0x20, 0x5A);
+    machine.computer().loadByte(0x21, 0x33);
+    machine.computer().pauseSwitch().setState(1);
+    machine.computer().resetSwitch().setState(0);
     machine.resetCommand();
     MachineSnapshot snapshot;
-    for (int i = 0; i < 60 && machine.controlPanel.peek(0x22) == 0; ++i) machine.stepCycle();
-    machine.copyState(snapshot);
+    for (int i = 0; i < 60 && machine.computer().controlPanel().peek(0x22) == 0; ++i) machine.stepCycle();
+    machine.computer().copyState(snapshot);
     ASSERT_EQ(snapshot.memory[0x22], 0x8D);
     int back = 0;
     while (back < 20 && machine.stepBackCycle() == 1) ++back;
     ASSERT_GE(back, 10) << "the history should reach back before the store";
-    machine.copyState(snapshot);
-    EXPECT_EQ(snapshot.memory[0x22], machine.controlPanel.peek(0x22));
+    machine.computer().copyState(snapshot);
+    EXPECT_EQ(snapshot.memory[0x22], machine.computer().controlPanel().peek(0x22));
     EXPECT_EQ(snapshot.memory[0x22], 0x00);
 }
 

@@ -72,15 +72,15 @@ TEST(RelayTicks, EachPartOfTheRelayMemoryTicksWhatItStates) {
 // Powered with Reset on as the front panel starts, the image written one
 // memory step per address, Reset off.
 void start(Computer& c, const MemoryImage& image, std::uint64_t memoryTicks) {
-    c.resetSwitch.setState(1);
-    c.powerSwitch.setState(1);
+    c.resetSwitch().setState(1);
+    c.powerSwitch().setState(1);
     EXPECT_EQ(ticksOf([&] { c.applyPower(); }), Computer::relayTicksPerCycle + memoryTicks);
     // The loader's steps go through the control panel alone: its 25 selectors.
     for (std::int32_t a = image.first; a <= image.last; ++a) {
         const auto byte = image.bytes[static_cast<std::size_t>(a - image.first)];
         EXPECT_EQ(ticksOf([&] { c.loadByte(static_cast<std::uint16_t>(a), byte); }), 175 + memoryTicks);
     }
-    c.resetSwitch.setState(0);
+    c.resetSwitch().setState(0);
 }
 
 MemoryImage example(const std::string& name) {

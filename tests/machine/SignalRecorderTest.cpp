@@ -112,7 +112,7 @@ TEST(NamedSignals, PanelSignalsReadWhatTheLampsShow) {
         EXPECT_EQ(v["arithmeticUnit.zero"], l.zero);
         EXPECT_EQ(v["arithmeticUnit.carry"], l.carry);
         EXPECT_EQ(v["controlPanel.dataOut"],
-                  lampValue(s.computer().controlPanel.dataLamps, LampOrder::lowBitFirst));
+                  lampValue(s.computer().controlPanel().dataLamps, LampOrder::lowBitFirst));
         ++checked;
     };
     EXPECT_EQ(session.run(100), Session::End::halted);
@@ -209,7 +209,7 @@ TEST(SignalRecorder, ResetAndPowerStartTheNumberingAgain) {
     session.pressReset(2);
     ASSERT_TRUE(session.start());
     EXPECT_EQ(recorder.snapshot().cycles.back(), session.cycle());
-    session.computer().powerSwitch.setState(0);
+    session.computer().powerSwitch().setState(0);
     session.computer().applyPower();
     EXPECT_EQ(recorder.snapshot().cycles.back(), 0u);
     session.computer().setCycleObserver({});

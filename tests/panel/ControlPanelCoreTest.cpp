@@ -263,7 +263,7 @@ TEST(ControlPanel, ReplaceMemoryGivesAnEmptyUnpoweredMemoryOfTheAskedKind) {
         SCOPED_TRACE(fast ? "to the byte array" : "to the relay-built memory");
         SixtyFourKbRAM& memory = panel.replaceMemory(fast);
         EXPECT_EQ(&memory, &panel.memory());
-        EXPECT_EQ(panel.fastRam, fast);
+        EXPECT_EQ(panel.usesFastRam(), fast);
         EXPECT_EQ(dynamic_cast<FastRAM*>(&memory) != nullptr, fast);
         EXPECT_EQ(dynamic_cast<RelayLaneRAM*>(&memory) != nullptr, !fast);
         EXPECT_EQ(writeThenRead(0x1234, 0xA5), 0x00) << "unpowered";
@@ -283,7 +283,7 @@ TEST(ControlPanel, FallsBackToTheByteArrayWhenTheRelayMemoryCannotBeBuilt) {
         const long made = testing::allocationsSinceArmed();
         testing::failAllocation(0);
         EXPECT_GT(made, failing) << "the byte array was built after the failure";
-        EXPECT_TRUE(panel.fastRam);
+        EXPECT_TRUE(panel.usesFastRam());
         ASSERT_NE(dynamic_cast<FastRAM*>(&memory), nullptr);
         panel.setVoltage(true);
         applyAddress(panel, 0x4242);
@@ -295,7 +295,7 @@ TEST(ControlPanel, FallsBackToTheByteArrayWhenTheRelayMemoryCannotBeBuilt) {
     testing::failAllocation(1);
     SixtyFourKilobyteRAMControlPanel built;
     testing::failAllocation(0);
-    EXPECT_TRUE(built.fastRam) << "the constructor falls back too";
+    EXPECT_TRUE(built.usesFastRam()) << "the constructor falls back too";
     EXPECT_NE(dynamic_cast<FastRAM*>(&built.memory()), nullptr);
 }
 

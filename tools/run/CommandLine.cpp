@@ -473,9 +473,8 @@ void appendRegisters(std::string& pending, Session& session, Session::End end, c
                   "{\"halted\":%s,\"cycles\":%llu,\"accumulator\":%u,\"carry\":%s,\"zero\":%s,"
                   "\"programCounter\":%u,\"code\":%u,\"operand\":%u",
                   jsonBool(end == Session::End::halted), static_cast<unsigned long long>(session.cycle()),
-                  unsigned{c.accumulatorValue()}, jsonBool(c.arithmeticUnit.carry()),
-                  jsonBool(c.arithmeticUnit.zero()), unsigned{c.programCounterValue()},
-                  unsigned{c.codeValue()}, unsigned{c.operandValue()});
+                  unsigned{c.accumulatorValue()}, jsonBool(c.carryValue()), jsonBool(c.zeroValue()),
+                  unsigned{c.programCounterValue()}, unsigned{c.codeValue()}, unsigned{c.operandValue()});
     pending += line;
     // Why the run ended and where: the breakpoint's or the written address,
     // or the address of the halt instruction.
@@ -615,10 +614,10 @@ private:
 // The machine the run uses, built and loaded; nothing after a message.
 std::unique_ptr<Session> startSession(const Options& options, const MemoryImage& image, std::ostream& err) {
     auto computer = std::make_unique<Computer>(!options.relayRam);
-    if (options.relayTree && !computer->controlPanel.fastRam) {
+    if (options.relayTree && !computer->usesFastRam()) {
         computer->installMemory(makeRelayMemory(RelayMemoryKind::Tree));
     }
-    if (options.relayRam && computer->controlPanel.fastRam) {
+    if (options.relayRam && computer->usesFastRam()) {
         err << "tarnwick-run: not enough memory to build the relay-built memory\n";
         return nullptr;
     }

@@ -21,16 +21,16 @@ std::vector<MemoryKind> standardMemories() {
 
 PanelReading readPanel(const Computer& computer) {
     return PanelReading{readLamps(computer),
-                        lampValue(computer.controlPanel.dataLamps, LampOrder::lowBitFirst)};
+                        lampValue(computer.controlPanel().dataLamps, LampOrder::lowBitFirst)};
 }
 
 namespace {
 
 const RelayLaneRAM* lanesOf(Session& session) {
-    return dynamic_cast<const RelayLaneRAM*>(&session.computer().controlPanel.memory());
+    return dynamic_cast<const RelayLaneRAM*>(&session.computer().controlPanel().memory());
 }
 const SixtyFourKilobyteRAM* treeOf(Session& session) {
-    return dynamic_cast<const SixtyFourKilobyteRAM*>(&session.computer().controlPanel.memory());
+    return dynamic_cast<const SixtyFourKilobyteRAM*>(&session.computer().controlPanel().memory());
 }
 
 // Every relay of a lane memory against the tree, in the tree's order.
@@ -117,9 +117,9 @@ Comparison compareMemories(std::vector<std::unique_ptr<Session>>& sessions, std:
     for (std::uint32_t a = 0; a < 0x10000; ++a) {
         ++result.addressesCompared;
         const auto address = static_cast<std::uint16_t>(a);
-        const std::uint8_t expected = reference.computer().controlPanel.peek(address);
+        const std::uint8_t expected = reference.computer().controlPanel().peek(address);
         for (std::size_t i = 1; i < sessions.size(); ++i) {
-            const std::uint8_t actual = sessions[i]->computer().controlPanel.peek(address);
+            const std::uint8_t actual = sessions[i]->computer().controlPanel().peek(address);
             if (actual != expected) {
                 Difference d;
                 d.kind = Difference::Kind::memoryByte;
