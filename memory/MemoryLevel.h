@@ -82,9 +82,9 @@ public:
     }
 
     static constexpr auto members() {
-        return std::make_tuple(
-            TARNWICK_PART(MemoryLevel, writeDemultiplexer_), TARNWICK_PART(MemoryLevel, lowHalf_),
-            TARNWICK_PART(MemoryLevel, highHalf_), TARNWICK_PART(MemoryLevel, outputSelector_));
+        return std::make_tuple(TARNWICK_PART(MemoryLevel, writeDemultiplexer_),
+                               TARNWICK_PART(MemoryLevel, lowHalf_), TARNWICK_PART(MemoryLevel, highHalf_),
+                               TARNWICK_PART(MemoryLevel, outputSelector_));
     }
 
     const Half& lowHalf() const { return *lowHalf_; }
