@@ -8,10 +8,10 @@ namespace tarnwick {
 StepHistory::StepHistory(Computer& computer, const Limits* limits)
     : computer_(computer), fixedLimits_(limits) {
     if (fixedLimits_) limits_ = *fixedLimits_;
-    computer_.watchCycles(this);
+    computer_.addCycleWatcher(this);
 }
 
-StepHistory::~StepHistory() { computer_.watchCycles(nullptr); }
+StepHistory::~StepHistory() { computer_.removeCycleWatcher(this); }
 
 std::uint32_t StepHistory::switchesOf(const Computer& computer) {
     // The switches a cycle reads: Reset and the control panel's 26.

@@ -18,7 +18,7 @@ namespace tarnwick {
 // cycles read), so the cycles between two checkpoints depend on nothing but
 // the first: replaying them gives the same states, relay for relay.
 //
-// Attached to one Computer as its CycleWatcher. Recording runs on whichever
+// Attached to one Computer as one of its CycleWatchers. Recording runs on whichever
 // thread runs cycles; stepping back runs the cycles itself and must be
 // called while no other thread runs any.
 class StepHistory final : public Computer::CycleWatcher {

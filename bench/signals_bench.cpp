@@ -63,10 +63,10 @@ void SignalCycle(benchmark::State& state) {
     tarnwick::SignalRecorder recorder;
     if (recording) {
         recorder.setRows(thirtyTwoRows());
-        computer.setCycleObserver([&](const Computer& c) { recorder.record(c); });
+        computer.addCycleWatcher(&recorder);
     }
     for (auto _ : state) computer.runCycle();
-    computer.setCycleObserver({});
+    computer.removeCycleWatcher(&recorder);
     benchmark::DoNotOptimize(computer.accumulatorValue());
 }
 BENCHMARK(SignalCycle)->ArgName("recording")->Arg(0)->Arg(1)->Unit(benchmark::kMicrosecond);

@@ -78,13 +78,13 @@ SignalsWindow::SignalsWindow(Machine& machine, QWidget* parent)
     rows_ = panelSignals();
     applyRows();
     // From here on every cycle, on whichever thread runs it, adds an entry.
-    machine_.computer().setCycleObserver([this](const Computer& c) { recorder_.record(c); });
+    machine_.computer().addCycleWatcher(&recorder_);
     resize(900, SignalsDiagram::rulerHeight + 17 * SignalsDiagram::rowHeight + 90);
 }
 
 SignalsWindow::~SignalsWindow() {
     // Under the cycle lock: once it returns no cycle calls the recorder.
-    machine_.computer().setCycleObserver({});
+    machine_.computer().removeCycleWatcher(&recorder_);
 }
 
 std::vector<std::string> SignalsWindow::rowNames() const {

@@ -1,5 +1,6 @@
 #include "machine/Computer.h"
 
+#include <algorithm>
 #include <cstring>
 #include <utility>
 
@@ -18,7 +19,7 @@ Computer::Computer(bool startWithFastRam) : controlPanel_(startWithFastRam) {}
 
 void Computer::runCycle() {
     std::scoped_lock lock(cycleLock_);
-    if (CycleWatcher* watcher = watcher_.load(std::memory_order_acquire)) watcher->beforeCycle(*this);
+    for (std::size_t w = 0; w < watcherCount_; ++w) watchers_[w]->beforeCycle(*this);
     noteRelaysBefore();
     clockStep();
     phaseStep();
@@ -28,12 +29,23 @@ void Computer::runCycle() {
     latchStep();
     controlStep();
     arithmeticStep();
-    if (cycleObserver_) cycleObserver_(*this);
+    for (std::size_t w = 0; w < watcherCount_; ++w) watchers_[w]->afterCycle(*this);
 }
 
-void Computer::setCycleObserver(CycleObserver observer) {
+bool Computer::addCycleWatcher(CycleWatcher* watcher) {
     std::scoped_lock lock(cycleLock_);
-    cycleObserver_ = std::move(observer);
+    if (watcherCount_ == watchers_.size()) return false;
+    watchers_[watcherCount_++] = watcher;
+    return true;
+}
+
+void Computer::removeCycleWatcher(CycleWatcher* watcher) {
+    std::scoped_lock lock(cycleLock_);
+    auto* end = watchers_.begin() + watcherCount_;
+    auto* found = std::find(watchers_.begin(), end, watcher);
+    if (found == end) return;
+    std::move(found + 1, end, found);
+    --watcherCount_;
 }
 
 void Computer::distributePower(bool on) {

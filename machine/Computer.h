@@ -71,11 +71,22 @@ public:
     // Copies what the debugging views show, under the cycle lock: a few
     // microseconds for the 64 KB, never a memory step.
     void copyState(MachineSnapshot& snapshot);
-    // Runs after every machine cycle, under the cycle lock, on whichever
-    // thread ran the cycle (a recorder of signals, say). Setting it takes the
-    // cycle lock; an empty function removes it.
-    using CycleObserver = std::function<void(const Computer&)>;
-    void setCycleObserver(CycleObserver observer);
+    // Told of every machine cycle, under the cycle lock, on whichever thread
+    // runs it: before its first section steps (the step history) and after
+    // its last (a recorder of signals).
+    class CycleWatcher {
+    public:
+        virtual void beforeCycle(const Computer& computer) { (void)computer; }
+        virtual void afterCycle(const Computer& computer) { (void)computer; }
+
+    protected:
+        ~CycleWatcher() = default;
+    };
+    static constexpr std::size_t maxCycleWatchers = 4;
+    // Both take the cycle lock, so once removeCycleWatcher returns no cycle
+    // calls the watcher. Adding fails (false) when maxCycleWatchers watch.
+    bool addCycleWatcher(CycleWatcher* watcher);
+    void removeCycleWatcher(CycleWatcher* watcher);
 
     // For tests: whether the cycle lock is free at this moment.
     bool cycleLockFree();
@@ -102,16 +113,6 @@ public:
     // another memory than the one in use.
     bool restoreState(const State& state);
 
-    // Told before every cycle, under the cycle lock, on whichever thread runs
-    // it. At most one; null for none.
-    class CycleWatcher {
-    public:
-        virtual void beforeCycle(const Computer& computer) = 0;
-
-    protected:
-        ~CycleWatcher() = default;
-    };
-    void watchCycles(CycleWatcher* watcher) { watcher_.store(watcher, std::memory_order_release); }
     // Counts everything but cycles that steps a relay or the memory: power
     // distributed, control-panel steps, bytes loaded or read, a memory swap.
     std::uint64_t inputsApplied() const { return inputs_.load(std::memory_order_acquire); }
@@ -294,13 +295,14 @@ private:
     // Held around every machine cycle and every memory step, on whichever
     // thread runs it. Never held while waiting for another thread.
     std::mutex cycleLock_;
-    std::atomic<CycleWatcher*> watcher_{nullptr};
+    // Guarded by cycleLock_.
+    std::array<CycleWatcher*, maxCycleWatchers> watchers_{};
+    std::size_t watcherCount_ = 0;
     std::atomic<std::uint64_t> inputs_{0};
     void noteInput() { inputs_.fetch_add(1, std::memory_order_acq_rel); }
     // The lamps and restored switches in State::controls order.
     template <class Self, class F>
     static void forEachControl(Self& self, F&& f);
-    CycleObserver cycleObserver_;  // guarded by cycleLock_
 
     void clockStep();
     void phaseStep();

@@ -12,15 +12,15 @@
 namespace tarnwick {
 
 // Records chosen signals once per machine cycle into a ring buffer of the
-// last cycles, for a timing diagram. record() runs after each cycle on
-// whichever thread ran it (Computer::setCycleObserver); the window takes a
+// last cycles, for a timing diagram. Added as a computer's CycleWatcher, it
+// records after each cycle on whichever thread ran it; the window takes a
 // snapshot and draws from that, so nothing it paints holds the cycle lock.
 //
 // Cycles are numbered as the tools' trace numbers them: after Reset goes
 // off, cycle 1 is the first cycle that ends with the clock lamp and phase
 // lamp 0 lit. Cycles with Reset on or Power off, and those before cycle 1,
 // are recorded with number 0.
-class SignalRecorder {
+class SignalRecorder final : public Computer::CycleWatcher {
 public:
     static constexpr std::size_t defaultCapacity = 8192;
     static constexpr std::size_t maximumRows = 256;
@@ -35,6 +35,7 @@ public:
 
     // One entry: what the computer shows after the cycle it just ran.
     void record(const Computer& computer);
+    void afterCycle(const Computer& computer) override { record(computer); }
 
     struct Row {
         NamedSignal signal;

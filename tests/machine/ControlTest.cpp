@@ -1,10 +1,12 @@
 // The switches and the memory path: Reset, Power, halt, Pause, Takeover, and
-// the two kinds of memory.
+// the two kinds of memory; and the hook that watches every cycle.
 
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <array>
 #include <set>
+#include <vector>
 
 #include "tests/machine/MachineTestSupport.h"
 
@@ -260,6 +262,71 @@ TEST(Memory, RelayBuiltAndByteArrayShowTheSameLamps) {
     EXPECT_EQ(fast.computer().codeValue(), 0xFF);
     EXPECT_EQ(readMemoryRange(fast.computer(), 0x10, 0x10), std::vector<std::uint8_t>{0x13});
     EXPECT_EQ(readMemoryRange(fast.computer(), 0, 0x10), readMemoryRange(relay.computer(), 0, 0x10));
+}
+
+// Each watcher sees the computer as the cycle found it and as it left it,
+// on every cycle, until it is removed.
+TEST(CycleWatchers, AreToldBeforeAndAfterEveryCycleUntilRemoved) {
+    struct Lamps final : Computer::CycleWatcher {
+        std::vector<std::pair<char, int>> seen;  // ('b' or 'a', phase lamp lit)
+        static int phase(const Computer& c) {
+            for (int k = 0; k < 4; ++k)
+                if (c.phaseLamps()[k].isOn()) return k;
+            return -1;
+        }
+        void beforeCycle(const Computer& c) override { seen.emplace_back('b', phase(c)); }
+        void afterCycle(const Computer& c) override { seen.emplace_back('a', phase(c)); }
+    };
+    Session session(true);
+    ASSERT_TRUE(session.load(MemoryImage{0, 2, {0x30, 0x00, 0x00}}));  // JMP 0000h
+    ASSERT_TRUE(session.start());
+    Computer& computer = session.computer();
+
+    Lamps first, second;
+    ASSERT_TRUE(computer.addCycleWatcher(&first));
+    ASSERT_TRUE(computer.addCycleWatcher(&second));
+    for (int i = 0; i < 8; ++i) computer.runCycle();
+    computer.removeCycleWatcher(&first);
+    computer.runCycle();
+
+    ASSERT_EQ(first.seen.size(), 16u);
+    ASSERT_EQ(second.seen.size(), 18u);
+    for (std::size_t k = 0; k + 1 < first.seen.size(); k += 2) {
+        EXPECT_EQ(first.seen[k].first, 'b');
+        EXPECT_EQ(first.seen[k + 1].first, 'a');
+        // What one cycle left is what the next one starts from.
+        if (k >= 2) {
+            EXPECT_EQ(first.seen[k].second, first.seen[k - 1].second) << "entry " << k;
+        }
+    }
+    std::set<int> phasesAfter;
+    for (const auto& [when, phase] : first.seen) {
+        if (when == 'a') phasesAfter.insert(phase);
+    }
+    EXPECT_EQ(phasesAfter, (std::set<int>{0, 1, 2, 3})) << "the watcher saw the phases move";
+    EXPECT_EQ(std::vector(second.seen.begin(), second.seen.begin() + 16), first.seen);
+    computer.removeCycleWatcher(&second);
+}
+
+TEST(CycleWatchers, AFullSetRefusesOneMoreAndRemovingAnUnknownOneChangesNothing) {
+    struct Counter final : Computer::CycleWatcher {
+        int cycles = 0;
+        void afterCycle(const Computer&) override { ++cycles; }
+    };
+    Computer computer(true);
+    std::array<Counter, Computer::maxCycleWatchers + 1> counters;
+    for (std::size_t k = 0; k < Computer::maxCycleWatchers; ++k)
+        ASSERT_TRUE(computer.addCycleWatcher(&counters[k]));
+    EXPECT_FALSE(computer.addCycleWatcher(&counters.back()));
+    computer.removeCycleWatcher(&counters.back());  // never added
+    computer.removeCycleWatcher(&counters[1]);
+    computer.runCycle();
+    EXPECT_EQ(counters[0].cycles, 1);
+    EXPECT_EQ(counters[1].cycles, 0);
+    EXPECT_EQ(counters[2].cycles, 1);
+    EXPECT_EQ(counters[3].cycles, 1);
+    EXPECT_EQ(counters.back().cycles, 0);
+    for (auto& counter : counters) computer.removeCycleWatcher(&counter);
 }
 
 }  // namespace

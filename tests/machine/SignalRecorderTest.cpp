@@ -126,7 +126,7 @@ void expectRecordingMatchesSession(const MemoryImage& image, std::uint64_t maxCy
     SignalRecorder recorder(capacity);
     const std::vector<NamedSignal> rows = panelSignals();
     recorder.setRows(rows);
-    session.computer().setCycleObserver([&](const Computer& c) { recorder.record(c); });
+    session.computer().addCycleWatcher(&recorder);
     std::vector<std::pair<std::uint64_t, LampReading>> seen;  // every cycle, numbered or not
     session.releaseReset();
     // Each cycle as the session numbers it (0 before cycle 1).
@@ -135,7 +135,7 @@ void expectRecordingMatchesSession(const MemoryImage& image, std::uint64_t maxCy
         session.runCycle();
         seen.emplace_back(session.cycle(), session.lamps());
     }
-    session.computer().setCycleObserver({});
+    session.computer().removeCycleWatcher(&recorder);
     const SignalRecorder::Snapshot s = recorder.snapshot();
     ASSERT_EQ(s.rows.size(), rows.size());
     const std::size_t kept = std::min(seen.size(), capacity);
@@ -202,7 +202,7 @@ TEST(SignalRecorder, ResetAndPowerStartTheNumberingAgain) {
     ASSERT_TRUE(session.load(examplesImage("runlight.RAM")));
     SignalRecorder recorder;
     recorder.setRows(panelSignals());
-    session.computer().setCycleObserver([&](const Computer& c) { recorder.record(c); });
+    session.computer().addCycleWatcher(&recorder);
     ASSERT_TRUE(session.start());
     for (int i = 0; i < 20; ++i) session.runCycle();
     EXPECT_EQ(recorder.snapshot().cycles.back(), 21u);
@@ -212,7 +212,7 @@ TEST(SignalRecorder, ResetAndPowerStartTheNumberingAgain) {
     session.computer().powerSwitch().setState(0);
     session.computer().applyPower();
     EXPECT_EQ(recorder.snapshot().cycles.back(), 0u);
-    session.computer().setCycleObserver({});
+    session.computer().removeCycleWatcher(&recorder);
 }
 
 }  // namespace
