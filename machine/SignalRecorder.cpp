@@ -14,24 +14,27 @@ SignalRecorder::SignalRecorder(std::size_t capacity) : capacity_(std::max<std::s
 
 void SignalRecorder::setRows(std::vector<NamedSignal> rows) {
     if (rows.size() > maximumRows) throw std::invalid_argument("too many signal rows");
-    // Build the new tracks outside the lock; only the exchange is under it.
     std::vector<Track> fresh;
     fresh.reserve(rows.size());
-    for (NamedSignal& signal : rows) fresh.push_back(Track{std::move(signal), 0, {}});
+    for (NamedSignal& signal : rows) fresh.push_back(Track{std::move(signal), 0});
+    std::vector<std::uint64_t> values(capacity_ * fresh.size(), 0);
     std::scoped_lock lock(lock_);
-    for (Track& track : fresh) {
-        const auto old = std::find_if(tracks_.begin(), tracks_.end(), [&](const Track& t) {
-            return t.signal.name == track.signal.name && !t.ring.empty();
-        });
-        if (old != tracks_.end()) {
-            track.since = old->since;
-            track.ring = std::move(old->ring);
-        } else {
-            track.since = recorded_;
-            track.ring.assign(capacity_, 0);
+    // A row already recorded keeps its column of the ring.
+    const std::size_t oldWidth = tracks_.size();
+    for (std::size_t r = 0; r < fresh.size(); ++r) {
+        const auto old = std::find_if(tracks_.begin(), tracks_.end(),
+                                      [&](const Track& t) { return t.signal.name == fresh[r].signal.name; });
+        if (old == tracks_.end()) {
+            fresh[r].since = recorded_;
+            continue;
         }
+        fresh[r].since = old->since;
+        const std::size_t column = static_cast<std::size_t>(old - tracks_.begin());
+        for (std::size_t slot = 0; slot < capacity_; ++slot)
+            values[slot * fresh.size() + r] = values_[slot * oldWidth + column];
     }
     tracks_ = std::move(fresh);
+    values_ = std::move(values);
 }
 
 void SignalRecorder::clear() {
@@ -50,7 +53,8 @@ void SignalRecorder::record(const Computer& computer) {
     }
     const std::size_t slot = static_cast<std::size_t>(recorded_ % capacity_);
     cycles_[slot] = cycle_;
-    for (Track& track : tracks_) track.ring[slot] = track.signal.read(computer);
+    std::uint64_t* entry = values_.data() + slot * tracks_.size();
+    for (const Track& track : tracks_) *entry++ = track.signal.read(computer);
     ++recorded_;
 }
 
@@ -65,22 +69,22 @@ void SignalRecorder::snapshot(Snapshot& copy) const {
     const std::uint64_t first = std::max({cleared_, recorded_ > capacity_ ? recorded_ - capacity_ : 0});
     const std::size_t count = static_cast<std::size_t>(recorded_ - first);
     copy.recorded = recorded_;
-    // The kept entries are at most two runs of the ring: to its end, then from its start.
     const std::size_t start = static_cast<std::size_t>(first % capacity_);
-    const std::size_t tail = std::min(count, capacity_ - start);
-    auto copyRing = [&](const std::vector<std::uint64_t>& ring, std::vector<std::uint64_t>& out) {
-        out.resize(count);
-        std::copy_n(ring.begin() + static_cast<std::ptrdiff_t>(start), tail, out.begin());
-        std::copy_n(ring.begin(), count - tail, out.begin() + static_cast<std::ptrdiff_t>(tail));
-    };
-    copyRing(cycles_, copy.cycles);
-    copy.rows.resize(tracks_.size());
-    for (std::size_t r = 0; r < tracks_.size(); ++r) {
+    copy.cycles.resize(count);
+    const std::size_t width = tracks_.size();
+    copy.rows.resize(width);
+    for (std::size_t r = 0; r < width; ++r) {
         const Track& track = tracks_[r];
         Row& row = copy.rows[r];
         if (row.signal.name != track.signal.name) row.signal = track.signal;
         row.firstEntry = static_cast<std::size_t>(std::max(track.since, first) - first);
-        copyRing(track.ring, row.values);
+        row.values.resize(count);
+    }
+    // Entry by entry, as the ring holds them: one pass over its memory.
+    for (std::size_t e = 0, slot = start; e < count; ++e, slot = slot + 1 == capacity_ ? 0 : slot + 1) {
+        copy.cycles[e] = cycles_[slot];
+        const std::uint64_t* entry = values_.data() + slot * width;
+        for (std::size_t r = 0; r < width; ++r) copy.rows[r].values[e] = entry[r];
     }
 }
 

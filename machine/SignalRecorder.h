@@ -60,7 +60,6 @@ private:
     struct Track {
         NamedSignal signal;
         std::uint64_t since = 0;  // the first entry (counted from the start) it has
-        std::vector<std::uint64_t> ring;
     };
 
     const std::size_t capacity_;
@@ -68,6 +67,9 @@ private:
     // on the window thread. Held for a copy, never while painting.
     mutable std::mutex lock_;
     std::vector<Track> tracks_;
+    // The ring, entry by entry: entry slot's value of track r is at
+    // slot * tracks_.size() + r, so a cycle writes one short run of memory.
+    std::vector<std::uint64_t> values_;
     std::vector<std::uint64_t> cycles_;
     std::uint64_t recorded_ = 0;  // entries written since the start; the next goes at recorded_ % capacity_
     std::uint64_t cleared_ = 0;   // the first entry after the last clear()
