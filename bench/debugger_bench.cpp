@@ -22,35 +22,17 @@
 #include "app/Session.h"
 #include "app/StepHistory.h"
 #include "app/StopConditions.h"
+#include "bench/BenchSession.h"
 #include "memory/RelayMemory.h"
 
 namespace {
 
 using tarnwick::Computer;
 
-// Load, add, store, shift, jump back: reads, arithmetic, a write, a jump.
-std::unique_ptr<tarnwick::Session> runningComputer(bool fastRam) {
-    auto computer = std::make_unique<Computer>(true);
-    if (!fastRam) computer->installMemory(tarnwick::makeRelayMemory());
-    auto session = std::make_unique<tarnwick::Session>(std::move(computer));
-    tarnwick::MemoryImage image;
-    image.first = 0;
-    const std::uint8_t program[] = {0x10, 0x00, 0x20, 0x20, 0x00, 0x21, 0x11,
-                                    0x00, 0x22, 0x44, 0x30, 0x00, 0x00};
-    image.bytes.assign(0x23, 0);
-    std::copy(std::begin(program), std::end(program), image.bytes.begin());
-    image.bytes[0x20] = 0x5A;
-    image.bytes[0x21] = 0x33;
-    image.last = static_cast<std::int32_t>(image.bytes.size()) - 1;
-    session->load(image);
-    session->start();
-    return session;
-}
-
 enum What { plain, history, stops };
 
 void DebuggerCycle(benchmark::State& state, bool fastRam, What what) {
-    auto session = runningComputer(fastRam);
+    auto session = tarnwick::bench::runningSession(fastRam);
     Computer& computer = session->computer();
     std::optional<tarnwick::StepHistory> recorder;
     if (what == history) recorder.emplace(computer);
@@ -71,7 +53,7 @@ void DebuggerCycle(benchmark::State& state, bool fastRam, What what) {
 }
 
 void StepBack(benchmark::State& state, bool fastRam) {
-    auto session = runningComputer(fastRam);
+    auto session = tarnwick::bench::runningSession(fastRam);
     Computer& computer = session->computer();
     tarnwick::StepHistory recorder(computer);
     const std::uint64_t interval =

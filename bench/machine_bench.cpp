@@ -12,7 +12,6 @@
 // with unchanged lines is skipped).
 
 #include <benchmark/benchmark.h>
-#include <time.h>
 
 #include <algorithm>
 #include <cstdint>
@@ -21,6 +20,7 @@
 #include <vector>
 
 #include "app/Session.h"
+#include "bench/BenchSession.h"
 #include "machine/Computer.h"
 #include "memory/MemoryLines.h"
 #include "memory/RelayMemory.h"
@@ -29,32 +29,10 @@ namespace {
 
 using tarnwick::Computer;
 
-double threadSeconds() {
-    timespec now{};
-    clock_gettime(CLOCK_THREAD_CPUTIME_ID, &now);
-    return static_cast<double>(now.tv_sec) + static_cast<double>(now.tv_nsec) * 1e-9;
-}
-
-// A program that never halts and uses memory reads, arithmetic, a store and
-// a jump: load, add, store, shift, jump back to the start.
-std::unique_ptr<tarnwick::Session> runningComputer(bool fastRam) {
-    auto session = std::make_unique<tarnwick::Session>(fastRam);
-    tarnwick::MemoryImage image;
-    image.first = 0;
-    const std::uint8_t program[] = {0x10, 0x00, 0x20, 0x20, 0x00, 0x21, 0x11,
-                                    0x00, 0x22, 0x44, 0x30, 0x00, 0x00};
-    image.bytes.assign(0x23, 0);
-    std::copy(std::begin(program), std::end(program), image.bytes.begin());
-    image.bytes[0x20] = 0x5A;
-    image.bytes[0x21] = 0x33;
-    image.last = static_cast<std::int32_t>(image.bytes.size()) - 1;
-    session->load(image);
-    session->start();
-    return session;
-}
+using tarnwick::bench::threadSeconds;
 
 void MachineCycleFast(benchmark::State& state) {
-    auto session = runningComputer(true);
+    auto session = tarnwick::bench::runningSession(true);
     Computer& computer = session->computer();
     for (auto _ : state) computer.runCycle();
     benchmark::DoNotOptimize(computer.accumulatorValue());
@@ -64,7 +42,7 @@ BENCHMARK(MachineCycleFast)->Name("MachineCycle/fast");
 using Lines = tarnwick::SixtyFourKilobyteRAMControlPanel::Lines;
 
 void MachineCycleRelay(benchmark::State& state) {
-    auto session = runningComputer(false);
+    auto session = tarnwick::bench::runningSession(false);
     Computer* computer = &session->computer();
     std::vector<Lines> applied;
     double cycleSeconds = 0;

@@ -12,7 +12,6 @@
 // and View > Signals, then also View > Memory and View > Program.
 
 #include <benchmark/benchmark.h>
-#include <time.h>
 
 #include <QApplication>
 #include <QCheckBox>
@@ -26,6 +25,7 @@
 
 #include "app/Machine.h"
 #include "app/MemoryLoader.h"
+#include "bench/BenchSession.h"
 #include "gui/FrontPanel.h"
 #include "gui/RelaysWindow.h"
 #include "gui/SignalsWindow.h"
@@ -35,26 +35,6 @@ namespace {
 using Clock = std::chrono::steady_clock;
 
 enum class Windows { none, relaysAndSignals, all };
-
-double threadCpuSeconds() {
-    timespec t{};
-    clock_gettime(CLOCK_THREAD_CPUTIME_ID, &t);
-    return static_cast<double>(t.tv_sec) + static_cast<double>(t.tv_nsec) * 1e-9;
-}
-
-// Load, add, store, shift, jump back: never halts.
-tarnwick::MemoryImage loopingProgram() {
-    tarnwick::MemoryImage image;
-    image.first = 0;
-    const std::uint8_t program[] = {0x10, 0x00, 0x20, 0x20, 0x00, 0x21, 0x11,
-                                    0x00, 0x22, 0x44, 0x30, 0x00, 0x00};
-    image.bytes.assign(0x23, 0);
-    std::copy(std::begin(program), std::end(program), image.bytes.begin());
-    image.bytes[0x20] = 0x5A;
-    image.bytes[0x21] = 0x33;
-    image.last = static_cast<std::int32_t>(image.bytes.size()) - 1;
-    return image;
-}
 
 void openWindows(tarnwick::MainWindow& window, bool relayMemory, Windows windows) {
     if (windows == Windows::none) return;
@@ -80,12 +60,12 @@ void panelRate(benchmark::State& state, bool relayMemory, Windows windows) {
         machine.computer().resetSwitch().setState(1);
         machine.computer().powerSwitch().setState(1);
         machine.powerCommand();
-        tarnwick::writeMemoryImage(machine.computer(), loopingProgram());
+        tarnwick::writeMemoryImage(machine.computer(), tarnwick::bench::loopingProgram());
         machine.setClockPeriod(tarnwick::Machine::fastestClockPeriod);
         QApplication::processEvents();
 
         const std::uint64_t before = machine.threadCycles();
-        const double cpuBefore = threadCpuSeconds();
+        const double cpuBefore = tarnwick::bench::threadSeconds();
         const auto start = Clock::now();
         machine.computer().resetSwitch().setState(0);
         machine.resetCommand();  // starts the simulation thread
@@ -94,7 +74,7 @@ void panelRate(benchmark::State& state, bool relayMemory, Windows windows) {
         loop.exec();
         const double seconds = std::chrono::duration<double>(Clock::now() - start).count();
         const std::uint64_t cycles = machine.threadCycles() - before;
-        const double cpu = threadCpuSeconds() - cpuBefore;
+        const double cpu = tarnwick::bench::threadSeconds() - cpuBefore;
         machine.stopSimulation();
         window.close();
 

@@ -14,7 +14,6 @@
 // the lamps drawn into an image, and for the memory its picture.
 
 #include <benchmark/benchmark.h>
-#include <time.h>
 
 #include <QApplication>
 #include <QImage>
@@ -28,6 +27,7 @@
 
 #include "app/Machine.h"
 #include "app/Session.h"
+#include "bench/BenchSession.h"
 #include "gui/MemoryPictureView.h"
 #include "gui/RelayBoard.h"
 #include "gui/RelaysWindow.h"
@@ -42,30 +42,10 @@ using tarnwick::Computer;
 
 constexpr int cyclesPerFrame = 40;
 
-tarnwick::MemoryImage loopingProgram() {
-    // Load, add, store, shift, jump back to the start: memory reads, a write
-    // and every section at work.
-    tarnwick::MemoryImage image;
-    image.first = 0;
-    const std::uint8_t program[] = {0x10, 0x00, 0x20, 0x20, 0x00, 0x21, 0x11,
-                                    0x00, 0x22, 0x44, 0x30, 0x00, 0x00};
-    image.bytes.assign(0x23, 0);
-    std::copy(std::begin(program), std::end(program), image.bytes.begin());
-    image.bytes[0x20] = 0x5A;
-    image.bytes[0x21] = 0x33;
-    image.last = static_cast<std::int32_t>(image.bytes.size()) - 1;
-    return image;
-}
-
-std::unique_ptr<tarnwick::Session> running(bool fastRam) {
-    auto session = std::make_unique<tarnwick::Session>(fastRam);
-    session->load(loopingProgram());
-    session->start();
-    return session;
-}
+using tarnwick::bench::runningSession;
 
 void RelaysCopyProcessor(benchmark::State& state) {
-    auto session = running(true);
+    auto session = runningSession(true);
     tarnwick::RelaySnapshot snapshot;
     session->computer().keepRelaysBeforeStep(true);
     for (auto _ : state) {
@@ -76,7 +56,7 @@ void RelaysCopyProcessor(benchmark::State& state) {
 BENCHMARK(RelaysCopyProcessor)->Name("RelaysCopy/processor")->Unit(benchmark::kMicrosecond);
 
 void RelaysCopyMemory(benchmark::State& state) {
-    auto session = running(false);
+    auto session = runningSession(false);
     tarnwick::RelaySnapshot snapshot;
     for (auto _ : state) {
         session->computer().copyRelays(snapshot, true);
@@ -90,7 +70,7 @@ BENCHMARK(RelaysCopyMemory)->Name("RelaysCopy/memory")->Unit(benchmark::kMicrose
 // both in this thread's CPU time (the copy runs on the cycling thread, as it
 // holds the cycle lock).
 void CyclesWithView(benchmark::State& state, bool fastRam) {
-    auto session = running(fastRam);
+    auto session = runningSession(fastRam);
     Computer& computer = session->computer();
     tarnwick::RelaySnapshot snapshot;
     double plain = 0;
@@ -98,21 +78,16 @@ void CyclesWithView(benchmark::State& state, bool fastRam) {
     for (auto _ : state) {
         state.PauseTiming();
         computer.keepRelaysBeforeStep(false);
-        timespec t0{}, t1{}, t2{};
-        clock_gettime(CLOCK_THREAD_CPUTIME_ID, &t0);
+        const double t0 = tarnwick::bench::threadSeconds();
         for (int k = 0; k < cyclesPerFrame; ++k) computer.runCycle();
-        clock_gettime(CLOCK_THREAD_CPUTIME_ID, &t1);
+        const double t1 = tarnwick::bench::threadSeconds();
         computer.keepRelaysBeforeStep(true);
         for (int k = 0; k < cyclesPerFrame; ++k) computer.runCycle();
         computer.copyRelays(snapshot, true);
-        clock_gettime(CLOCK_THREAD_CPUTIME_ID, &t2);
+        const double t2 = tarnwick::bench::threadSeconds();
         state.ResumeTiming();
-        auto seconds = [](timespec a, timespec b) {
-            return static_cast<double>(b.tv_sec - a.tv_sec) +
-                   static_cast<double>(b.tv_nsec - a.tv_nsec) * 1e-9;
-        };
-        plain += seconds(t0, t1);
-        viewed += seconds(t1, t2);
+        plain += t1 - t0;
+        viewed += t2 - t1;
     }
     state.counters["overhead"] = viewed / plain - 1;
     state.counters["cycle_us"] = plain / static_cast<double>(state.iterations() * cyclesPerFrame) * 1e6;

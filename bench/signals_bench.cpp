@@ -19,6 +19,7 @@
 #include <vector>
 
 #include "app/Session.h"
+#include "bench/BenchSession.h"
 #include "machine/Computer.h"
 #include "machine/MachineMap.h"
 #include "machine/NamedSignals.h"
@@ -27,23 +28,6 @@
 namespace {
 
 using tarnwick::Computer;
-
-// Load, add, store, shift, jump back: a program that never halts.
-std::unique_ptr<tarnwick::Session> runningComputer() {
-    auto session = std::make_unique<tarnwick::Session>(true);
-    tarnwick::MemoryImage image;
-    image.first = 0;
-    const std::uint8_t program[] = {0x10, 0x00, 0x20, 0x20, 0x00, 0x21, 0x11,
-                                    0x00, 0x22, 0x44, 0x30, 0x00, 0x00};
-    image.bytes.assign(0x23, 0);
-    std::copy(std::begin(program), std::end(program), image.bytes.begin());
-    image.bytes[0x20] = 0x5A;
-    image.bytes[0x21] = 0x33;
-    image.last = static_cast<std::int32_t>(image.bytes.size()) - 1;
-    session->load(image);
-    session->start();
-    return session;
-}
 
 // 32 rows: the panel's signals, then relays and signals from every section.
 std::vector<tarnwick::NamedSignal> thirtyTwoRows() {
@@ -58,7 +42,7 @@ std::vector<tarnwick::NamedSignal> thirtyTwoRows() {
 
 void SignalCycle(benchmark::State& state) {
     const bool recording = state.range(0) != 0;
-    auto session = runningComputer();
+    auto session = tarnwick::bench::runningSession(true);
     Computer& computer = session->computer();
     tarnwick::SignalRecorder recorder;
     if (recording) {
@@ -72,7 +56,7 @@ void SignalCycle(benchmark::State& state) {
 BENCHMARK(SignalCycle)->ArgName("recording")->Arg(0)->Arg(1)->Unit(benchmark::kMicrosecond);
 
 void SignalRecord(benchmark::State& state) {
-    auto session = runningComputer();
+    auto session = tarnwick::bench::runningSession(true);
     tarnwick::SignalRecorder recorder;
     recorder.setRows(thirtyTwoRows());
     for (auto _ : state) recorder.record(session->computer());
@@ -81,7 +65,7 @@ void SignalRecord(benchmark::State& state) {
 BENCHMARK(SignalRecord)->Arg(32)->Unit(benchmark::kMicrosecond);
 
 void SignalSnapshot(benchmark::State& state) {
-    auto session = runningComputer();
+    auto session = tarnwick::bench::runningSession(true);
     tarnwick::SignalRecorder recorder;
     recorder.setRows(thirtyTwoRows());
     for (std::size_t k = 0; k < recorder.capacity(); ++k) recorder.record(session->computer());

@@ -19,31 +19,15 @@
 
 #include "app/Session.h"
 #include "app/StopConditions.h"
+#include "bench/BenchSession.h"
 #include "machine/MachineSnapshot.h"
 
 namespace {
 
 constexpr int cyclesPerSnapshot = 20;
 
-// Load, add, store, shift, jump back: never halts.
-std::unique_ptr<tarnwick::Session> runningComputer(bool fastRam) {
-    auto session = std::make_unique<tarnwick::Session>(fastRam);
-    tarnwick::MemoryImage image;
-    image.first = 0;
-    const std::uint8_t program[] = {0x10, 0x00, 0x20, 0x20, 0x00, 0x21, 0x11,
-                                    0x00, 0x22, 0x44, 0x30, 0x00, 0x00};
-    image.bytes.assign(0x23, 0);
-    std::copy(std::begin(program), std::end(program), image.bytes.begin());
-    image.bytes[0x20] = 0x5A;
-    image.bytes[0x21] = 0x33;
-    image.last = static_cast<std::int32_t>(image.bytes.size()) - 1;
-    session->load(image);
-    session->start();
-    return session;
-}
-
 void run(benchmark::State& state, bool fastRam, bool viewed) {
-    auto session = runningComputer(fastRam);
+    auto session = tarnwick::bench::runningSession(fastRam);
     tarnwick::Computer& computer = session->computer();
     tarnwick::StopConditions stops;
     // Breakpoints the program never reaches: every cycle is looked at, none stops.
