@@ -25,13 +25,15 @@ struct MachineMap::OutputSink {
     const Computer& computer;
     const Section& section;
 
+    // O is an OutputAt: its reader is a constant, so the whole-bus reader
+    // below compiles to reads of the relays themselves.
     template <class C, class O>
     void operator()(const std::string& name, const C& circuit, const O& output) const {
-        const auto read = output.bit;
-        const int bits = output.width == 0 ? 1 : output.width;
+        constexpr auto read = O::description.bit;
+        constexpr int bits = O::description.width == 0 ? 1 : O::description.width;
         map.signals_.push_back({name, section, output.width, offsetIn(computer, &circuit),
-                                [read](const void* p, int i) { return read(*static_cast<const C*>(p), i); },
-                                [read, bits](const void* p) {
+                                [](const void* p, int i) { return read(*static_cast<const C*>(p), i); },
+                                [](const void* p) {
                                     const C& whole = *static_cast<const C*>(p);
                                     std::uint64_t value = 0;
                                     for (int i = 0; i < bits; ++i)

@@ -59,6 +59,16 @@ struct Output {
     bool (*bit)(const Owner&, int);
 };
 
+// Output I of Owner's description as a type: its bit reader is a constant
+// the compiler can inline where a whole bus is read at once.
+template <class Owner, std::size_t I>
+struct OutputAt {
+    static constexpr Output<Owner> description = std::get<I>(Owner::outputs());
+    std::string_view name = description.name;
+    int width = description.width;
+    bool (*bit)(const Owner&, int) = description.bit;
+};
+
 // A relay: the byte kind or a lane vector of relays (LaneRelay).
 template <class T>
 concept RelayType = std::is_same_v<T, Relay> || requires {

@@ -3,6 +3,7 @@
 #include <cstddef>
 #include <string>
 #include <type_traits>
+#include <utility>
 
 #include "relay/Circuit.h"
 
@@ -55,25 +56,25 @@ template <class T, class OnRelay>
 }
 
 // Calls onOutput(name, width, circuit, output) for every output of circuit
-// and of every circuit inside it, outer circuits first; output is the Output
-// descriptor of the circuit's type.
+// and of every circuit inside it, outer circuits first; output is an
+// OutputAt of the circuit's type, its description as a type.
 template <class T, class OnOutput>
 [[gnu::noinline]] void forEachOutput(const T& circuit, std::string& path, OnOutput&& onOutput) {
     if constexpr (RelayType<T>) {
         return;
     } else if constexpr (Described<T>) {
         if constexpr (requires { T::outputs(); }) {
-            std::apply(
-                [&](const auto&... output) {
-                    auto one = [&](const auto& out) {
-                        const std::size_t length = path.size();
-                        walk::appendName(path, out.name);
-                        onOutput(static_cast<const std::string&>(path), circuit, out);
-                        path.resize(length);
-                    };
-                    (one(output), ...);
-                },
-                T::outputs());
+            constexpr std::size_t count = std::tuple_size_v<decltype(T::outputs())>;
+            [&]<std::size_t... I>(std::index_sequence<I...>) {
+                auto one = [&](const auto& out) {
+                    const std::size_t length = path.size();
+                    walk::appendName(path, out.name);
+                    onOutput(static_cast<const std::string&>(path), circuit, out);
+                    path.resize(length);
+                };
+                (one(OutputAt<T, I>{}), ...);
+            }
+            (std::make_index_sequence<count>{});
         }
         forEachMember<T>([&](const auto& member) {
             const std::size_t length = path.size();
