@@ -12,6 +12,7 @@
 
 #include "asm/Assembler.h"
 #include "asm/Images.h"
+#include "tests/support/ScratchDirectory.h"
 
 namespace tarnwick::assembler {
 namespace {
@@ -75,21 +76,7 @@ TEST(AssembleSource, GivesTheImageOrMessagesThatNameTheFile) {
     EXPECT_EQ(image.errors[0].rfind("p.asm: is a memory image, not an assembler source", 0), 0u);
 }
 
-class ReadImage : public ::testing::Test {
-protected:
-    void SetUp() override {
-        std::string pattern = (fs::temp_directory_path() / "tarnwick-images-test-XXXXXX").string();
-        ASSERT_NE(::mkdtemp(pattern.data()), nullptr);
-        directory = pattern;
-    }
-    void TearDown() override { fs::remove_all(directory); }
-    std::string write(const std::string& name, const std::string& contents) const {
-        const std::string path = (directory / name).string();
-        std::ofstream(path, std::ios::binary) << contents;
-        return path;
-    }
-    fs::path directory;
-};
+class ReadImage : public tarnwick::testing::ScratchDirectoryTest {};
 
 TEST_F(ReadImage, ReadsSourcesAndMemoryFilesByName) {
     const std::string source = write("p.ASM", "        hlt\n");

@@ -11,27 +11,14 @@
 #include <string>
 
 #include "gui/ImageFiles.h"
+#include "tests/support/ScratchDirectory.h"
 
 namespace tarnwick {
 namespace {
 
 namespace fs = std::filesystem;
 
-class ImageFiles : public ::testing::Test {
-protected:
-    void SetUp() override {
-        std::string pattern = (fs::temp_directory_path() / "tarnwick-image-files-XXXXXX").string();
-        ASSERT_NE(::mkdtemp(pattern.data()), nullptr);
-        directory = pattern;
-    }
-    void TearDown() override { fs::remove_all(directory); }
-    std::string write(const std::string& name, const std::string& contents) const {
-        const std::string path = (directory / name).string();
-        std::ofstream(path, std::ios::binary) << contents;
-        return path;
-    }
-    fs::path directory;
-};
+class ImageFiles : public testing::ScratchDirectoryTest {};
 
 std::vector<std::string> lines(const std::string& text) {
     std::vector<std::string> result;

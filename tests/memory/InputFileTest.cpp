@@ -14,22 +14,14 @@
 #include <string>
 
 #include "memory/InputFile.h"
+#include "tests/support/ScratchDirectory.h"
 
 namespace tarnwick {
 namespace {
 
 namespace fs = std::filesystem;
 
-class InputFile : public ::testing::Test {
-protected:
-    void SetUp() override {
-        std::string pattern = (fs::temp_directory_path() / "tarnwick-input-test-XXXXXX").string();
-        ASSERT_NE(::mkdtemp(pattern.data()), nullptr);
-        directory = pattern;
-    }
-    void TearDown() override { fs::remove_all(directory); }
-    fs::path directory;
-};
+class InputFile : public tarnwick::testing::ScratchDirectoryTest {};
 
 TEST_F(InputFile, ReadsUpToTheLimitAndRefusesOrIgnoresTheRest) {
     const fs::path file = directory / "ten";

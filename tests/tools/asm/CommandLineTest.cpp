@@ -14,6 +14,7 @@
 
 #include "TarnwickVersion.h"
 #include "tests/support/Documented.h"
+#include "tests/support/ScratchDirectory.h"
 #include "tools/asm/CommandLine.h"
 
 namespace tarnwick::assembler {
@@ -32,26 +33,8 @@ constexpr const char* sumSource =
     "sum:    db 0\n";
 
 // A fresh directory per test, removed afterwards.
-class CommandLine : public ::testing::Test {
+class CommandLine : public tarnwick::testing::ScratchDirectoryTest {
 protected:
-    void SetUp() override {
-        std::string pattern = (fs::temp_directory_path() / "tarnwick-asm-test-XXXXXX").string();
-        ASSERT_NE(::mkdtemp(pattern.data()), nullptr);
-        directory = pattern;
-    }
-    void TearDown() override { fs::remove_all(directory); }
-
-    std::string path(const std::string& name) const { return (directory / name).string(); }
-
-    void write(const std::string& name, const std::string& text) const {
-        std::ofstream(path(name), std::ios::binary) << text;
-    }
-
-    std::string read(const std::string& name) const {
-        std::ifstream in(path(name), std::ios::binary);
-        return std::string(std::istreambuf_iterator<char>(in), {});
-    }
-
     int run(const std::vector<std::string>& arguments) {
         out.str("");
         err.str("");
@@ -72,7 +55,6 @@ protected:
         return text.rfind("tarnwick-asm: ", 0) == 0 ? text.substr(14) : text;
     }
 
-    fs::path directory;
     std::ostringstream out;
     std::ostringstream err;
 };

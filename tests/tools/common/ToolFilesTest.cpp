@@ -21,6 +21,7 @@
 #include <vector>
 
 #include "tests/support/ChildProcess.h"
+#include "tests/support/ScratchDirectory.h"
 
 namespace {
 
@@ -40,23 +41,13 @@ struct Result {
     std::string err;
 };
 
-class ToolFiles : public ::testing::Test {
+class ToolFiles : public tarnwick::testing::ScratchDirectoryTest {
 protected:
-    void SetUp() override {
-        std::string pattern = (fs::temp_directory_path() / "tarnwick-files-test-XXXXXX").string();
-        ASSERT_NE(::mkdtemp(pattern.data()), nullptr);
-        directory = pattern;
-    }
     void TearDown() override {
         if (!mounted.empty()) ::umount2(mounted.c_str(), MNT_DETACH);
-        fs::remove_all(directory);
+        ScratchDirectoryTest::TearDown();
     }
 
-    std::string path(const std::string& name) const { return (directory / name).string(); }
-    void write(const std::string& name, const std::string& text) const {
-        std::ofstream(path(name), std::ios::binary) << text;
-    }
-    std::string read(const std::string& name) const { return slurp(path(name)); }
     std::string copyExample(const std::string& example, const std::string& name) const {
         fs::copy_file(examples / example, path(name), fs::copy_options::overwrite_existing);
         return path(name);
@@ -116,7 +107,6 @@ protected:
         return where;
     }
 
-    fs::path directory;
     std::string mounted;
 };
 

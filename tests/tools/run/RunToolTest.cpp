@@ -25,6 +25,7 @@
 #include "memory/FastRAM.h"
 #include "memory/RelayMemory.h"
 #include "tests/support/LineMemory.h"
+#include "tests/support/ScratchDirectory.h"
 #include "tools/run/CommandLine.h"
 
 extern char** environ;
@@ -44,15 +45,8 @@ std::string slurp(const fs::path& path) {
     return std::string(std::istreambuf_iterator<char>(in), {});
 }
 
-class RunTool : public ::testing::Test {
+class RunTool : public tarnwick::testing::ScratchDirectoryTest {
 protected:
-    void SetUp() override {
-        std::string pattern = (fs::temp_directory_path() / "tarnwick-run-test-XXXXXX").string();
-        ASSERT_NE(::mkdtemp(pattern.data()), nullptr);
-        directory = pattern;
-    }
-    void TearDown() override { fs::remove_all(directory); }
-
     std::string image(const std::string& name, std::vector<unsigned char> bytes) const {
         const fs::path path = directory / name;
         std::ofstream(path, std::ios::binary)
@@ -125,8 +119,6 @@ protected:
         result.err = slurp(errPath);
         return result;
     }
-
-    fs::path directory;
 };
 
 std::vector<std::string> lines(const std::string& text) {

@@ -18,6 +18,7 @@
 #include "app/Session.h"
 #include "machine/MachineMap.h"
 #include "memory/MemoryFile.h"
+#include "tests/support/ScratchDirectory.h"
 #include "tools/run/CommandLine.h"
 
 namespace tarnwick {
@@ -129,16 +130,8 @@ Dump parseDump(const std::string& text) {
     return dump;
 }
 
-class SignalsTool : public ::testing::Test {
+class SignalsTool : public tarnwick::testing::ScratchDirectoryTest {
 protected:
-    void SetUp() override {
-        std::string pattern = (fs::temp_directory_path() / "tarnwick-signals-test-XXXXXX").string();
-        ASSERT_NE(::mkdtemp(pattern.data()), nullptr);
-        directory = pattern;
-    }
-    void TearDown() override { fs::remove_all(directory); }
-
-    fs::path directory;
     const std::string examples = TARNWICK_EXAMPLES_DIR;
 };
 
