@@ -26,6 +26,7 @@
 #include "memory/RelayMemory.h"
 #include "tests/support/LineMemory.h"
 #include "tests/support/ScratchDirectory.h"
+#include "tests/tools/run/RunToolSupport.h"
 #include "tools/run/CommandLine.h"
 
 extern char** environ;
@@ -34,16 +35,9 @@ namespace {
 
 namespace fs = std::filesystem;
 
-struct Result {
-    int status = -1;
-    std::string out;
-    std::string err;
-};
-
-std::string slurp(const fs::path& path) {
-    std::ifstream in(path, std::ios::binary);
-    return std::string(std::istreambuf_iterator<char>(in), {});
-}
+using Result = tarnwick::testing::RunResult;
+using tarnwick::testing::lines;
+using tarnwick::testing::slurp;
 
 class RunTool : public tarnwick::testing::ScratchDirectoryTest {
 protected:
@@ -72,13 +66,7 @@ protected:
     }
 
     Result run(const std::vector<std::string>& arguments) const {
-        std::ostringstream out;
-        std::ostringstream err;
-        Result result;
-        result.status = tarnwick::run::runCommandLine(arguments, out, err);
-        result.out = out.str();
-        result.err = err.str();
-        return result;
+        return tarnwick::testing::runInProcess(arguments);
     }
 
     Result runBinary(const std::vector<std::string>& arguments) const {
@@ -120,13 +108,6 @@ protected:
         return result;
     }
 };
-
-std::vector<std::string> lines(const std::string& text) {
-    std::vector<std::string> result;
-    std::istringstream in(text);
-    for (std::string line; std::getline(in, line);) result.push_back(line);
-    return result;
-}
 
 TEST_F(RunTool, WorkedExampleHaltsAtCycle26) {
     const Result r = run({workedExample()});

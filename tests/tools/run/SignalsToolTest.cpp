@@ -19,6 +19,7 @@
 #include "machine/MachineMap.h"
 #include "memory/MemoryFile.h"
 #include "tests/support/ScratchDirectory.h"
+#include "tests/tools/run/RunToolSupport.h"
 #include "tools/run/CommandLine.h"
 
 namespace tarnwick {
@@ -26,32 +27,11 @@ namespace {
 
 namespace fs = std::filesystem;
 
-struct Result {
-    int status = -1;
-    std::string out;
-    std::string err;
-};
+using Result = testing::RunResult;
+using testing::lines;
+using testing::slurp;
 
-Result run(const std::vector<std::string>& arguments) {
-    std::ostringstream out, err;
-    Result r;
-    r.status = run::runCommandLine(arguments, out, err);
-    r.out = out.str();
-    r.err = err.str();
-    return r;
-}
-
-std::vector<std::string> lines(const std::string& text) {
-    std::vector<std::string> out;
-    std::istringstream in(text);
-    for (std::string line; std::getline(in, line);) out.push_back(line);
-    return out;
-}
-
-std::string slurp(const fs::path& path) {
-    std::ifstream in(path, std::ios::binary);
-    return std::string(std::istreambuf_iterator<char>(in), {});
-}
+Result run(const std::vector<std::string>& arguments) { return testing::runInProcess(arguments); }
 
 // A field of a one-line JSON object: a number, or true/false as 1/0;
 // nothing when absent.
