@@ -18,6 +18,7 @@
 #include "app/Machine.h"
 #include "app/MemoryLoader.h"
 #include "gui/FrontPanel.h"
+#include "tests/gui/WorkedExample.h"
 
 int main(int argc, char* argv[]) {
     QApplication app(argc, argv);
@@ -35,20 +36,8 @@ int main(int argc, char* argv[]) {
     tarnwick::MainWindow& window = frontPanel.window();
     window.show();
 
-    // Load 5Ah, add 33h, store at 22h, halt; run it on this thread.
-    tarnwick::MemoryImage image;
-    image.first = 0;
-    image.last = 0x21;
-    image.bytes.assign(0x22, 0);
-    const std::vector<std::uint8_t> program{0x10, 0x00, 0x20, 0x20, 0x00, 0x21, 0x11, 0x00, 0x22, 0xFF};
-    std::copy(program.begin(), program.end(), image.bytes.begin());
-    image.bytes[0x20] = 0x5A;
-    image.bytes[0x21] = 0x33;
-
-    machine.computer().powerSwitch().setState(1);
-    machine.powerCommand();
-    tarnwick::writeMemoryImage(machine.computer(), image);
-    machine.computer().resetSwitch().setState(0);
+    // The worked example, run on this thread.
+    tarnwick::testing::powerOnAndLoad(machine, tarnwick::testing::workedExampleImage());
     for (int cycle = 0; cycle < 40; ++cycle) machine.computer().runCycle();
     QApplication::processEvents();
 

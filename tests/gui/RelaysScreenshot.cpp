@@ -19,6 +19,7 @@
 #include "gui/FrontPanel.h"
 #include "gui/RelayBoard.h"
 #include "gui/RelaysWindow.h"
+#include "tests/gui/WorkedExample.h"
 
 int main(int argc, char* argv[]) {
     QApplication app(argc, argv);
@@ -32,19 +33,8 @@ int main(int argc, char* argv[]) {
     tarnwick::MainWindow& window = frontPanel.window();
     window.show();
 
-    tarnwick::MemoryImage image;
-    image.first = 0;
-    image.last = 0x21;
-    image.bytes.assign(0x22, 0);
-    const std::vector<std::uint8_t> program{0x10, 0x00, 0x20, 0x20, 0x00, 0x21, 0x11, 0x00, 0x22, 0xFF};
-    std::copy(program.begin(), program.end(), image.bytes.begin());
-    image.bytes[0x20] = 0x5A;
-    image.bytes[0x21] = 0x33;
-
-    machine.computer().powerSwitch().setState(1);
-    machine.powerCommand();
-    tarnwick::writeMemoryImage(machine.computer(), image);
-    machine.computer().resetSwitch().setState(0);
+    const tarnwick::MemoryImage image = tarnwick::testing::workedExampleImage();
+    tarnwick::testing::powerOnAndLoad(machine, image);
     window.showRelaysWindow();
     tarnwick::RelaysWindow* relays = window.relaysWindow();
     relays->resize(1000, 760);

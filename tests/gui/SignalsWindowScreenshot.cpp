@@ -15,6 +15,7 @@
 #include "gui/FrontPanel.h"
 #include "gui/SignalsWindow.h"
 #include "memory/MemoryFile.h"
+#include "tests/gui/WorkedExample.h"
 
 int main(int argc, char* argv[]) {
     QApplication app(argc, argv);
@@ -38,10 +39,7 @@ int main(int argc, char* argv[]) {
                     tarnwick::SignalsDiagram::rulerHeight + 18 * tarnwick::SignalsDiagram::rowHeight + 90);
 
     machine.computer().pauseSwitch().setState(1);
-    machine.computer().powerSwitch().setState(1);
-    machine.powerCommand();
-    tarnwick::writeMemoryImage(machine.computer(), *file.image);
-    machine.computer().resetSwitch().setState(0);
+    tarnwick::testing::powerOnAndLoad(machine, *file.image);
     machine.resetCommand();
     for (int cycle = 0; cycle < 90; ++cycle) machine.stepCycle();
     QApplication::processEvents();
