@@ -3,9 +3,12 @@
 
 #include <algorithm>
 #include <chrono>
+#include <condition_variable>
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
+#include <future>
+#include <mutex>
 #include <random>
 #include <set>
 #include <system_error>
@@ -186,6 +189,68 @@ TEST_F(RunControlTest, ResetWithPowerOffRunsOneCycleAndStartsNothing) {
 
 // Which memory is in use is asked of the memory itself, so whoever put it
 // there (a constructor, the swap, installMemory) cannot leave a flag behind.
+// An edit is one memory step under the cycle lock: while another thread is
+// inside a cycle, the edit waits for that cycle to end, and the memory sees
+// the edit's step after the cycle's.
+TEST(EditByte, WaitsForACycleRunningOnAnotherThread) {
+    // Holds the cycle it is told of until released.
+    struct Gate final : Computer::CycleWatcher {
+        std::mutex lock;
+        std::condition_variable changed;
+        bool entered = false;
+        bool released = false;
+        void beforeCycle(const Computer&) override {
+            std::unique_lock hold(lock);
+            entered = true;
+            changed.notify_all();
+            changed.wait_for(hold, std::chrono::seconds(10), [&] { return released; });
+        }
+        void release() {
+            std::scoped_lock hold(lock);
+            released = true;
+            changed.notify_all();
+        }
+    };
+    Machine machine(true);
+    machine.computer().powerSwitch().setState(1);
+    machine.powerCommand();
+    machine.computer().pauseSwitch().setState(1);
+    ASSERT_TRUE(machine.canEdit());
+
+    Gate gate;
+    ASSERT_TRUE(machine.computer().addCycleWatcher(&gate));
+    std::thread cycle([&] { machine.computer().runCycle(); });
+    // Whatever fails below, the cycle is let go and the gate taken off.
+    struct Cleanup {
+        Machine& machine;
+        Gate& gate;
+        std::thread& cycle;
+        ~Cleanup() {
+            gate.release();
+            if (cycle.joinable()) cycle.join();
+            machine.computer().removeCycleWatcher(&gate);
+        }
+    } cleanup{machine, gate, cycle};
+    {
+        std::unique_lock hold(gate.lock);
+        ASSERT_TRUE(gate.changed.wait_for(hold, std::chrono::seconds(10), [&] { return gate.entered; }))
+            << "the other thread never began its cycle";
+    }
+    const std::uint64_t stepsInCycle = machine.computer().controlPanel().stepCount();
+    auto edit = std::async(std::launch::async, [&] { return machine.editByte(0x0040, 0x5C); });
+    // However long it is given, the edit cannot step the memory mid-cycle.
+    EXPECT_EQ(edit.wait_for(std::chrono::milliseconds(50)), std::future_status::timeout)
+        << "the edit ran while a cycle held the machine";
+    EXPECT_EQ(machine.computer().controlPanel().stepCount(), stepsInCycle);
+    gate.release();
+    cycle.join();
+    ASSERT_EQ(edit.wait_for(std::chrono::seconds(10)), std::future_status::ready) << "the edit never ran";
+    EXPECT_TRUE(edit.get());
+    EXPECT_EQ(machine.computer().controlPanel().stepCount(), stepsInCycle + 2)
+        << "the cycle's step, then the edit's";
+    EXPECT_EQ(machine.computer().readByte(0x0040), 0x5C);
+}
+
 TEST(WhichMemory, AMachineBuiltOnTheByteArraySwapsToTheRelayBuiltMemoryFirst) {
     Machine machine(true);
     ASSERT_TRUE(machine.computer().usesFastRam());
