@@ -10,6 +10,8 @@
 #include <iterator>
 #include <memory>
 
+#include "app/Machine.h"
+#include "app/MemoryLoader.h"
 #include "app/Session.h"
 #include "memory/MemoryFile.h"
 
@@ -37,6 +39,15 @@ inline std::unique_ptr<Session> runningSession(bool fastRam) {
     session->load(loopingProgram());
     session->start();
     return session;
+}
+
+// A machine powered on with the looping program written in and Reset off;
+// its cycles are the caller's to run.
+inline void loadLoopingProgram(Machine& machine) {
+    machine.computer().powerSwitch().setState(1);
+    machine.powerCommand();
+    writeMemoryImage(machine.computer(), loopingProgram());
+    machine.computer().resetSwitch().setState(0);
 }
 
 // The calling thread's CPU time in seconds.

@@ -1,4 +1,4 @@
-// Cost of the Relays window: its copy of the relays under the cycle lock,
+// Cost of the Relays and Signals windows. The Relays window: its copy of the relays under the cycle lock,
 // the relay-built memory's picture, a whole frame, and what they do to the
 // machine's cycles when a frame is taken every 40 cycles (25 frames a second
 // at the fastest clock, 1 ms a cycle).
@@ -12,6 +12,8 @@
 // relay-built memory slowed by at most 10%, the byte-array machine keeping
 // 90% of its rate). RelaysFrame/* is a frame on the window thread: the copy,
 // the lamps drawn into an image, and for the memory its picture.
+// SignalsFrame is a frame of View > Signals: 32 rows over a full ring of
+// 8,192 cycles copied from the recorder and drawn.
 
 #include <benchmark/benchmark.h>
 
@@ -31,7 +33,9 @@
 #include "gui/MemoryPictureView.h"
 #include "gui/RelayBoard.h"
 #include "gui/RelaysWindow.h"
+#include "gui/SignalsWindow.h"
 #include "machine/Computer.h"
+#include "machine/MachineMap.h"
 #include "machine/RelaySnapshot.h"
 #include "memory/MemoryLines.h"
 #include "memory/RelayLaneRAM.h"
@@ -118,6 +122,27 @@ void RelaysFrame(benchmark::State& state, bool fastRam) {
 }
 BENCHMARK_CAPTURE(RelaysFrame, processor, true)->Name("RelaysFrame/processor")->Unit(benchmark::kMillisecond);
 BENCHMARK_CAPTURE(RelaysFrame, memory, false)->Name("RelaysFrame/memory")->Unit(benchmark::kMillisecond);
+
+// A frame of View > Signals with 32 rows and a full ring: the copy of the
+// recording and the diagram drawn into an image.
+void SignalsFrame(benchmark::State& state) {
+    tarnwick::Machine machine(true);
+    tarnwick::bench::loadLoopingProgram(machine);
+    tarnwick::SignalsWindow window(machine, nullptr);
+    window.resize(900, 700);
+    const auto& map = tarnwick::MachineMap::get();
+    for (std::size_t k = 0; window.rowNames().size() < 32 && k < map.relays().size(); k += 97)
+        window.addRow(map.relays()[k].name);
+    for (std::size_t k = 0; k < window.recorder().capacity(); ++k) machine.computer().runCycle();
+    QImage diagram(window.diagram()->size(), QImage::Format_RGB32);
+    for (auto _ : state) {
+        machine.computer().runCycle();
+        window.refresh();
+        window.diagram()->render(&diagram);
+    }
+    state.counters["rows"] = static_cast<double>(window.rowNames().size());
+}
+BENCHMARK(SignalsFrame)->Unit(benchmark::kMillisecond);
 
 }  // namespace
 
