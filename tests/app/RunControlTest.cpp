@@ -211,10 +211,13 @@ TEST(EditByte, WaitsForACycleRunningOnAnotherThread) {
             changed.notify_all();
         }
     };
+    // Paused before Power, so no simulation thread starts: the only cycle is
+    // the one this test runs on a thread of its own.
     Machine machine(true);
+    machine.computer().pauseSwitch().setState(1);
     machine.computer().powerSwitch().setState(1);
     machine.powerCommand();
-    machine.computer().pauseSwitch().setState(1);
+    ASSERT_FALSE(machine.simulationAlive());
     ASSERT_TRUE(machine.canEdit());
 
     Gate gate;
