@@ -101,11 +101,10 @@ std::uint8_t Computer::readByte(std::uint16_t address) {
     return readDataOut(panel);
 }
 
-bool Computer::replaceMemory(bool fastRam) {
+void Computer::replaceMemory(bool fastRam) {
     std::scoped_lock lock(cycleLock_);
     noteInput();
     controlPanel_.replaceMemory(fastRam);
-    return controlPanel_.usesFastRam();
 }
 
 bool Computer::carryValue() const { return arithmeticUnit_.carry(); }

@@ -62,9 +62,9 @@ public:
     std::uint8_t readByte(std::uint16_t address);
 
     // The memory swap, under the cycle lock: an empty memory of the asked
-    // kind. Returns whether the byte array is what was built (it stands in
-    // when the relay-built memory cannot be had).
-    bool replaceMemory(bool fastRam);
+    // kind. The byte array stands in when the relay-built memory cannot be
+    // had; usesFastRam() says which was built.
+    void replaceMemory(bool fastRam);
     // Puts the given memory in use, under the cycle lock; returns the old.
     std::unique_ptr<SixtyFourKbRAM> installMemory(std::unique_ptr<SixtyFourKbRAM> memory);
 
