@@ -101,7 +101,7 @@ test-fuzz: deps
 	$(CTEST) --preset fuzz
 
 bench: build
-	@for b in build/bench/*_bench; do [ -x "$$b" ] && QT_QPA_PLATFORM=$${QT_QPA_PLATFORM:-offscreen} "$$b"; done
+	@for b in build/bench/*_bench; do [ -x "$$b" ] && "$$b"; done
 
 # The Debian package, tarnwick_VERSION_ARCH.deb in build-package/: a release
 # build for /usr (warnings stay warnings there, as for any packager), its

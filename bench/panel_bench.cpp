@@ -1,7 +1,7 @@
 // The front panel's achieved cycle rate at the fastest clock (1 ms) with its
 // windows open, against the same panel with none open: what a user sees.
 //
-//   QT_QPA_PLATFORM=offscreen build/bench/panel_bench
+//   build/bench/panel_bench        (offscreen unless QT_QPA_PLATFORM says otherwise)
 //
 // Each run opens the panel, starts the machine on a program that never
 // halts and lets the window thread's event loop run for three seconds while
@@ -25,6 +25,7 @@
 
 #include "app/Machine.h"
 #include "app/MemoryLoader.h"
+#include "bench/BenchQt.h"
 #include "bench/BenchSession.h"
 #include "gui/FrontPanel.h"
 #include "gui/RelaysWindow.h"
@@ -99,11 +100,4 @@ BENCHMARK_CAPTURE(PanelRelayMemory, all, Windows::all)->Iterations(1)->Unit(benc
 
 }  // namespace
 
-int main(int argc, char** argv) {
-    QApplication app(argc, argv);
-    benchmark::Initialize(&argc, argv);
-    if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
-    return 0;
-}
+int main(int argc, char** argv) { return tarnwick::bench::runWithQt(argc, argv); }

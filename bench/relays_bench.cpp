@@ -17,7 +17,6 @@
 
 #include <benchmark/benchmark.h>
 
-#include <QApplication>
 #include <QImage>
 #include <QPainter>
 #include <QTabWidget>
@@ -29,6 +28,7 @@
 
 #include "app/Machine.h"
 #include "app/Session.h"
+#include "bench/BenchQt.h"
 #include "bench/BenchSession.h"
 #include "gui/MemoryPictureView.h"
 #include "gui/RelayBoard.h"
@@ -146,12 +146,4 @@ BENCHMARK(SignalsFrame)->Unit(benchmark::kMillisecond);
 
 }  // namespace
 
-int main(int argc, char** argv) {
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
-    QApplication app(argc, argv);
-    benchmark::Initialize(&argc, argv);
-    if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
-    return 0;
-}
+int main(int argc, char** argv) { return tarnwick::bench::runWithQt(argc, argv); }
