@@ -22,6 +22,7 @@
 #include "machine/Lamps.h"
 #include "memory/MemoryFile.h"
 #include "tests/gui/PanelTestSupport.h"
+#include "tests/tools/run/RunToolSupport.h"
 #include "tools/run/CommandLine.h"
 
 using namespace tarnwick;
@@ -31,26 +32,15 @@ namespace {
 
 std::string examplePath(const char* name) { return std::string(TARNWICK_EXAMPLES_DIR) + "/" + name; }
 
-// A field of one trace line: a number, or true/false as 1/0.
-std::optional<std::uint64_t> field(const std::string& line, const std::string& name) {
-    const std::size_t at = line.find("\"" + name + "\":");
-    if (at == std::string::npos) return std::nullopt;
-    const std::string value = line.substr(at + name.size() + 3);
-    if (value.rfind("true", 0) == 0) return 1;
-    if (value.rfind("false", 0) == 0) return 0;
-    if (value.rfind("null", 0) == 0) return std::nullopt;
-    return std::stoull(value);
-}
+using testing::jsonNumber;
 
 // tarnwick-run --trace's lines for the first `cycles` cycles, by cycle number.
 std::vector<std::string> traceOf(const std::string& image, int cycles) {
-    std::ostringstream out, err;
-    run::runCommandLine({"--trace", "--max-cycles", std::to_string(cycles), image}, out, err);
-    std::vector<std::string> lines;
-    std::istringstream in(out.str());
-    for (std::string line; std::getline(in, line);)
-        if (line.rfind("{\"cycle\":", 0) == 0) lines.push_back(line);
-    return lines;
+    std::vector<std::string> trace;
+    for (const std::string& line : testing::lines(
+             testing::runInProcess({"--trace", "--max-cycles", std::to_string(cycles), image}).out))
+        if (line.rfind("{\"cycle\":", 0) == 0) trace.push_back(line);
+    return trace;
 }
 
 // The panel's start-up with the image loaded, Pause on, Reset off: then
@@ -132,10 +122,10 @@ private slots:
                 if (cycle == 0) continue;
                 QVERIFY2(cycle <= trace.size(), name);
                 const std::string& line = trace[cycle - 1];
-                QCOMPARE(field(line, "cycle"), std::optional<std::uint64_t>(cycle));
+                QCOMPARE(jsonNumber(line, "cycle"), std::optional<std::uint64_t>(cycle));
                 const QByteArray where = QByteArray(name) + " cycle " + QByteArray::number(qulonglong(cycle));
                 auto expect = [&](const std::string& row, const char* key) {
-                    QVERIFY2(field(line, key) == rowValue(w, row, e), where + " " + key);
+                    QVERIFY2(jsonNumber(line, key) == rowValue(w, row, e), where + " " + key);
                 };
                 expect("clockOscillator.clock", "clock");
                 expect("controlPanel.address", "address");
@@ -143,13 +133,13 @@ private slots:
                 expect("arithmeticUnit.accumulator", "accumulator");
                 expect("arithmeticUnit.zero", "zero");
                 expect("arithmeticUnit.carry", "carry");
-                QVERIFY2(field(line, "operand") ==
+                QVERIFY2(jsonNumber(line, "operand") ==
                              rowValue(w, "highOperand.q", e) * 256 + rowValue(w, "lowOperand.q", e),
                          where + " operand");
                 std::optional<std::uint64_t> phase;
                 for (int k = 0; k < 4; ++k)
                     if (rowValue(w, "phaseSequencer.phase[" + std::to_string(k) + "]", e)) phase = k;
-                QVERIFY2(field(line, "phase") == phase, where + " phase");
+                QVERIFY2(jsonNumber(line, "phase") == phase, where + " phase");
                 ++compared;
             }
             // Every numbered cycle run is in the window, each once, in order.

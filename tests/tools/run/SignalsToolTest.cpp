@@ -33,16 +33,7 @@ using testing::slurp;
 
 Result run(const std::vector<std::string>& arguments) { return testing::runInProcess(arguments); }
 
-// A field of a one-line JSON object: a number, or true/false as 1/0;
-// nothing when absent.
-std::optional<std::uint64_t> field(const std::string& line, const std::string& name) {
-    const std::size_t at = line.find("\"" + name + "\":");
-    if (at == std::string::npos) return std::nullopt;
-    const std::string value = line.substr(at + name.size() + 3);
-    if (value.rfind("true", 0) == 0) return 1;
-    if (value.rfind("false", 0) == 0) return 0;
-    return std::stoull(value);
-}
+using testing::jsonNumber;
 
 // A dump read back with its scopes: variables by full dotted name.
 struct Dump {
@@ -174,15 +165,15 @@ TEST_F(SignalsTool, ProbedValuesAreTheMapsStatesAtEachCycle) {
         session.afterEachCycle = [&](const Session& s) {
             ASSERT_LT(line, trace.size() - 1);
             const std::string& traced = trace[line++];
-            ASSERT_EQ(field(traced, "cycle"), s.cycle());
+            ASSERT_EQ(jsonNumber(traced, "cycle"), s.cycle());
             for (const auto* signal : signals)
-                EXPECT_EQ(field(traced, signal->name), MachineMap::value(s.computer(), *signal))
+                EXPECT_EQ(jsonNumber(traced, signal->name), MachineMap::value(s.computer(), *signal))
                     << signal->name << " in cycle " << s.cycle();
-            EXPECT_EQ(field(traced, "phaseSequencer.phase[1]"),
+            EXPECT_EQ(jsonNumber(traced, "phaseSequencer.phase[1]"),
                       (MachineMap::value(s.computer(), *phases) >> 1) & 1);
-            EXPECT_EQ(field(traced, "clockStopGate.relays[0]"),
+            EXPECT_EQ(jsonNumber(traced, "clockStopGate.relays[0]"),
                       MachineMap::relay(s.computer(), *relay0).normallyOpen() ? 1u : 0u);
-            EXPECT_EQ(field(traced, "clockStopGate.relays[1]"),
+            EXPECT_EQ(jsonNumber(traced, "clockStopGate.relays[1]"),
                       MachineMap::relay(s.computer(), *relay1).normallyOpen() ? 1u : 0u);
         };
         session.releaseReset();
@@ -237,7 +228,7 @@ TEST_F(SignalsTool, DumpHasTheMachinesHierarchyAndTheTracesValues) {
     auto change = dump.changes.begin();
     const std::vector<std::string> trace = lines(t.out);
     for (std::size_t i = 0; i + 1 < trace.size(); ++i) {
-        const std::uint64_t cycle = *field(trace[i], "cycle");
+        const std::uint64_t cycle = *jsonNumber(trace[i], "cycle");
         for (; change != dump.changes.end() && change->first <= cycle; ++change)
             for (const auto& [name, value] : change->second) state[name] = value;
         for (const auto& [vcdName, traceName] : std::map<std::string, std::string>{
@@ -248,7 +239,7 @@ TEST_F(SignalsTool, DumpHasTheMachinesHierarchyAndTheTracesValues) {
                  {"tarnwick.clock.clockStopGate.relays[1]", "clockStopGate.relays[1]"},
                  {"tarnwick.address", "address"},
              })
-            EXPECT_EQ(state[vcdName], field(trace[i], traceName)) << vcdName << " at cycle " << cycle;
+            EXPECT_EQ(state[vcdName], jsonNumber(trace[i], traceName)) << vcdName << " at cycle " << cycle;
     }
 }
 
