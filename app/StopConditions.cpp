@@ -1,7 +1,6 @@
 #include "app/StopConditions.h"
 
 #include "machine/Lamps.h"
-#include "machine/MachineMap.h"
 
 namespace tarnwick {
 
@@ -55,13 +54,9 @@ void StopConditions::clear() {
 
 std::optional<StopConditions::Stop> StopConditions::checkSet(const Computer& computer) const {
     // The lines the memory received in this cycle, as the control panel passed them on.
-    static const MachineMap::MappedSignal* const writeLine =
-        MachineMap::get().findSignal("controlPanel.write");
-    static const MachineMap::MappedSignal* const addressLines =
-        MachineMap::get().findSignal("controlPanel.address");
-
+    const SixtyFourKilobyteRAMControlPanel::Lines lines = computer.controlPanel().lines();
     const bool firstCycle = computer.phaseLamps()[0].isOn() && computer.clockLamp().isOn();
-    const bool written = MachineMap::value(computer, *writeLine) != 0;
+    const bool written = lines.write;
     if (!firstCycle && !written) return std::nullopt;
 
     std::scoped_lock lock(lock_);
@@ -69,10 +64,7 @@ std::optional<StopConditions::Stop> StopConditions::checkSet(const Computer& com
         const std::uint16_t address = readLamps(computer).address;
         if (breakpoints_.test(address)) return Stop{Kind::breakpoint, address};
     }
-    if (written) {
-        const auto address = static_cast<std::uint16_t>(MachineMap::value(computer, *addressLines));
-        if (watchpoints_.test(address)) return Stop{Kind::watchpoint, address};
-    }
+    if (written && watchpoints_.test(lines.address)) return Stop{Kind::watchpoint, lines.address};
     return std::nullopt;
 }
 
