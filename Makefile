@@ -29,18 +29,24 @@ define configure
 endef
 
 .PHONY: all deps build run test test-plain test-panel-repeat test-asan test-tsan test-fuzz test-clang test-debug \
-        bench package format-check tidy clean
+        bench package package-check format-check tidy clean
 
 all: build
 
-deps:
-	@missing=$$(for p in $(PACKAGES); do \
+# $(call install_missing,PACKAGES): installs those of the Debian packages
+# that are not installed yet.
+define install_missing
+	@missing=$$(for p in $(1); do \
 	    dpkg-query -W -f='$${Status}' $$p 2>/dev/null | grep -q 'ok installed' || echo $$p; done); \
 	if [ -n "$$missing" ]; then \
 	    echo "Installing:" $$missing; \
 	    $(SUDO) apt-get update -qq && \
 	    DEBIAN_FRONTEND=noninteractive $(SUDO) apt-get install -y -qq --no-install-recommends $$missing; \
 	fi
+endef
+
+deps:
+	$(call install_missing,$(PACKAGES))
 
 build: deps
 	$(call configure,plain,build)
@@ -105,13 +111,24 @@ bench: build
 
 # The Debian package, tarnwick_VERSION_ARCH.deb in build-package/: a release
 # build for /usr (warnings stay warnings there, as for any packager), its
-# metainfo validated.
+# metainfo validated, and the package itself checked by lintian, which fails
+# it on any error or warning.
 package: deps
+	$(call install_missing,lintian)
 	$(call configure,package,build-package)
 	cmake --build --preset package -j $(JOBS)
 	appstreamcli validate --no-net --override=cid-desktopapp-is-not-rdns=info build-package/gui/tarnwick.metainfo.xml
+	rm -f build-package/tarnwick_*.deb
 	cd build-package && cpack
+	lintian --fail-on error,warning build-package/tarnwick_*.deb
 	@ls build-package/tarnwick_*.deb
+
+# The package installed on a clean Debian 12 (debootstrap), its programs
+# run, then removed, leaving none of its files: needs root or sudo and the
+# network, and a few minutes.
+package-check: package
+	$(call install_missing,debootstrap)
+	.ci/check-package build-package/tarnwick_*.deb
 
 # clang-format's dry run over the tracked C++ files: lists every file that
 # differs from .clang-format and fails if there is one.

@@ -8,23 +8,7 @@ set(TARNWICK_MAINTAINER "Tarnwick developers <maintainers@tarnwick.example.org>"
 
 # What Debian asks of every package's documentation folder: the copyright
 # and a changelog, compressed. A native package's changelog has the
-# package's version, and the date of the commit built (SOURCE_DATE_EPOCH's
-# when that is set, the time of configuring outside a git checkout), so
-# that configuring again does not change it.
-if(NOT DEFINED ENV{SOURCE_DATE_EPOCH})
-  execute_process(COMMAND git log -1 --format=%ct
-                  WORKING_DIRECTORY ${PROJECT_SOURCE_DIR}
-                  OUTPUT_VARIABLE commit_time OUTPUT_STRIP_TRAILING_WHITESPACE
-                  RESULT_VARIABLE git_status ERROR_QUIET)
-  if(git_status EQUAL 0 AND commit_time MATCHES "^[0-9]+$")
-    set(ENV{SOURCE_DATE_EPOCH} ${commit_time})
-    set(commit_time_set ON)
-  endif()
-endif()
-string(TIMESTAMP TARNWICK_CHANGELOG_DATE "%a, %d %b %Y %H:%M:%S +0000" UTC)
-if(commit_time_set)
-  unset(ENV{SOURCE_DATE_EPOCH})
-endif()
+# package's version and the release date (cmake/ReleaseDate.cmake).
 configure_file(${PROJECT_SOURCE_DIR}/resources/changelog.in ${PROJECT_BINARY_DIR}/package/changelog @ONLY)
 find_program(GZIP gzip REQUIRED)
 add_custom_command(

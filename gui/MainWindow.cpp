@@ -31,6 +31,7 @@
 #include "gui/ImageFiles.h"
 #include "gui/IndicatorLampWidget.h"
 #include "gui/MemoryWindow.h"
+#include "gui/PanelAccessible.h"
 #include "gui/PanelLook.h"
 #include "gui/ProgramWindow.h"
 #include "gui/RelaysWindow.h"
@@ -249,7 +250,11 @@ void MainWindow::buildPanel() {
     // Position and period are the same number, so the left end is the
     // fastest clock. The value is set before the connection: building the
     // window does not set the period.
+    // Named before anything else: setting its value already asks Qt for its
+    // accessible interface, which is then kept.
+    installPanelAccessibility();
     slider_ = new QSlider(Qt::Horizontal, panel_);
+    slider_->setObjectName(clockPeriodSliderName);
     slider_->setGeometry(10, 10, 452, 40);
     slider_->setRange(sliderMinimum, sliderMaximum);
     slider_->setTickPosition(QSlider::TicksBelow);
@@ -676,7 +681,7 @@ void MainWindow::writeSaveFile(const MemoryImage& image, const std::string& path
 }
 
 QString MainWindow::speedReadout() const {
-    const QString period = QString::number(machine_.clockPeriod() / 10000.0, 'g', 4);
+    const QString period = clockPeriodText(machine_.clockPeriod());
     QString rate = QStringLiteral("stopped");
     // The thread goes on running cycles after HLT (every relay is stepped,
     // nothing changes): a rate then would only say how fast nothing happens.
@@ -692,7 +697,7 @@ QString MainWindow::speedReadout() const {
     } else if (!speedSamples_.empty()) {
         rate = QStringLiteral("measuring");
     }
-    return QStringLiteral("Clock period %1 ms \u2014 %2").arg(period, rate);
+    return QStringLiteral("Clock period %1 \u2014 %2").arg(period, rate);
 }
 
 void MainWindow::sampleSpeed() {

@@ -61,26 +61,30 @@ class ControlPanelWindowTest : public QObject {
     Q_OBJECT
 
 private slots:
+    // Where each control stands in the window (its sunken edge included), as
+    // fixed numbers: A15 at the left, A0 and D0 at the right of their rows.
     void controlsStandAtTheirPlacesWithTheirIds() {
         Bench bench(true);
         ControlPanelWindow& w = *bench.window;
-        const int e = ControlPanelWindow::edge;
         QCOMPARE(w.geometry(), QRect(10, 153, 452, 200));
+        const int addressX[16] = {417, 391, 365, 339, 313, 287, 261, 235,
+                                  209, 183, 157, 131, 105, 79,  53,  27};
         for (int k = 0; k < 16; ++k) {
-            QCOMPARE(w.addressSwitch(k)->geometry(), QRect(e + 415 - 26 * k, e + 25, 24, 40));
+            QCOMPARE(w.addressSwitch(k)->geometry(), QRect(addressX[k], 27, 24, 40));
             QCOMPARE(w.addressSwitch(k)->id(), 113 + k);
             QVERIFY(&w.addressSwitch(k)->control() == &bench.computer.controlPanel().addressSwitches[k]);
         }
+        const int dataX[8] = {209, 183, 157, 131, 105, 79, 53, 27};
         for (int j = 0; j < 8; ++j) {
-            QCOMPARE(w.dataSwitch(j)->geometry(), QRect(e + 207 - 26 * j, e + 93, 24, 40));
+            QCOMPARE(w.dataSwitch(j)->geometry(), QRect(dataX[j], 95, 24, 40));
             QCOMPARE(w.dataSwitch(j)->id(), 129 + j);
             QVERIFY(&w.dataSwitch(j)->control() == &bench.computer.controlPanel().dataSwitches[j]);
-            QCOMPARE(w.dataLamp(j)->geometry(), QRect(e + 207 - 26 * j, e + 168, 24, 24));
+            QCOMPARE(w.dataLamp(j)->geometry(), QRect(dataX[j], 170, 24, 24));
             QVERIFY(&w.dataLamp(j)->control() == &bench.computer.controlPanel().dataLamps[j]);
         }
-        QCOMPARE(w.writeSwitch()->geometry(), QRect(e + 337, e + 128, 24, 40));
+        QCOMPARE(w.writeSwitch()->geometry(), QRect(339, 130, 24, 40));
         QCOMPARE(w.writeSwitch()->id(), 137);
-        QCOMPARE(w.takeoverSwitch()->geometry(), QRect(e + 387, e + 128, 24, 40));
+        QCOMPARE(w.takeoverSwitch()->geometry(), QRect(389, 130, 24, 40));
         QCOMPARE(w.takeoverSwitch()->id(), 138);
     }
 
