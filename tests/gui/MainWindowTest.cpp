@@ -15,6 +15,7 @@
 #include <QProcess>
 #include <QPushButton>
 #include <QRegularExpression>
+#include <QScreen>
 #include <QSettings>
 #include <QSlider>
 #include <QStyleOptionSlider>
@@ -30,6 +31,7 @@
 #include "gui/AddressRangeDialog.h"
 #include "gui/ControlPanelWindow.h"
 #include "gui/FrontPanel.h"
+#include "gui/ImageFiles.h"
 #include "gui/IndicatorLampWidget.h"
 #include "gui/MainWindow.h"
 #include "gui/PanelLook.h"
@@ -1216,6 +1218,34 @@ private slots:
         QVERIFY2(lines[1].startsWith(path + QStringLiteral(":3:")), qPrintable(report));
         QVERIFY(program.machine().computer().powerSwitch().isOn());
         QCOMPARE(readMemoryRange(program.machine().computer(), 0, 2), std::vector<std::uint8_t>(3, 0));
+        program.window().close();
+    }
+
+    // A source of 100,000 errors: the box comes up at once, lists the first
+    // errors and the count, and fits on the screen.
+    void aSourceFullOfErrorsShowsTheFirstAndTheCountInABoxThatFits() {
+        QTemporaryDir dir;
+        const QString path = dir.filePath(QStringLiteral("many.asm"));
+        QByteArray source;
+        for (int i = 0; i < 100000; ++i) source += "        frob\n";
+        QVERIFY(writeText(path, source.constData()));
+        FrontPanel program;
+        QString report;
+        int height = 0;
+        ModalWatch<QMessageBox> shown([&](QMessageBox* box) {
+            report = box->text();
+            height = box->sizeHint().height();
+            box->accept();
+        });
+        startFrontPanel(program, QFile::encodeName(path).toStdString());
+        QTRY_VERIFY_WITH_TIMEOUT(shown.acted(), 10000);
+        TARNWICK_VERIFY_MODAL(shown);
+        const QStringList lines = report.split(QLatin1Char('\n'));
+        QCOMPARE(lines.size(), int(loadErrorsShown) + 1);
+        QVERIFY2(lines.front().startsWith(path + QStringLiteral(":1:9: ")), qPrintable(lines.front()));
+        QCOMPARE(lines.back(), QStringLiteral("... and 99980 more errors (100000 in all)"));
+        QVERIFY2(height < QGuiApplication::primaryScreen()->availableGeometry().height(),
+                 qPrintable(QString::number(height)));
         program.window().close();
     }
 
