@@ -13,7 +13,7 @@
 #include "asm/Disassembler.h"
 #include "asm/Images.h"
 #include "memory/MemoryFile.h"
-#include "tools/common/OutputFile.h"
+#include "memory/OutputFile.h"
 
 namespace tarnwick::assembler {
 
@@ -108,11 +108,11 @@ struct Output {
     std::string name;
     std::string contents;
     std::ostream* stream = nullptr;
-    std::unique_ptr<tools::OutputFile> file;
+    std::unique_ptr<OutputFile> file;
 };
 
 std::ostream* standardStream(const std::string& name, std::ostream& out, std::ostream& err) {
-    switch (tools::standardStreamNumber(name)) {
+    switch (standardStreamNumber(name)) {
         case 1:
             return &out;
         case 2:
@@ -148,7 +148,7 @@ std::optional<std::string> writeOutputs(std::vector<Output>& outputs, std::ostre
     for (Output& output : outputs) {
         output.stream = standardStream(output.name, out, err);
         if (output.stream) continue;
-        output.file = std::make_unique<tools::OutputFile>(output.name);
+        output.file = std::make_unique<OutputFile>(output.name);
         if (output.file->inPlace()) continue;
         std::optional<std::string> problem = output.file->write(output.contents);
         if (!problem) problem = output.file->finish();
@@ -179,7 +179,7 @@ std::optional<std::string> writeOutputs(std::vector<Output>& outputs, std::ostre
 std::optional<std::string> conflictWithStreams(const std::string& name, std::ostream& out,
                                                std::ostream& err) {
     if (name.empty() || standardStream(name, out, err)) return std::nullopt;
-    switch (tools::standardStreamFile(name)) {
+    switch (standardStreamFile(name)) {
         case 1:
             return "'" + name + "' is the file standard output goes to; name it /dev/stdout to write there";
         case 2:
@@ -194,7 +194,7 @@ int disassembleImage(const Options& options, std::ostream& out, std::ostream& er
         err << "tarnwick-asm: " << message << "\n";
         return exitFailure;
     };
-    if (!options.image.empty() && tools::sameFile(options.image, options.source))
+    if (!options.image.empty() && sameFile(options.image, options.source))
         return refuse("the source '" + options.image +
                       "' would overwrite the image; choose another name with -o");
     if (std::optional<std::string> conflict = conflictWithStreams(options.image, out, err))
@@ -243,15 +243,15 @@ int runOptions(const std::vector<std::string>& arguments, std::ostream& out, std
     if (assembled.binary) return refuse(assembled.errors.front());
 
     if (options.image.empty()) options.image = fs::path(options.source).replace_extension(".RAM").string();
-    if (tools::sameFile(options.image, options.source))
+    if (sameFile(options.image, options.source))
         return refuse("the image '" + options.image +
                       "' would overwrite the source; choose another name with -o");
-    if (!options.listing.empty() && tools::sameFile(options.listing, options.source))
+    if (!options.listing.empty() && sameFile(options.listing, options.source))
         return refuse("the listing '" + options.listing + "' would overwrite the source");
     // Standard output and error may be one file (2>&1); each is written
     // through its own open stream, so they do not overwrite each other.
     bool bothStandard = standardStream(options.listing, out, err) && standardStream(options.image, out, err);
-    if (!options.listing.empty() && !bothStandard && tools::sameFile(options.listing, options.image))
+    if (!options.listing.empty() && !bothStandard && sameFile(options.listing, options.image))
         return refuse("the listing and the image are the same file '" + options.listing + "'");
     for (const std::string* name : {&options.image, &options.listing})
         if (std::optional<std::string> conflict = conflictWithStreams(*name, out, err))

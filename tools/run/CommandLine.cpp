@@ -25,8 +25,8 @@
 #include "machine/MachineMap.h"
 #include "machine/NamedSignals.h"
 #include "memory/MemoryFile.h"
+#include "memory/OutputFile.h"
 #include "memory/RelayMemory.h"
-#include "tools/common/OutputFile.h"
 #include "tools/run/Vcd.h"
 
 namespace tarnwick::run {
@@ -275,7 +275,7 @@ Options parseOptions(const std::vector<std::string>& arguments) {
         } else if (const auto file = value("--gtkw")) {
             once("--gtkw");
             if (file->empty()) throw UsageError{"--gtkw needs a file name"};
-            if (*file == "-" || tools::standardStreamNumber(*file) != 0)
+            if (*file == "-" || standardStreamNumber(*file) != 0)
                 throw UsageError{"--gtkw needs a file name, not a standard stream"};
             options.gtkw = std::string(*file);
         } else if (arg == "--stats") {
@@ -285,7 +285,7 @@ Options parseOptions(const std::vector<std::string>& arguments) {
         } else if (const auto file = value("--vcd")) {
             once("--vcd");
             if (file->empty()) throw UsageError{"--vcd needs a file name"};
-            if (*file == "-" || tools::standardStreamNumber(*file) == 1)
+            if (*file == "-" || standardStreamNumber(*file) == 1)
                 throw UsageError{"--vcd needs a file name: standard output carries the report"};
             options.vcd = std::string(*file);
         } else if (const auto count = value("--max-cycles")) {
@@ -586,7 +586,7 @@ int runComparison(const Options& options, const MemoryImage& image, const std::v
 class VcdDestination {
 public:
     VcdDestination(const std::string& name, std::ostream& err) : name_(name) {
-        if (tools::standardStreamNumber(name) == 2) {
+        if (standardStreamNumber(name) == 2) {
             stream_ = &err;
         } else {
             file_.emplace(name);
@@ -607,7 +607,7 @@ public:
 
 private:
     std::string name_;
-    std::optional<tools::OutputFile> file_;
+    std::optional<OutputFile> file_;
     std::ostream* stream_ = nullptr;
 };
 
@@ -738,7 +738,7 @@ std::string gtkwText(const Options& options) {
 }
 
 std::optional<std::string> writeGtkw(const Options& options) {
-    tools::OutputFile file(options.gtkw);
+    OutputFile file(options.gtkw);
     if (auto problem = file.write(gtkwText(options))) return problem;
     return file.commit();
 }
@@ -813,20 +813,20 @@ int runOne(const Options& options, const MemoryImage& image, const Labels& label
 // A --gtkw FILE that would destroy the dump, the program or the report.
 std::optional<std::string> gtkwConflict(const Options& options) {
     if (options.gtkw.empty()) return std::nullopt;
-    if (tools::sameFile(options.gtkw, options.vcd)) return "--gtkw '" + options.gtkw + "' is the --vcd file";
-    if (tools::sameFile(options.gtkw, options.image))
+    if (sameFile(options.gtkw, options.vcd)) return "--gtkw '" + options.gtkw + "' is the --vcd file";
+    if (sameFile(options.gtkw, options.image))
         return "--gtkw '" + options.gtkw + "' is the program being run; choose another name";
-    if (tools::standardStreamFile(options.gtkw) != 0)
+    if (standardStreamFile(options.gtkw) != 0)
         return "--gtkw '" + options.gtkw + "' is the file a standard stream goes to";
     return std::nullopt;
 }
 
 // A --vcd FILE that would destroy what the run reads or reports to.
 std::optional<std::string> vcdConflict(const Options& options) {
-    if (options.vcd.empty() || tools::standardStreamNumber(options.vcd) != 0) return std::nullopt;
-    if (tools::sameFile(options.vcd, options.image))
+    if (options.vcd.empty() || standardStreamNumber(options.vcd) != 0) return std::nullopt;
+    if (sameFile(options.vcd, options.image))
         return "--vcd '" + options.vcd + "' is the program being run; choose another name";
-    switch (tools::standardStreamFile(options.vcd)) {
+    switch (standardStreamFile(options.vcd)) {
         case 1:
             return "--vcd '" + options.vcd +
                    "' is the file standard output goes to, which carries the report";

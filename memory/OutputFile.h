@@ -7,17 +7,17 @@
 #include <string>
 #include <string_view>
 
-namespace tarnwick::tools {
+namespace tarnwick {
 
-// One output file of a command-line tool.
+// One output file of a program (a tool's -o, a save from the front panel).
 //
 // A regular file (or a new one) is replaced whole or not at all: written
 // under a temporary name beside it (".NAME.tmpPID-N"), given the old file's
-// permissions and, where the tool may, its owner, synced to disk, renamed
+// permissions and, where the program may, its owner, synced to disk, renamed
 // over it, and the directory synced. A link is followed, so the file it
 // names is replaced and the link stays; a file with other hard links is
 // replaced too, so the other names keep the old contents. The temporary
-// file is removed when the tool fails, and when SIGINT, SIGTERM, SIGHUP or
+// file is removed when the writing fails, and when SIGINT, SIGTERM, SIGHUP or
 // SIGPIPE ends it.
 //
 // A device or pipe cannot be replaced: it is written in place, as the data
@@ -69,12 +69,12 @@ private:
 
 // 1 or 2 when name is one of the names of standard output or standard error
 // (/dev/stdout, /dev/fd/1, /proc/self/fd/1 and the same for 2), else 0. A
-// tool writes those to the stream it already has, or refuses them.
+// program writes those to the stream it already has, or refuses them.
 int standardStreamNumber(std::string_view name);
 
 // 1 or 2 when path names, under another name, the regular file that
 // standard output or standard error already writes to, else 0. Replacing
-// it would leave the stream writing to a file no longer there, so a tool
+// it would leave the stream writing to a file no longer there, so a program
 // refuses it.
 int standardStreamFile(const std::filesystem::path& path);
 
@@ -82,4 +82,4 @@ int standardStreamFile(const std::filesystem::path& path);
 // hard links alike), or would once created.
 bool sameFile(const std::filesystem::path& a, const std::filesystem::path& b);
 
-}  // namespace tarnwick::tools
+}  // namespace tarnwick

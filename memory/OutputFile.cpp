@@ -1,4 +1,4 @@
-#include "tools/common/OutputFile.h"
+#include "memory/OutputFile.h"
 
 #include <fcntl.h>
 #include <signal.h>
@@ -12,7 +12,7 @@
 #include <cstring>
 #include <mutex>
 
-namespace tarnwick::tools {
+namespace tarnwick {
 
 namespace fs = std::filesystem;
 
@@ -159,7 +159,7 @@ std::optional<std::string> OutputFile::open() {
 
 std::optional<std::string> OutputFile::openInPlace() {
     // Without O_NONBLOCK, a named pipe that nobody reads would hold the
-    // tool for ever; with it, opening one fails with ENXIO instead.
+    // program for ever; with it, opening one fails with ENXIO instead.
     descriptor_ = ::open(target_.c_str(), O_WRONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY);
     if (descriptor_ < 0) {
         if (errno == ENXIO) return std::string("no program is reading the pipe");
@@ -251,4 +251,4 @@ std::optional<std::string> OutputFile::commit() {
     return problem;
 }
 
-}  // namespace tarnwick::tools
+}  // namespace tarnwick
