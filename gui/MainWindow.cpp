@@ -15,7 +15,6 @@
 #include <QMenuBar>
 #include <QMessageBox>
 #include <QPainter>
-#include <QSaveFile>
 #include <QSlider>
 #include <QTimer>
 #include <algorithm>
@@ -667,17 +666,13 @@ void MainWindow::saveMemoryFile() {
 
 void MainWindow::writeSaveFile(const MemoryImage& image, const std::string& path) {
     const std::vector<std::uint8_t> contents = serialiseMemoryFile(image);
-    // Written beside the target and renamed over it only when complete.
-    const QString name = QFile::decodeName(QByteArray::fromStdString(path));
-    QSaveFile file(name);
-    const bool saved =
-        file.open(QIODevice::WriteOnly) &&
-        file.write(reinterpret_cast<const char*>(contents.data()), static_cast<qint64>(contents.size())) ==
-            static_cast<qint64>(contents.size()) &&
-        file.commit();
-    if (!saved)
-        QMessageBox::warning(this, windowTitle(),
-                             QStringLiteral("Could not save %1: %2").arg(name, file.errorString()));
+    const std::optional<std::string> problem = writeWholeFile(
+        path, std::string_view(reinterpret_cast<const char*>(contents.data()), contents.size()));
+    if (problem)
+        QMessageBox::warning(
+            this, windowTitle(),
+            QStringLiteral("Could not save %1: %2")
+                .arg(QFile::decodeName(QByteArray::fromStdString(path)), QString::fromStdString(*problem)));
 }
 
 QString MainWindow::speedReadout() const {

@@ -1,6 +1,7 @@
 #include "gui/SignalsWindow.h"
 
 #include <QDialogButtonBox>
+#include <QFile>
 #include <QFileDialog>
 #include <QHBoxLayout>
 #include <QKeyEvent>
@@ -11,7 +12,6 @@
 #include <QMouseEvent>
 #include <QPainter>
 #include <QPushButton>
-#include <QSaveFile>
 #include <QScrollBar>
 #include <QTimer>
 #include <QVBoxLayout>
@@ -19,6 +19,7 @@
 #include <algorithm>
 
 #include "app/Machine.h"
+#include "gui/ImageFiles.h"
 
 namespace tarnwick {
 
@@ -223,14 +224,8 @@ std::optional<QString> SignalsWindow::exportVcd(const QString& path) {
     std::vector<std::size_t> rows(shown_.rows.size());
     for (std::size_t i = 0; i < rows.size(); ++i) rows[i] = i;
     const std::string text = recordingVcd(shown_, rows, range->first, range->second);
-    // Written beside the target and renamed over it only when complete.
-    QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly)) return file.errorString();
-    if (file.write(text.data(), static_cast<qint64>(text.size())) != static_cast<qint64>(text.size())) {
-        file.cancelWriting();
-        return file.errorString();
-    }
-    if (!file.commit()) return file.errorString();
+    if (std::optional<std::string> problem = writeWholeFile(QFile::encodeName(path).toStdString(), text))
+        return QString::fromStdString(*problem);
     return std::nullopt;
 }
 

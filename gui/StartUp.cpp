@@ -1,6 +1,7 @@
 #include "gui/StartUp.h"
 
 #include <QApplication>
+#include <csignal>
 #include <QTimer>
 #include <array>
 #include <iostream>
@@ -101,6 +102,9 @@ int runFrontPanelProgram(int argc, char* argv[]) {
             break;
     }
 
+    // A save to a pipe whose reader has gone fails with a message, rather
+    // than ending the panel and the machine with it.
+    std::signal(SIGPIPE, SIG_IGN);
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Tarnwick"));
     QApplication::setDesktopFileName(QStringLiteral("tarnwick"));

@@ -1,8 +1,10 @@
 // The whole front panel on a real Machine, driven through its menus, keys,
 // switches and slider as a user would.
 
+#include <fcntl.h>
 #include <poll.h>
 #include <sys/inotify.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <QAccessible>
@@ -1335,6 +1337,57 @@ private slots:
         f.window.setSaveFileChooser({});
         QVERIFY2(report.contains(QStringLiteral("OUT.RAM")), qPrintable(report));
         QCOMPARE(QDir(dir.path()).entryList(QDir::AllEntries | QDir::NoDotAndDotDot), QStringList{});
+    }
+
+    // The panel saves as the tools write: a named pipe is written in place
+    // (not replaced by a file), a replaced file keeps its mode, and a folder
+    // that takes no files says so in words about permission.
+    void aSaveWritesPipesInPlaceKeepsAFilesModeAndNamesAPermissionProblem() {
+        Front f;
+        QTemporaryDir dir;
+        QString report;
+        auto save = [&](const QString& target) {
+            report.clear();
+            f.window.setSaveFileChooser(
+                [&] { return std::optional<std::string>(QFile::encodeName(target).toStdString()); });
+            ModalWatch<AddressRangeDialog> asked([](AddressRangeDialog* dialog) { dialog->accept(); });
+            ModalWatch<QMessageBox> told([&report](QMessageBox* box) {
+                report = box->text();
+                box->accept();
+            });
+            f.chooseFromMenu(f.window.fileMenu(), QStringLiteral("&Save Memory File..."));
+            TARNWICK_VERIFY_MODAL(asked);
+            f.waitUntilIdle(5000);
+            f.window.setSaveFileChooser({});
+        };
+        const std::size_t savedSize = 8 + 0x100;  // nothing loaded: 0000 to 00FF
+
+        const QByteArray pipe = QFile::encodeName(dir.filePath(QStringLiteral("pipe.RAM")));
+        QCOMPARE(::mkfifo(pipe.constData(), 0600), 0);
+        const int reader = ::open(pipe.constData(), O_RDONLY | O_NONBLOCK);
+        QVERIFY(reader >= 0);
+        save(QFile::decodeName(pipe));
+        QCOMPARE(report, QString());
+        std::vector<char> arrived(savedSize + 1);
+        QCOMPARE(::read(reader, arrived.data(), arrived.size()), ssize_t(savedSize));
+        ::close(reader);
+        struct stat status {};
+        QCOMPARE(::stat(pipe.constData(), &status), 0);
+        QVERIFY2(S_ISFIFO(status.st_mode), "the pipe was replaced");
+
+        const QString kept = dir.filePath(QStringLiteral("KEPT.RAM"));
+        QVERIFY(writeText(kept, "old"));
+        QVERIFY(QFile::setPermissions(kept, QFile::ReadOwner | QFile::WriteOwner));
+        save(kept);
+        QCOMPARE(report, QString());
+        QCOMPARE(QFileInfo(kept).size(), qint64(savedSize));
+        QCOMPARE(QFile::permissions(kept),
+                 QFile::ReadOwner | QFile::WriteOwner | QFile::ReadUser | QFile::WriteUser);
+
+        save(QStringLiteral("/proc/OUT.RAM"));
+        QVERIFY2(report.contains(QStringLiteral("/proc/OUT.RAM")) &&
+                     report.contains(QStringLiteral("Permission denied")),
+                 qPrintable(report));
     }
 
     // F11 through the worked example one instruction at a time, F10 one
