@@ -1392,6 +1392,34 @@ private slots:
 
     // F11 through the worked example one instruction at a time, F10 one
     // cycle; both greyed while the clock may run.
+    // Which Step Cycle press is cycle 1 (clock lit, phase 0) depends on how
+    // many cycles ran since Power came on: the clock's buzzer flips at every
+    // one. After one load the first press is cycle 1; after two, the second.
+    void cycleOneComesAtTheFirstPressAfterOneLoadAndTheSecondAfterTwo() {
+        QTemporaryDir dir;
+        const QString path = dir.filePath(QStringLiteral("WORKED.RAM"));
+        QVERIFY(writeMemoryFile(path, 0, 0x21, workedExample()));
+        for (int loads : {1, 2}) {
+            Front f;
+            for (int k = 0; k < loads; ++k) f.loadThroughTheMenu(path);
+            click(f.window.pauseSwitch());
+            click(f.window.resetSwitch());  // off: one cycle
+            QVERIFY(!f.machine.simulationAlive());
+            const Computer& c = f.machine.computer();
+            QVERIFY2(c.phaseLamps()[3].isOn(), qPrintable(QString::number(loads)));
+            QCOMPARE(c.clockLamp().isOn(), loads == 2);
+            f.window.activateWindow();
+            QVERIFY(QTest::qWaitForWindowActive(&f.window));
+            QTest::keyClick(&f.window, Qt::Key_F10);
+            if (loads == 2) {
+                QVERIFY(c.phaseLamps()[3].isOn());
+                QVERIFY(!c.clockLamp().isOn());
+                QTest::keyClick(&f.window, Qt::Key_F10);
+            }
+            QVERIFY2(c.phaseLamps()[0].isOn() && c.clockLamp().isOn(), qPrintable(QString::number(loads)));
+        }
+    }
+
     void stepKeysRunCyclesAndInstructionsWhilePaused() {
         Front f;
         loadImage(f.machine, 0, workedExample());
