@@ -228,6 +228,60 @@ TEST_F(ToolFiles, AStreamAlreadyOpenIsWrittenThroughNotFromTheStart) {
     EXPECT_EQ(read("log").rfind(before, 0), 0u);
 }
 
+// A descriptor the shell opened (3>>log) is written through, by every name
+// for it: the file keeps what it had and is appended to, never replaced.
+TEST_F(ToolFiles, ADescriptorHandedDownIsWrittenThroughByEveryNameForIt) {
+    const std::string image = copyExample("sum.RAM", "p.RAM");
+    const std::string source = copyExample("sum.asm", "p.asm");
+    ASSERT_EQ(tool(asmTool, {"-o", path("ref.RAM"), "-l", path("ref.lst"), source}).status, 0);
+    const std::string listing = read("ref.lst");
+    const std::string imageBytes = read("ref.RAM");
+    fs::create_symlink("/dev/fd/3", path("fd3"));
+    // Run by a shell that opens descriptor 3 and then becomes the tool, so
+    // that $$ is the tool's own process number.
+    auto withDescriptor = [&](const std::string& program, const std::string& arguments,
+                              const std::string& redirection) {
+        return tool("/bin/sh", {"-c", "exec '" + program + "' " + arguments + " 3" + redirection + "'" +
+                                          path("log") + "'"});
+    };
+    const std::vector<std::string> names = {"/dev/fd/3", "/proc/self/fd/3", "/proc/$$/fd/3", path("fd3")};
+    for (const std::string& name : names) {
+        SCOPED_TRACE(name);
+        write("log", "kept line\n");
+        const Result asmListing =
+            withDescriptor(asmTool, "-o '" + path("q.RAM") + "' -l " + name + " '" + source + "'", ">>");
+        EXPECT_EQ(asmListing.status, 0) << asmListing.err;
+        EXPECT_EQ(read("log"), "kept line\n" + listing);
+        EXPECT_EQ(read("q.RAM"), imageBytes);
+
+        const Result asmImage = withDescriptor(asmTool, "-o " + name + " '" + source + "'", ">>");
+        EXPECT_EQ(asmImage.status, 0) << asmImage.err;
+        EXPECT_EQ(read("log"), "kept line\n" + listing + imageBytes);
+
+        write("log", "kept line\n");
+        const Result vcd = withDescriptor(runTool, "--vcd " + name + " '" + image + "'", ">>");
+        EXPECT_EQ(vcd.status, 0) << vcd.err;
+        const std::string dump = read("log");
+        EXPECT_EQ(dump.rfind("kept line\n$date", 0), 0u) << dump.substr(0, 80);
+        EXPECT_NE(dump.find("$enddefinitions $end"), std::string::npos);
+    }
+    EXPECT_TRUE(fs::is_symlink(path("fd3")));
+    EXPECT_FALSE(anyTemporary(directory));
+
+    // Not open, or open only for reading: refused, and nothing written.
+    write("log", "kept line\n");
+    const Result closed = tool(asmTool, {"-o", path("q.RAM"), "-l", "/dev/fd/900", source});
+    EXPECT_EQ(closed.status, 2);
+    EXPECT_EQ(closed.err, "tarnwick-asm: cannot write '/dev/fd/900': descriptor 900 is not open\n");
+    const Result closedVcd = tool(runTool, {"--vcd", "/proc/self/fd/900", image});
+    EXPECT_EQ(closedVcd.status, 2);
+    EXPECT_EQ(closedVcd.err, "tarnwick-run: cannot write '/proc/self/fd/900': descriptor 900 is not open\n");
+    const Result readOnly = withDescriptor(runTool, "--vcd /dev/fd/3 '" + image + "'", "<");
+    EXPECT_EQ(readOnly.status, 2);
+    EXPECT_EQ(readOnly.err, "tarnwick-run: cannot write '/dev/fd/3': descriptor 3 is not open for writing\n");
+    EXPECT_EQ(read("log"), "kept line\n");
+}
+
 TEST_F(ToolFiles, AReplacedFileKeepsItsModeAndOwnerAndOtherHardLinksKeepTheOldFile) {
     const std::string source = copyExample("sum.asm", "p.asm");
     const std::string image = copyExample("sum.RAM", "p.RAM");
