@@ -671,6 +671,25 @@ public:
         pending_.clear();
     }
 
+    // Session::run until maxCycles, in stretches while a waveform is
+    // written, so that the first write that fails ends the run rather than
+    // letting it go on writing nothing.
+    Session::End run(Session& session, std::uint64_t maxCycles) {
+        if (!vcd_) return session.run(maxCycles);
+        constexpr std::uint64_t stretch = 1u << 12;
+        for (;;) {
+            const std::uint64_t cycle = session.cycle();
+            const std::uint64_t limit =
+                cycle < maxCycles && maxCycles - cycle > stretch ? cycle + stretch : maxCycles;
+            const Session::End end = session.run(limit);
+            if (end != Session::End::cycleLimit || limit == maxCycles) return end;
+            if (vcdProblem_) {
+                stoppedEarly_ = true;
+                return end;
+            }
+        }
+    }
+
     // Ends the waveform and puts it in place; the first write error of the
     // run, if any.
     std::optional<std::string> finish(const Session& session) {
@@ -679,6 +698,8 @@ public:
         vcd_->finish(session.cycle());
         flushVcd();
         if (!vcdProblem_) vcdProblem_ = vcdFile_->commit();
+        if (vcdProblem_ && stoppedEarly_)
+            return *vcdProblem_ + "; the run was stopped at cycle " + std::to_string(session.cycle());
         return vcdProblem_;
     }
 
@@ -694,6 +715,7 @@ private:
     std::optional<VcdDestination> vcdFile_;
     std::ostringstream vcdText_;
     std::optional<std::string> vcdProblem_;
+    bool stoppedEarly_ = false;
     std::optional<VcdWriter> vcd_;
     Signals beforeFirst_;
 };
@@ -784,7 +806,7 @@ int runOne(const Options& options, const MemoryImage& image, const Labels& label
     const auto startTime = std::chrono::steady_clock::now();
     session->releaseReset();
     recording.runToStart(*session);
-    const Session::End end = session->run(options.maxCycles);
+    const Session::End end = recording.run(*session, options.maxCycles);
     const double wallSeconds =
         std::chrono::duration<double>(std::chrono::steady_clock::now() - startTime).count();
 

@@ -179,6 +179,30 @@ TEST_F(ToolFiles, AsmReportsAFailedWriteToStandardOutputOrADevice) {
     EXPECT_EQ(files(*fullDisk), (std::vector<std::string>{"filler", "p.asm"}));
 }
 
+// A program that never halts, with a limit no test could wait for: the
+// first waveform write that fails must end the run.
+TEST_F(ToolFiles, AWaveformThatCannotBeWrittenEndsTheRun) {
+    const std::string image = copyExample("runlight.RAM", "p.RAM");
+    std::vector<std::string> targets = {"/dev/full"};
+    if (const std::optional<fs::path> fullDisk = fullFileSystem())
+        targets.push_back((*fullDisk / "run.vcd").string());
+    for (const std::string& target : targets) {
+        SCOPED_TRACE(target);
+        const Result r =
+            tool(runTool, {"--vcd", target, "--max-cycles", "1000000000000", image}, {}, {}, 10s);
+        EXPECT_EQ(r.status, 2);
+        EXPECT_EQ(r.out, "");
+        EXPECT_EQ(r.err.rfind("tarnwick-run: cannot write '" + target +
+                                  "': No space left on device; the run was stopped at cycle ",
+                              0),
+                  0u)
+            << r.err;
+    }
+    if (targets.size() > 1) {
+        EXPECT_EQ(files(fs::path(targets[1]).parent_path()), (std::vector<std::string>{"filler"}));
+    }
+}
+
 TEST_F(ToolFiles, AsmChangesNoFileWhenAnyOfItsOutputsFails) {
     const std::string source = copyExample("sum.asm", "p.asm");
     write("s.RAM", "old image");
