@@ -161,6 +161,14 @@ TEST_F(ToolFiles, AsmReportsAFailedWriteToStandardOutputOrADevice) {
     // q.RAM was written by the fourth case, whose output did land; the
     // third, which failed at standard output, had renamed nothing.
     EXPECT_FALSE(anyTemporary(directory));
+    // Only the report failed: the message says the files are in place.
+    write("q.RAM", "old image");
+    const Result report = tool(asmTool, {"-o", path("q.RAM"), "-l", path("q.lst"), source}, full);
+    EXPECT_EQ(report.status, 2);
+    EXPECT_EQ(report.err, "tarnwick-asm: wrote " + path("q.RAM") +
+                              ", but cannot write to standard output: No space left on device\n");
+    EXPECT_EQ(read("q.RAM"), read("p.RAM"));
+    EXPECT_TRUE(fs::exists(path("q.lst")));
 
     const std::optional<fs::path> fullDisk = fullFileSystem();
     if (!fullDisk)
