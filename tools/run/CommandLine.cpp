@@ -6,9 +6,11 @@
 #include "tools/run/CommandLine.h"
 
 #include <algorithm>
+#include <cerrno>
 #include <chrono>
 #include <cstdint>
 #include <cstdio>
+#include <cstring>
 #include <filesystem>
 #include <map>
 #include <new>
@@ -512,10 +514,16 @@ void appendStats(std::string& pending, const Session& session, std::uint64_t tic
 }
 
 int finishReport(std::string& pending, std::ostream& out, std::ostream& err) {
+    errno = 0;
     out.write(pending.data(), static_cast<std::streamsize>(pending.size()));
     out.flush();
     if (!out) {
-        err << "tarnwick-run: cannot write to standard output\n";
+        // errno says why when this write reached the file (not when an
+        // earlier trace write had already failed).
+        const int number = errno;
+        err << "tarnwick-run: cannot write to standard output";
+        if (number != 0) err << ": " << std::strerror(number);
+        err << "\n";
         return exitFailure;
     }
     return exitHalted;

@@ -523,6 +523,33 @@ TEST_F(ToolFiles, EachProblemHasOneMessageInBothTools) {
     EXPECT_EQ(missingToDisassemble.err,
               "tarnwick-asm: " + path("missing.RAM") + ": cannot open: No such file or directory\n");
 
+    // Named an image only when the memory file format accepts it, whatever
+    // its name or size: the first bytes decide.
+    const std::string imageAdvice =
+        ": is a memory image, not an assembler source (to read its program, use tarnwick-asm "
+        "--disassemble)\n";
+    write("nul.RAM", std::string("        hlt\n\0", 13));
+    write("short.RAM", std::string("\0\0\0\0\0", 5));
+    copyExample("sum.RAM", "big.RAM");
+    fs::resize_file(path("big.RAM"), 17u << 20);
+    EXPECT_EQ(tool(asmTool, {path("nul.RAM")}).err,
+              "tarnwick-asm: " + path("nul.RAM") + ": is a binary file, not an assembler source\n");
+    EXPECT_EQ(tool(asmTool, {path("short.RAM")}).err,
+              "tarnwick-asm: " + path("short.RAM") + ": is a binary file, not an assembler source\n");
+    EXPECT_EQ(tool(asmTool, {path("big.RAM")}).err, "tarnwick-asm: " + path("big.RAM") + imageAdvice);
+    EXPECT_EQ(tool(asmTool, {"-o", path("q.RAM"), examples / "sum.RAM"}).err,
+              "tarnwick-asm: " + (examples / "sum.RAM").string() + imageAdvice);
+    const Result nulImage = tool(runTool, {path("nul.RAM")});
+    EXPECT_EQ(nulImage.err.rfind(
+                  "tarnwick-run: " + path("nul.RAM") + ": is not a memory file (it starts with text", 0),
+              0u)
+        << nulImage.err;
+
+    // A report that cannot be written says why, as the assembler does.
+    const Result report = tool(runTool, {path("big.RAM")}, {"/dev/full"});
+    EXPECT_EQ(report.status, 2);
+    EXPECT_EQ(report.err, "tarnwick-run: cannot write to standard output: No space left on device\n");
+
     // /proc takes no new files: a permission problem, not a missing file.
     const Result proc = tool(asmTool, {"-o", "/proc/p.RAM", source});
     EXPECT_EQ(proc.status, 2);
