@@ -71,9 +71,10 @@ AssembledSource assembleSource(std::string_view text, std::string_view name, std
 InputResult readSource(const std::string& path) {
     InputResult input = readInput(path, largestSource, Excess::refused, "an assembler source");
     // A memory image too large for a source is still named as an image:
-    // its first bytes decide, as they do for a smaller one.
+    // its first bytes decide, as they do for a smaller one. Not for a .asm
+    // name: any file of zeros parses as an image of one byte.
     std::error_code error;
-    if (!input && std::filesystem::is_regular_file(path, error) &&
+    if (!input && !isAssemblerSource(path) && std::filesystem::is_regular_file(path, error) &&
         std::filesystem::file_size(path, error) > largestSource && !error) {
         const MemoryFileResult parsed = readMemoryFile(path);
         if (parsed && !parsed.image->empty()) input.error = path + memoryImageAdvice;

@@ -53,7 +53,8 @@ AssembledSource assembleSource(std::string_view text, std::string_view name,
                                std::size_t errorLimit = defaultErrorLimit);
 
 // A source file's text, read through readInput (at most largestSource bytes).
-// A regular file past that size that is a memory image is refused as one.
+// A regular file past that size, not named .asm, that is a memory image is
+// refused as one.
 InputResult readSource(const std::string& path);
 
 // True for a path read as an assembler source: a name ending in .asm, in
