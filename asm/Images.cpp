@@ -20,6 +20,9 @@ std::span<const std::uint8_t> asBytes(std::string_view text) {
     return {reinterpret_cast<const std::uint8_t*>(text.data()), text.size()};
 }
 
+constexpr const char* memoryImageAdvice =
+    ": is a memory image, not an assembler source (to read its program, use tarnwick-asm --disassemble)";
+
 ImageResult refused(std::string message) {
     ImageResult result;
     result.errors.push_back(std::move(message));
@@ -38,12 +41,12 @@ AssembledSource assembleSource(std::string_view text, std::string_view name, std
     if (text.find('\0') != std::string_view::npos) {
         // A header whose first address is above its last is valid but too
         // weak a sign: most binaries would pass.
+        // The .RAM name counts only for a file the memory file format
+        // accepts: a damaged one is not an image to disassemble.
         const MemoryFileResult parsed = parseMemoryFile(asBytes(text));
-        const bool image = hasExtension(std::string(name), ".ram") || (parsed && !parsed.image->empty());
+        const bool image = parsed && (!parsed.image->empty() || hasExtension(std::string(name), ".ram"));
         static_cast<ImageResult&>(result) = refused(
-            std::string(name) + (image ? ": is a memory image, not an assembler source (to read its program, "
-                                         "use tarnwick-asm --disassemble)"
-                                       : ": is a binary file, not an assembler source"));
+            std::string(name) + (image ? memoryImageAdvice : ": is a binary file, not an assembler source"));
         result.binary = true;
         return result;
     }
@@ -66,7 +69,17 @@ AssembledSource assembleSource(std::string_view text, std::string_view name, std
 }
 
 InputResult readSource(const std::string& path) {
-    return readInput(path, largestSource, Excess::refused, "an assembler source");
+    InputResult input = readInput(path, largestSource, Excess::refused, "an assembler source");
+    // A memory image too large for a source is still named as an image:
+    // its first bytes decide, as they do for a smaller one. Not for a .asm
+    // name: any file of zeros parses as an image of one byte.
+    std::error_code error;
+    if (!input && !isAssemblerSource(path) && std::filesystem::is_regular_file(path, error) &&
+        std::filesystem::file_size(path, error) > largestSource && !error) {
+        const MemoryFileResult parsed = readMemoryFile(path);
+        if (parsed && !parsed.image->empty()) input.error = path + memoryImageAdvice;
+    }
+    return input;
 }
 
 ImageResult readImage(const std::string& path, std::size_t errorLimit) {

@@ -47,12 +47,14 @@ struct AssembledSource : ImageResult {
 
 // The one way from source text to a memory image, for the front panel and
 // both tools. `name` is the file named in the messages. Text holding a zero
-// byte is refused as a binary file (a memory image, when it parses as one
-// that loads something, or its name ends in .RAM).
+// byte is refused as a binary file (a memory image, when it parses as a
+// memory file that loads something, or as any memory file named .RAM).
 AssembledSource assembleSource(std::string_view text, std::string_view name,
                                std::size_t errorLimit = defaultErrorLimit);
 
 // A source file's text, read through readInput (at most largestSource bytes).
+// A regular file past that size, not named .asm, that is a memory image is
+// refused as one.
 InputResult readSource(const std::string& path);
 
 // True for a path read as an assembler source: a name ending in .asm, in

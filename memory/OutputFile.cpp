@@ -1,6 +1,7 @@
 #include "memory/OutputFile.h"
 
 #include <fcntl.h>
+#include <poll.h>
 #include <signal.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -25,6 +26,13 @@ std::optional<std::string> writeAll(int descriptor, std::string_view data) {
     while (written < data.size()) {
         const ssize_t count = ::write(descriptor, data.data() + written, data.size() - written);
         if (count < 0 && errno == EINTR) continue;
+        // A descriptor handed down may be non-blocking, a flag shared with
+        // the program that opened it: wait for room rather than change it.
+        if (count < 0 && (errno == EAGAIN || errno == EWOULDBLOCK)) {
+            pollfd ready{descriptor, POLLOUT, 0};
+            if (::poll(&ready, 1, -1) >= 0 || errno == EINTR) continue;
+            return systemError(errno);
+        }
         if (count <= 0) return systemError(count < 0 ? errno : EIO);
         written += static_cast<std::size_t>(count);
     }
@@ -93,10 +101,28 @@ struct stat statusOf(int descriptor, bool& ok) {
 
 }  // namespace
 
+std::optional<int> descriptorNamed(std::string_view name) {
+    if (name == "/dev/stdin") return 0;
+    if (name == "/dev/stdout") return 1;
+    if (name == "/dev/stderr") return 2;
+    const std::string ownProcess = "/proc/" + std::to_string(::getpid()) + "/fd/";
+    std::string_view number;
+    for (std::string_view prefix :
+         {std::string_view("/dev/fd/"), std::string_view("/proc/self/fd/"), std::string_view(ownProcess)}) {
+        if (name.starts_with(prefix)) number = name.substr(prefix.size());
+    }
+    if (number.empty() || number.size() > 9) return std::nullopt;
+    int value = 0;
+    for (char digit : number) {
+        if (digit < '0' || digit > '9') return std::nullopt;
+        value = value * 10 + (digit - '0');
+    }
+    return value;
+}
+
 int standardStreamNumber(std::string_view name) {
-    if (name == "/dev/stdout" || name == "/dev/fd/1" || name == "/proc/self/fd/1") return 1;
-    if (name == "/dev/stderr" || name == "/dev/fd/2" || name == "/proc/self/fd/2") return 2;
-    return 0;
+    const std::optional<int> descriptor = descriptorNamed(name);
+    return descriptor && (*descriptor == 1 || *descriptor == 2) ? *descriptor : 0;
 }
 
 int standardStreamFile(const fs::path& path) {
@@ -122,6 +148,11 @@ bool sameFile(const fs::path& a, const fs::path& b) {
 }
 
 OutputFile::OutputFile(const fs::path& requested) : target_(requested) {
+    if (const std::optional<int> descriptor = descriptorNamed(requested.native())) {
+        named_ = *descriptor;
+        inPlace_ = true;
+        return;
+    }
     std::error_code error;
     const fs::file_status status = fs::status(requested, error);
     if (fs::is_directory(status)) {
@@ -135,6 +166,12 @@ OutputFile::OutputFile(const fs::path& requested) : target_(requested) {
             const fs::path next = fs::read_symlink(target_, error);
             if (error) break;
             target_ = next.is_absolute() ? next : target_.parent_path() / next;
+            // A link to /dev/fd/N means the stream, not the file it is open on.
+            if (const std::optional<int> descriptor = descriptorNamed(target_.native())) {
+                named_ = *descriptor;
+                inPlace_ = true;
+                break;
+            }
         }
     }
 }
@@ -157,7 +194,20 @@ std::optional<std::string> OutputFile::open() {
     return inPlace_ ? openInPlace() : createTemporary();
 }
 
+std::optional<std::string> OutputFile::openDescriptor() {
+    // Written through a copy of the descriptor, so the file is neither
+    // truncated nor sought: its offset and O_APPEND are the opener's.
+    const std::string which = "descriptor " + std::to_string(named_);
+    const int flags = ::fcntl(named_, F_GETFL);
+    if (flags < 0) return which + " is not open";
+    if ((flags & O_ACCMODE) == O_RDONLY) return which + " is not open for writing";
+    descriptor_ = ::fcntl(named_, F_DUPFD_CLOEXEC, 0);
+    if (descriptor_ < 0) return systemError(errno);
+    return std::nullopt;
+}
+
 std::optional<std::string> OutputFile::openInPlace() {
+    if (named_ >= 0) return openDescriptor();
     // Without O_NONBLOCK, a named pipe that nobody reads would hold the
     // program for ever; with it, opening one fails with ENXIO instead.
     descriptor_ = ::open(target_.c_str(), O_WRONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY);

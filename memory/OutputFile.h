@@ -23,6 +23,12 @@ namespace tarnwick {
 // A device or pipe cannot be replaced: it is written in place, as the data
 // comes. A named pipe that no program reads is refused rather than waited
 // for. A directory is refused.
+//
+// A name for a descriptor this process has open (/dev/fd/N, /dev/stdout,
+// /proc/self/fd/N, a link to one) is written through that descriptor, as
+// the data comes: what it is open on is neither truncated nor replaced,
+// and one opened for appending is appended to. A descriptor that is not
+// open, or not open for writing, is refused.
 class OutputFile {
 public:
     explicit OutputFile(const std::filesystem::path& requested);
@@ -50,12 +56,15 @@ public:
 
 private:
     std::optional<std::string> openInPlace();
+    std::optional<std::string> openDescriptor();
     std::optional<std::string> createTemporary();
     void forgetTemporary();
 
     std::filesystem::path target_;
     std::filesystem::path temporary_;
     int descriptor_ = -1;
+    // The descriptor the name stands for (/dev/fd/N), else -1.
+    int named_ = -1;
     bool inPlace_ = false;
     bool directory_ = false;
     bool finished_ = false;
@@ -66,6 +75,11 @@ private:
     gid_t group_ = 0;
     int signalSlot_ = -1;
 };
+
+// N when name stands for this process's descriptor N: /dev/fd/N,
+// /proc/self/fd/N, /proc/PID/fd/N with this process's PID, and /dev/stdin,
+// /dev/stdout, /dev/stderr for 0, 1 and 2. Whether N is open is not asked.
+std::optional<int> descriptorNamed(std::string_view name);
 
 // 1 or 2 when name is one of the names of standard output or standard error
 // (/dev/stdout, /dev/fd/1, /proc/self/fd/1 and the same for 2), else 0. A

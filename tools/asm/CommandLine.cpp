@@ -39,7 +39,10 @@ constexpr const char* help =
     "  --version    show the version and exit\n"
     "\n"
     "Errors are reported as file:line:column: message. If there is any error,\n"
-    "no file is written or changed and the exit status is 2.\n"
+    "no file is written or changed and the exit status is 2, but for two cases:\n"
+    "a rename that fails after others (below), and a standard output that\n"
+    "cannot take the closing \"wrote IMAGE\" line, which comes once the files\n"
+    "are in place; that too is status 2, and the message says IMAGE was written.\n"
     "\n"
     "Files are replaced whole: each output is written beside its target under a\n"
     "temporary name, synced to disk, and renamed over it only once every output\n"
@@ -279,8 +282,12 @@ int runOptions(const std::vector<std::string>& arguments, std::ostream& out, std
     bool toStandardOutput = false;
     for (const Output& output : outputs) toStandardOutput = toStandardOutput || output.stream == &out;
     if (!toStandardOutput) {
+        errno = 0;
         out << "tarnwick-asm: wrote " << options.image << " (addresses " << hex4(program.first) << " to "
-            << hex4(program.last) << ")\n";
+            << hex4(program.last) << ")\n"
+            << std::flush;
+        // Still an error, but the files are in place: the message says so.
+        if (!out) return refuse("wrote " + options.image + ", but " + streamFailure("standard output"));
     }
     return exitSuccess;
 }

@@ -6,9 +6,11 @@
 #include "tools/run/CommandLine.h"
 
 #include <algorithm>
+#include <cerrno>
 #include <chrono>
 #include <cstdint>
 #include <cstdio>
+#include <cstring>
 #include <filesystem>
 #include <map>
 #include <new>
@@ -512,10 +514,16 @@ void appendStats(std::string& pending, const Session& session, std::uint64_t tic
 }
 
 int finishReport(std::string& pending, std::ostream& out, std::ostream& err) {
+    errno = 0;
     out.write(pending.data(), static_cast<std::streamsize>(pending.size()));
     out.flush();
     if (!out) {
-        err << "tarnwick-run: cannot write to standard output\n";
+        // errno says why when this write reached the file (not when an
+        // earlier trace write had already failed).
+        const int number = errno;
+        err << "tarnwick-run: cannot write to standard output";
+        if (number != 0) err << ": " << std::strerror(number);
+        err << "\n";
         return exitFailure;
     }
     return exitHalted;
@@ -671,6 +679,25 @@ public:
         pending_.clear();
     }
 
+    // Session::run until maxCycles, in stretches while a waveform is
+    // written, so that the first write that fails ends the run rather than
+    // letting it go on writing nothing.
+    Session::End run(Session& session, std::uint64_t maxCycles) {
+        if (!vcd_) return session.run(maxCycles);
+        constexpr std::uint64_t stretch = 1u << 12;
+        for (;;) {
+            const std::uint64_t cycle = session.cycle();
+            const std::uint64_t limit =
+                cycle < maxCycles && maxCycles - cycle > stretch ? cycle + stretch : maxCycles;
+            const Session::End end = session.run(limit);
+            if (end != Session::End::cycleLimit || limit == maxCycles) return end;
+            if (vcdProblem_) {
+                stoppedEarly_ = true;
+                return end;
+            }
+        }
+    }
+
     // Ends the waveform and puts it in place; the first write error of the
     // run, if any.
     std::optional<std::string> finish(const Session& session) {
@@ -679,6 +706,8 @@ public:
         vcd_->finish(session.cycle());
         flushVcd();
         if (!vcdProblem_) vcdProblem_ = vcdFile_->commit();
+        if (vcdProblem_ && stoppedEarly_)
+            return *vcdProblem_ + "; the run was stopped at cycle " + std::to_string(session.cycle());
         return vcdProblem_;
     }
 
@@ -694,6 +723,7 @@ private:
     std::optional<VcdDestination> vcdFile_;
     std::ostringstream vcdText_;
     std::optional<std::string> vcdProblem_;
+    bool stoppedEarly_ = false;
     std::optional<VcdWriter> vcd_;
     Signals beforeFirst_;
 };
@@ -784,7 +814,7 @@ int runOne(const Options& options, const MemoryImage& image, const Labels& label
     const auto startTime = std::chrono::steady_clock::now();
     session->releaseReset();
     recording.runToStart(*session);
-    const Session::End end = session->run(options.maxCycles);
+    const Session::End end = recording.run(*session, options.maxCycles);
     const double wallSeconds =
         std::chrono::duration<double>(std::chrono::steady_clock::now() - startTime).count();
 

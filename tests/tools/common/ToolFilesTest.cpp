@@ -161,6 +161,14 @@ TEST_F(ToolFiles, AsmReportsAFailedWriteToStandardOutputOrADevice) {
     // q.RAM was written by the fourth case, whose output did land; the
     // third, which failed at standard output, had renamed nothing.
     EXPECT_FALSE(anyTemporary(directory));
+    // Only the report failed: the message says the files are in place.
+    write("q.RAM", "old image");
+    const Result report = tool(asmTool, {"-o", path("q.RAM"), "-l", path("q.lst"), source}, full);
+    EXPECT_EQ(report.status, 2);
+    EXPECT_EQ(report.err, "tarnwick-asm: wrote " + path("q.RAM") +
+                              ", but cannot write to standard output: No space left on device\n");
+    EXPECT_EQ(read("q.RAM"), read("p.RAM"));
+    EXPECT_TRUE(fs::exists(path("q.lst")));
 
     const std::optional<fs::path> fullDisk = fullFileSystem();
     if (!fullDisk)
@@ -177,6 +185,30 @@ TEST_F(ToolFiles, AsmReportsAFailedWriteToStandardOutputOrADevice) {
     EXPECT_EQ(vcd.status, 2);
     EXPECT_NE(vcd.err.find("No space left on device"), std::string::npos) << vcd.err;
     EXPECT_EQ(files(*fullDisk), (std::vector<std::string>{"filler", "p.asm"}));
+}
+
+// A program that never halts, with a limit no test could wait for: the
+// first waveform write that fails must end the run.
+TEST_F(ToolFiles, AWaveformThatCannotBeWrittenEndsTheRun) {
+    const std::string image = copyExample("runlight.RAM", "p.RAM");
+    std::vector<std::string> targets = {"/dev/full"};
+    if (const std::optional<fs::path> fullDisk = fullFileSystem())
+        targets.push_back((*fullDisk / "run.vcd").string());
+    for (const std::string& target : targets) {
+        SCOPED_TRACE(target);
+        const Result r =
+            tool(runTool, {"--vcd", target, "--max-cycles", "1000000000000", image}, {}, {}, 10s);
+        EXPECT_EQ(r.status, 2);
+        EXPECT_EQ(r.out, "");
+        EXPECT_EQ(r.err.rfind("tarnwick-run: cannot write '" + target +
+                                  "': No space left on device; the run was stopped at cycle ",
+                              0),
+                  0u)
+            << r.err;
+    }
+    if (targets.size() > 1) {
+        EXPECT_EQ(files(fs::path(targets[1]).parent_path()), (std::vector<std::string>{"filler"}));
+    }
 }
 
 TEST_F(ToolFiles, AsmChangesNoFileWhenAnyOfItsOutputsFails) {
@@ -226,6 +258,60 @@ TEST_F(ToolFiles, AStreamAlreadyOpenIsWrittenThroughNotFromTheStart) {
     const Result asmNamed = tool(asmTool, {"-o", path("log"), source}, {}, log);
     EXPECT_EQ(asmNamed.status, 2);
     EXPECT_EQ(read("log").rfind(before, 0), 0u);
+}
+
+// A descriptor the shell opened (3>>log) is written through, by every name
+// for it: the file keeps what it had and is appended to, never replaced.
+TEST_F(ToolFiles, ADescriptorHandedDownIsWrittenThroughByEveryNameForIt) {
+    const std::string image = copyExample("sum.RAM", "p.RAM");
+    const std::string source = copyExample("sum.asm", "p.asm");
+    ASSERT_EQ(tool(asmTool, {"-o", path("ref.RAM"), "-l", path("ref.lst"), source}).status, 0);
+    const std::string listing = read("ref.lst");
+    const std::string imageBytes = read("ref.RAM");
+    fs::create_symlink("/dev/fd/3", path("fd3"));
+    // Run by a shell that opens descriptor 3 and then becomes the tool, so
+    // that $$ is the tool's own process number.
+    auto withDescriptor = [&](const std::string& program, const std::string& arguments,
+                              const std::string& redirection) {
+        return tool("/bin/sh", {"-c", "exec '" + program + "' " + arguments + " 3" + redirection + "'" +
+                                          path("log") + "'"});
+    };
+    const std::vector<std::string> names = {"/dev/fd/3", "/proc/self/fd/3", "/proc/$$/fd/3", path("fd3")};
+    for (const std::string& name : names) {
+        SCOPED_TRACE(name);
+        write("log", "kept line\n");
+        const Result asmListing =
+            withDescriptor(asmTool, "-o '" + path("q.RAM") + "' -l " + name + " '" + source + "'", ">>");
+        EXPECT_EQ(asmListing.status, 0) << asmListing.err;
+        EXPECT_EQ(read("log"), "kept line\n" + listing);
+        EXPECT_EQ(read("q.RAM"), imageBytes);
+
+        const Result asmImage = withDescriptor(asmTool, "-o " + name + " '" + source + "'", ">>");
+        EXPECT_EQ(asmImage.status, 0) << asmImage.err;
+        EXPECT_EQ(read("log"), "kept line\n" + listing + imageBytes);
+
+        write("log", "kept line\n");
+        const Result vcd = withDescriptor(runTool, "--vcd " + name + " '" + image + "'", ">>");
+        EXPECT_EQ(vcd.status, 0) << vcd.err;
+        const std::string dump = read("log");
+        EXPECT_EQ(dump.rfind("kept line\n$date", 0), 0u) << dump.substr(0, 80);
+        EXPECT_NE(dump.find("$enddefinitions $end"), std::string::npos);
+    }
+    EXPECT_TRUE(fs::is_symlink(path("fd3")));
+    EXPECT_FALSE(anyTemporary(directory));
+
+    // Not open, or open only for reading: refused, and nothing written.
+    write("log", "kept line\n");
+    const Result closed = tool(asmTool, {"-o", path("q.RAM"), "-l", "/dev/fd/900", source});
+    EXPECT_EQ(closed.status, 2);
+    EXPECT_EQ(closed.err, "tarnwick-asm: cannot write '/dev/fd/900': descriptor 900 is not open\n");
+    const Result closedVcd = tool(runTool, {"--vcd", "/proc/self/fd/900", image});
+    EXPECT_EQ(closedVcd.status, 2);
+    EXPECT_EQ(closedVcd.err, "tarnwick-run: cannot write '/proc/self/fd/900': descriptor 900 is not open\n");
+    const Result readOnly = withDescriptor(runTool, "--vcd /dev/fd/3 '" + image + "'", "<");
+    EXPECT_EQ(readOnly.status, 2);
+    EXPECT_EQ(readOnly.err, "tarnwick-run: cannot write '/dev/fd/3': descriptor 3 is not open for writing\n");
+    EXPECT_EQ(read("log"), "kept line\n");
 }
 
 TEST_F(ToolFiles, AReplacedFileKeepsItsModeAndOwnerAndOtherHardLinksKeepTheOldFile) {
@@ -436,6 +522,33 @@ TEST_F(ToolFiles, EachProblemHasOneMessageInBothTools) {
               "tarnwick-run: " + path("missing.RAM") + ": cannot open: No such file or directory\n");
     EXPECT_EQ(missingToDisassemble.err,
               "tarnwick-asm: " + path("missing.RAM") + ": cannot open: No such file or directory\n");
+
+    // Named an image only when the memory file format accepts it, whatever
+    // its name or size: the first bytes decide.
+    const std::string imageAdvice =
+        ": is a memory image, not an assembler source (to read its program, use tarnwick-asm "
+        "--disassemble)\n";
+    write("nul.RAM", std::string("        hlt\n\0", 13));
+    write("short.RAM", std::string("\0\0\0\0\0", 5));
+    copyExample("sum.RAM", "big.RAM");
+    fs::resize_file(path("big.RAM"), 17u << 20);
+    EXPECT_EQ(tool(asmTool, {path("nul.RAM")}).err,
+              "tarnwick-asm: " + path("nul.RAM") + ": is a binary file, not an assembler source\n");
+    EXPECT_EQ(tool(asmTool, {path("short.RAM")}).err,
+              "tarnwick-asm: " + path("short.RAM") + ": is a binary file, not an assembler source\n");
+    EXPECT_EQ(tool(asmTool, {path("big.RAM")}).err, "tarnwick-asm: " + path("big.RAM") + imageAdvice);
+    EXPECT_EQ(tool(asmTool, {"-o", path("q.RAM"), examples / "sum.RAM"}).err,
+              "tarnwick-asm: " + (examples / "sum.RAM").string() + imageAdvice);
+    const Result nulImage = tool(runTool, {path("nul.RAM")});
+    EXPECT_EQ(nulImage.err.rfind(
+                  "tarnwick-run: " + path("nul.RAM") + ": is not a memory file (it starts with text", 0),
+              0u)
+        << nulImage.err;
+
+    // A report that cannot be written says why, as the assembler does.
+    const Result report = tool(runTool, {path("big.RAM")}, {"/dev/full"});
+    EXPECT_EQ(report.status, 2);
+    EXPECT_EQ(report.err, "tarnwick-run: cannot write to standard output: No space left on device\n");
 
     // /proc takes no new files: a permission problem, not a missing file.
     const Result proc = tool(asmTool, {"-o", "/proc/p.RAM", source});
