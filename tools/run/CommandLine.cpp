@@ -675,15 +675,24 @@ public:
     }
 
     void flushTrace() {
+        errno = 0;
         out_.write(pending_.data(), static_cast<std::streamsize>(pending_.size()));
         pending_.clear();
+        if (!out_ && traceError_ == 0) traceError_ = errno != 0 ? errno : EIO;
     }
 
-    // Session::run until maxCycles, in stretches while a waveform is
-    // written, so that the first write that fails ends the run rather than
-    // letting it go on writing nothing.
+    // Why the trace could not be written to standard output, once a write
+    // of it has failed.
+    std::optional<std::string> traceProblem() const {
+        if (traceError_ == 0) return std::nullopt;
+        return std::string(std::strerror(traceError_));
+    }
+
+    // Session::run until maxCycles, in stretches while a trace or a
+    // waveform is written, so that the first write that fails ends the run
+    // rather than letting it go on writing nothing.
     Session::End run(Session& session, std::uint64_t maxCycles) {
-        if (!vcd_) return session.run(maxCycles);
+        if (!vcd_ && !options_.trace) return session.run(maxCycles);
         constexpr std::uint64_t stretch = 1u << 12;
         for (;;) {
             const std::uint64_t cycle = session.cycle();
@@ -691,7 +700,7 @@ public:
                 cycle < maxCycles && maxCycles - cycle > stretch ? cycle + stretch : maxCycles;
             const Session::End end = session.run(limit);
             if (end != Session::End::cycleLimit || limit == maxCycles) return end;
-            if (vcdProblem_) {
+            if (vcdProblem_ || traceError_ != 0) {
                 stoppedEarly_ = true;
                 return end;
             }
@@ -724,6 +733,7 @@ private:
     std::ostringstream vcdText_;
     std::optional<std::string> vcdProblem_;
     bool stoppedEarly_ = false;
+    int traceError_ = 0;
     std::optional<VcdWriter> vcd_;
     Signals beforeFirst_;
 };
@@ -822,6 +832,13 @@ int runOne(const Options& options, const MemoryImage& image, const Labels& label
         recording.flushTrace();
         err << "tarnwick-run: the machine did not start within " << session->cyclesBeforeFirst()
             << " cycles\n";
+        return exitFailure;
+    }
+    // A trace that stopped reaching standard output ends the run there; the
+    // waveform of a failed run is not put in place.
+    if (const std::optional<std::string> problem = recording.traceProblem()) {
+        err << "tarnwick-run: cannot write to standard output: " << *problem
+            << "; the run was stopped at cycle " << session->cycle() << "\n";
         return exitFailure;
     }
     if (const std::optional<std::string> problem = recording.finish(*session)) {

@@ -211,6 +211,24 @@ TEST_F(ToolFiles, AWaveformThatCannotBeWrittenEndsTheRun) {
     }
 }
 
+// The same for the trace on a full standard output; the waveform of the
+// failed run is not put in place.
+TEST_F(ToolFiles, ATraceThatCannotBeWrittenEndsTheRun) {
+    const std::string image = copyExample("runlight.RAM", "p.RAM");
+    const Result r =
+        tool(runTool, {"--trace", "--vcd", path("run.vcd"), "--max-cycles", "1000000000000", image},
+             Redirect{"/dev/full"}, {}, 10s);
+    EXPECT_EQ(r.status, 2);
+    EXPECT_EQ(
+        r.err.rfind("tarnwick-run: cannot write to standard output: No space left on device; the run was "
+                    "stopped at cycle ",
+                    0),
+        0u)
+        << r.err;
+    EXPECT_FALSE(fs::exists(path("run.vcd")));
+    EXPECT_FALSE(anyTemporary(directory));
+}
+
 TEST_F(ToolFiles, AsmChangesNoFileWhenAnyOfItsOutputsFails) {
     const std::string source = copyExample("sum.asm", "p.asm");
     write("s.RAM", "old image");
