@@ -22,12 +22,15 @@
 
 #include "TarnwickVersion.h"
 #include "machine/Computer.h"
+#include "machine/MachineMap.h"
 #include "memory/FastRAM.h"
+#include "memory/RelayLaneRAM.h"
 #include "memory/RelayMemory.h"
 #include "tests/support/LineMemory.h"
 #include "tests/support/ScratchDirectory.h"
 #include "tests/tools/run/RunToolSupport.h"
 #include "tools/run/CommandLine.h"
+#include "tools/run/Compare.h"
 
 extern char** environ;
 
@@ -662,6 +665,94 @@ TEST_F(RunTool, CompareMemoriesAgreesOnEveryExampleToItsHalt) {
         ++examples;
     }
     EXPECT_GE(examples, 11) << "the examples were not found in " << TARNWICK_EXAMPLES_DIR;
+}
+
+// A relay of the lanes planted wrong after the last cycle, one that holds no
+// stored bit (so the lamps and all 64 KB still agree): only the comparison
+// of every relay against the tree can see it, and it names that relay.
+TEST(CompareMemories, NamesTheFirstRelayTheLanesHoldOtherwiseThanTheTree) {
+    using namespace tarnwick;
+    const MemoryImage image{0, 0x21, [] {
+                                std::vector<std::uint8_t> bytes{0x10, 0x00, 0x20, 0x20, 0x00,
+                                                                0x21, 0x11, 0x00, 0x22, 0xFF};
+                                bytes.resize(0x22, 0);
+                                bytes[0x20] = 0x5A;
+                                bytes[0x21] = 0x33;
+                                return bytes;
+                            }()};
+    struct Sessions {
+        std::vector<std::unique_ptr<Session>> all;
+        RelayLaneRAM* lanes = nullptr;
+    };
+    auto sessions = [&image] {
+        Sessions made;
+        for (RelayMemoryKind kind : {RelayMemoryKind::Lanes, RelayMemoryKind::Tree}) {
+            auto computer = std::make_unique<Computer>(true);
+            std::unique_ptr<SixtyFourKbRAM> memory = makeRelayMemory(kind);
+            if (kind == RelayMemoryKind::Lanes) made.lanes = dynamic_cast<RelayLaneRAM*>(memory.get());
+            computer->installMemory(std::move(memory));
+            made.all.push_back(std::make_unique<Session>(std::move(computer)));
+            made.all.back()->load(image);
+        }
+        return made;
+    };
+    // Counts the lanes' cycles, or plants the fault after the last of them.
+    struct Planter final : Computer::CycleWatcher {
+        RelayLaneRAM* lanes = nullptr;
+        int cycles = 0;
+        int plantAfter = -1;
+        std::optional<std::size_t> planted;  // the relay's index in the tree's order
+        void afterCycle(const Computer&) override {
+            if (++cycles != plantAfter) return;
+            std::vector<std::uint8_t> state, relays(RelayLaneRAM::relayCount),
+                changed(RelayLaneRAM::relayCount);
+            ASSERT_TRUE(lanes->saveState(state));
+            lanes->copyRelayStates(relays.data());
+            std::vector<std::uint8_t> stored(0x10000);
+            for (std::uint32_t a = 0; a < 0x10000; ++a)
+                stored[a] = lanes->peek(static_cast<std::uint16_t>(a));
+            // Some byte of the middle of the state is a relay that is not a
+            // cell's stored bit: the first whose flip leaves every byte read.
+            for (std::size_t k = state.size() / 2; k < state.size() && !planted; k += 4099) {
+                std::vector<std::uint8_t> wrong = state;
+                wrong[k] ^= 1;
+                ASSERT_TRUE(lanes->restoreState(wrong));
+                bool sameBytes = true;
+                for (std::uint32_t a = 0; a < 0x10000 && sameBytes; ++a)
+                    sameBytes = lanes->peek(static_cast<std::uint16_t>(a)) == stored[a];
+                lanes->copyRelayStates(changed.data());
+                const auto differ = std::mismatch(relays.begin(), relays.end(), changed.begin());
+                if (sameBytes && differ.first != relays.end())
+                    planted = static_cast<std::size_t>(differ.first - relays.begin());
+                else
+                    ASSERT_TRUE(lanes->restoreState(state));
+            }
+        }
+    };
+
+    Sessions dry = sessions();
+    Planter counter;
+    ASSERT_TRUE(dry.all.front()->computer().addCycleWatcher(&counter));
+    const run::Comparison clean = run::compareMemories(dry.all, 5000);
+    dry.all.front()->computer().removeCycleWatcher(&counter);
+    ASSERT_FALSE(clean.difference.has_value());
+    ASSERT_EQ(clean.end, Session::End::halted);
+
+    Sessions planted = sessions();
+    Planter planter;
+    planter.lanes = planted.lanes;
+    planter.plantAfter = counter.cycles;
+    ASSERT_TRUE(planted.all.front()->computer().addCycleWatcher(&planter));
+    const run::Comparison faulty = run::compareMemories(planted.all, 5000);
+    planted.all.front()->computer().removeCycleWatcher(&planter);
+    ASSERT_TRUE(planter.planted.has_value()) << "no relay outside the stored bits was found to flip";
+    ASSERT_TRUE(faulty.difference.has_value());
+    EXPECT_EQ(faulty.difference->kind, run::Difference::Kind::relay);
+    EXPECT_EQ(faulty.difference->reference, 1u);
+    EXPECT_EQ(faulty.difference->memory, 0u);
+    EXPECT_EQ(faulty.difference->relay, MachineMap::memoryRelayName(*planter.planted));
+    EXPECT_EQ(faulty.difference->referenceByte ^ faulty.difference->otherByte, 1);
+    EXPECT_EQ(faulty.addressesCompared, 0x10000u);
 }
 
 TEST_F(RunTool, CompareMemoriesStopsAtThePlantedFault) {
