@@ -250,6 +250,29 @@ TEST_F(ToolFiles, AsmChangesNoFileWhenAnyOfItsOutputsFails) {
     }
 }
 
+// A rename that fails after another has been made: the listing is a file
+// something is mounted on, which rename() cannot replace (EBUSY). The image
+// renamed before it stays replaced, as the help says, the listing keeps
+// its old contents, the message names it, and no temporary file is left.
+TEST_F(ToolFiles, AsmSaysWhichRenameFailedWhenOneFailsAfterAnother) {
+    const std::string source = copyExample("sum.asm", "p.asm");
+    write("s.RAM", "old image");
+    write("s.lst", "old listing");
+    write("mounted over it", "the mounted file");
+    if (::mount(path("mounted over it").c_str(), path("s.lst").c_str(), nullptr, MS_BIND, nullptr) != 0)
+        GTEST_SKIP() << "cannot bind-mount a file here (" << std::strerror(errno) << ")";
+    mounted = path("s.lst");
+    const Result r = tool(asmTool, {"-o", path("s.RAM"), "-l", path("s.lst"), source});
+    EXPECT_EQ(r.status, 2);
+    EXPECT_EQ(r.err, "tarnwick-asm: cannot write '" + path("s.lst") + "': Device or resource busy\n");
+    EXPECT_EQ(read("s.RAM"), slurp(examples / "sum.RAM"));
+    EXPECT_EQ(read("s.lst"), "the mounted file");
+    EXPECT_FALSE(anyTemporary(directory));
+    ASSERT_EQ(::umount2(mounted.c_str(), MNT_DETACH), 0);
+    mounted.clear();
+    EXPECT_EQ(read("s.lst"), "old listing");
+}
+
 TEST_F(ToolFiles, AStreamAlreadyOpenIsWrittenThroughNotFromTheStart) {
     const std::string image = copyExample("sum.RAM", "p.RAM");
     const std::string source = copyExample("sum.asm", "p.asm");
