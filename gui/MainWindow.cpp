@@ -165,12 +165,9 @@ void MainWindow::buildMenus() {
         addCommand(runMenu_, QStringLiteral("Step Back I&nstruction"), stepBackInstructionId);
     stepBackInstructionAction_->setShortcut(QKeySequence(Qt::SHIFT | Qt::Key_F11));
     // A breakpoint or watchpoint turns Pause on from the simulation thread;
-    // stepping becomes possible, so the menu is brought up to date here.
-    machine_.stopped = [this](const StopConditions::Stop&) {
-        QMetaObject::invokeMethod(this, &MainWindow::updateActions, Qt::QueuedConnection);
-    };
-    // Kept up to date after every command as well, so that the shortcuts are
-    // disabled too while stepping cannot act.
+    // stepping becomes possible, so onStopped (buildDebugViews) brings the
+    // menu up to date. It is kept up to date after every command as well, so
+    // that the shortcuts are disabled too while stepping cannot act.
     connect(runMenu_, &QMenu::aboutToShow, this, &MainWindow::updateActions);
 
     buildDebugViews();
