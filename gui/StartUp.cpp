@@ -1,9 +1,9 @@
 #include "gui/StartUp.h"
 
 #include <QApplication>
-#include <csignal>
 #include <QTimer>
 #include <array>
+#include <csignal>
 #include <iostream>
 #include <string_view>
 
