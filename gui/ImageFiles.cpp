@@ -2,8 +2,6 @@
 
 #include <algorithm>
 
-#include "memory/OutputFile.h"
-
 namespace tarnwick {
 
 std::string loadErrorText(const assembler::ImageResult& result, std::size_t shown) {
@@ -34,12 +32,6 @@ MemoryFileResult readImageFile(const std::string& path,
     if (!result) return MemoryFileResult{std::nullopt, loadErrorText(result), {}};
     if (result.warning) return MemoryFileResult{std::nullopt, *result.warning, {}};
     return MemoryFileResult{std::move(result.image), {}, {}};
-}
-
-std::optional<std::string> writeWholeFile(const std::string& path, std::string_view contents) {
-    OutputFile file(path);
-    if (std::optional<std::string> problem = file.write(contents)) return problem;
-    return file.commit();
 }
 
 }  // namespace tarnwick

@@ -2,9 +2,7 @@
 
 #include <cstddef>
 #include <memory>
-#include <optional>
 #include <string>
-#include <string_view>
 
 #include "asm/Images.h"
 #include "memory/MemoryFile.h"
@@ -29,10 +27,5 @@ MemoryFileResult readImageFile(const std::string& path,
 
 // The message box text for a result without an image.
 std::string loadErrorText(const assembler::ImageResult& result, std::size_t shown = loadErrorsShown);
-
-// Writes a saved or exported file as the tools write theirs (OutputFile): a
-// regular file is replaced whole or not at all, keeping its mode; a device
-// or pipe is written in place. Returns why it could not be written.
-std::optional<std::string> writeWholeFile(const std::string& path, std::string_view contents);
 
 }  // namespace tarnwick

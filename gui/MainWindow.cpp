@@ -38,6 +38,7 @@
 #include "gui/SignalsWindow.h"
 #include "gui/ToggleSwitchWidget.h"
 #include "machine/Lamps.h"
+#include "memory/OutputFile.h"
 
 namespace tarnwick {
 

@@ -19,7 +19,7 @@
 #include <algorithm>
 
 #include "app/Machine.h"
-#include "gui/ImageFiles.h"
+#include "memory/OutputFile.h"
 
 namespace tarnwick {
 

@@ -301,4 +301,10 @@ std::optional<std::string> OutputFile::commit() {
     return problem;
 }
 
+std::optional<std::string> writeWholeFile(const fs::path& path, std::string_view contents) {
+    OutputFile file(path);
+    if (std::optional<std::string> problem = file.write(contents)) return problem;
+    return file.commit();
+}
+
 }  // namespace tarnwick

@@ -76,6 +76,10 @@ private:
     int signalSlot_ = -1;
 };
 
+// Writes contents to path as one OutputFile, start to commit. Returns why
+// it could not be written.
+std::optional<std::string> writeWholeFile(const std::filesystem::path& path, std::string_view contents);
+
 // N when name stands for this process's descriptor N: /dev/fd/N,
 // /proc/self/fd/N, /proc/PID/fd/N with this process's PID, and /dev/stdin,
 // /dev/stdout, /dev/stderr for 0, 1 and 2. Whether N is open is not asked.

@@ -777,12 +777,6 @@ std::string gtkwText(const Options& options) {
     return text;
 }
 
-std::optional<std::string> writeGtkw(const Options& options) {
-    OutputFile file(options.gtkw);
-    if (auto problem = file.write(gtkwText(options))) return problem;
-    return file.commit();
-}
-
 // The report's last line: the registers, and the dump and the speed when
 // asked for, after whatever the trace left pending. The exit status.
 int report(std::string& pending, Session& session, Session::End end, const Options& options,
@@ -847,7 +841,7 @@ int runOne(const Options& options, const MemoryImage& image, const Labels& label
         return exitFailure;
     }
     if (!options.gtkw.empty()) {
-        if (const std::optional<std::string> problem = writeGtkw(options)) {
+        if (const std::optional<std::string> problem = writeWholeFile(options.gtkw, gtkwText(options))) {
             recording.flushTrace();
             err << "tarnwick-run: cannot write '" << options.gtkw << "': " << *problem << "\n";
             return exitFailure;

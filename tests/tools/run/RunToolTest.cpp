@@ -27,6 +27,7 @@
 #include "memory/RelayLaneRAM.h"
 #include "memory/RelayMemory.h"
 #include "tests/support/LineMemory.h"
+#include "tests/support/MemoryFiles.h"
 #include "tests/support/ScratchDirectory.h"
 #include "tests/tools/run/RunToolSupport.h"
 #include "tools/run/CommandLine.h"
@@ -672,14 +673,7 @@ TEST_F(RunTool, CompareMemoriesAgreesOnEveryExampleToItsHalt) {
 // of every relay against the tree can see it, and it names that relay.
 TEST(CompareMemories, NamesTheFirstRelayTheLanesHoldOtherwiseThanTheTree) {
     using namespace tarnwick;
-    const MemoryImage image{0, 0x21, [] {
-                                std::vector<std::uint8_t> bytes{0x10, 0x00, 0x20, 0x20, 0x00,
-                                                                0x21, 0x11, 0x00, 0x22, 0xFF};
-                                bytes.resize(0x22, 0);
-                                bytes[0x20] = 0x5A;
-                                bytes[0x21] = 0x33;
-                                return bytes;
-                            }()};
+    const MemoryImage image{0, 0x21, tarnwick::testing::workedExample()};
     struct Sessions {
         std::vector<std::unique_ptr<Session>> all;
         RelayLaneRAM* lanes = nullptr;
